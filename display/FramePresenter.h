@@ -1,0 +1,41 @@
+// Flicker-free presentation. The demo draws into an offscreen frame (a
+// framebuffer object with colour, depth and stencil) instead of the window's
+// back buffer; every present copies that frame to the back buffer and swaps.
+//
+// Why: the main loop presents twice per pass with nothing drawn in between.
+// On drivers that flip buffers, the back buffer after a swap holds an older
+// frame, so a plain second swap would flash a stale picture. Copying the
+// offscreen frame on every present always shows the last frame drawn. The same
+// copy scales the picture when the full-screen mode is emulated on a display
+// without the requested mode. On a context without framebuffer objects the
+// presenter is not ok() and the window falls back to plain swaps.
+#pragma once
+
+#include <GL/gl.h>
+
+struct SDL_Window;
+
+class FramePresenter {
+public:
+    // Needs a current OpenGL context; leaves the offscreen frame bound for drawing.
+    FramePresenter(int width, int height);
+    ~FramePresenter();
+    FramePresenter(const FramePresenter&) = delete;
+    FramePresenter& operator=(const FramePresenter&) = delete;
+
+    bool ok() const { return framebuffer != 0; }
+    // Copies the frame into the window's back buffer and swaps. scaleToFit:
+    // scale to the window keeping the aspect ratio, centred on black borders;
+    // otherwise copied 1:1 to the lower-left corner.
+    void present(SDL_Window* window, bool scaleToFit);
+
+    struct Functions;  // framebuffer-object entry points, resolved at run time
+
+private:
+    const Functions* gl = nullptr;
+    int width;
+    int height;
+    GLuint framebuffer = 0;
+    GLuint colour = 0;
+    GLuint depthStencil = 0;
+};

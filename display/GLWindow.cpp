@@ -1,0 +1,229 @@
+// GLWindow over SDL2. The steps keep the order of a classic native window
+// set-up, each mapped onto its nearest SDL counterpart:
+//   register the window class  -> bring up SDL's video subsystem
+//   query the display mode     -> the desktop display mode
+//   switch the display         -> pick an exact full-screen mode, or emulate it
+//   create the window          -> SDL_CreateWindow (hidden until shown)
+//   choose the pixel format    -> the GL attributes the window was created with
+//   create / select the context-> SDL_GL_CreateContext / SDL_GL_MakeCurrent
+#include "display/GLWindow.h"
+
+#include "display/Keyboard.h"
+#include "display/QuitSignal.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+// Drivers that put a picture on a screen. SDL falls back to an offscreen
+// driver when no display server answers; a window nobody can see is no window.
+bool showsPicture(const char* driver)
+{
+    if (!driver)
+        return false;
+    if (std::getenv("SDL_VIDEODRIVER"))
+        return true;  // named on purpose by the user
+    return std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0 ||
+           std::strcmp(driver, "KMSDRM") == 0 || std::strcmp(driver, "kmsdrm") == 0;
+}
+
+bool matchesDepth(Uint32 format, int bitsPerPixel)
+{
+    if (SDL_BITSPERPIXEL(format) == static_cast<Uint32>(bitsPerPixel))
+        return true;
+    // 32 bits per pixel is stored as four bytes, of which 24 carry colour.
+    return bitsPerPixel == 32 && SDL_BYTESPERPIXEL(format) == 4;
+}
+
+// An exact mode of the display; false when the display does not offer it.
+bool findExactMode(SDL_DisplayMode& wanted, int bitsPerPixel)
+{
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w == wanted.w && mode.h == wanted.h &&
+            matchesDepth(mode.format, bitsPerPixel)) {
+            wanted = mode;
+            return true;
+        }
+    }
+    return false;
+}
+
+void fail(const char* message)
+{
+    // No line break and no flush: the next console output continues this line.
+    std::cout << "GLWindow:cpp: " << message;
+}
+
+} // namespace
+
+GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title)
+{
+    std::cout << "Creating window...(" << width << "x" << height << "@" << bitsPerPixel << ")" << std::endl;
+    className = title;
+    quitSignal::install();
+
+    // Register the class: the video subsystem. SDL's own signal handlers stay
+    // out; ours turn Ctrl+C into the quit message even without video.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        fail("Unable to register window class");
+        return;
+    }
+    if (!showsPicture(SDL_GetCurrentVideoDriver())) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        fail("Unable to register window class");
+        return;
+    }
+    classRegistered = true;
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    bool exactMode = false;
+    int windowWidth = width;
+    int windowHeight = height;
+    if (fullscreen) {
+        if (SDL_GetDesktopDisplayMode(0, &dmSettings) != 0) {
+            fail("Unable to get display settings");
+            return;
+        }
+        SDL_DisplayMode desktop = dmSettings;
+        dmSettings.w = width;
+        dmSettings.h = height;
+        dmSettings.refresh_rate = 0;  // not part of the request
+        exactMode = findExactMode(dmSettings, bitsPerPixel);
+        if (exactMode) {
+            flags |= SDL_WINDOW_FULLSCREEN;
+        } else if (desktop.w > 0 && desktop.h > 0) {
+            // No such mode (many panels offer only their own): show the
+            // picture scaled to fit on a full-screen window of the desktop mode.
+            // The window is created at the desktop size itself: without a
+            // window manager nobody would resize it.
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+            scaleToFit = true;
+            windowWidth = desktop.w;
+            windowHeight = desktop.h;
+        } else {
+            fail("Unable to switch to fullscreen");
+            return;
+        }
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+
+    // The pixel format request: double-buffered, 16-bit depth, 8-bit stencil,
+    // at least the requested colour depth.
+    int colourBits = bitsPerPixel >= 24 ? 8 : 5;
+    bool formatOk = SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0 &&
+                    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16) == 0 &&
+                    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8) == 0 &&
+                    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, colourBits) == 0 &&
+                    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, colourBits) == 0 &&
+                    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, colourBits) == 0;
+
+    // The window's client area is exactly width x height at (0, 0), or the
+    // whole display when the mode is emulated.
+    hWnd = SDL_CreateWindow(className, 0, 0, windowWidth, windowHeight, flags);
+    if (!hWnd)
+        return;
+    if (exactMode)
+        SDL_SetWindowDisplayMode(hWnd, &dmSettings);
+
+    if (!formatOk) {
+        fail("Unable to find a suitable pixelformat");
+        return;
+    }
+    hRC = SDL_GL_CreateContext(hWnd);
+    if (!hRC) {
+        fail("Unable to create HRC");
+        return;
+    }
+    if (SDL_GL_MakeCurrent(hWnd, hRC) != 0) {
+        fail("Unable to select HRC");
+        return;
+    }
+    contextCurrent = true;
+
+    // Show and activate: to the front, and the keyboard focus, so that
+    // Escape reaches the window even where no window manager hands it focus.
+    SDL_ShowWindow(hWnd);
+    SDL_RaiseWindow(hWnd);
+    SDL_SetWindowInputFocus(hWnd);
+
+    presenter = std::make_unique<FramePresenter>(width, height);
+
+    // Initial OpenGL state. Matrices, clear colour, depth function and
+    // blending keep their defaults; texture-coordinate generation is
+    // configured but not enabled; no swap interval is requested.
+    glViewport(0, 0, width, height);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_CULL_FACE);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+}
+
+GLWindow::~GLWindow()
+{
+    presenter.reset();
+    if (classRegistered) {
+        SDL_GL_MakeCurrent(hWnd, nullptr);
+        if (hRC)
+            SDL_GL_DeleteContext(hRC);
+        if (hWnd)
+            SDL_DestroyWindow(hWnd);  // leaves the full-screen mode, restoring the display
+        releaseKeyboard();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    quitSignal::restore();
+}
+
+bool GLWindow::update()
+{
+    // A quit signal counts as the quit message at the head of the queue.
+    if (quitSignal::take())
+        return false;
+    SDL_Event event;
+    bool taken = classRegistered && SDL_PollEvent(&event) == 1;
+    if (taken && event.type == SDL_QUIT)
+        return false;
+    present();
+    if (taken)
+        windowProcedure(hWnd, event);
+    return true;
+}
+
+void GLWindow::present()
+{
+    if (!contextCurrent)
+        return;
+    glFlush();
+    if (presenter)
+        presenter->present(hWnd, scaleToFit);
+}
+
+void GLWindow::windowProcedure(WindowHandle window, const SDL_Event& event)
+{
+    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
+        postQuitMessage();
+        return;  // nothing more for the default handling to do with a key
+    }
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE &&
+        window && event.window.windowID == SDL_GetWindowID(window)) {
+        // Default handling of a close request: the window goes away, and its
+        // destruction posts the quit message. The window is hidden rather than
+        // freed so the context stays valid until the owner releases both in order.
+        SDL_HideWindow(window);
+        postQuitMessage();
+    }
+}
+
+void GLWindow::postQuitMessage()
+{
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+}

@@ -1,0 +1,46 @@
+// The window between the program and the screen: the video subsystem, the
+// switch of the display to the requested full-screen mode, the native window,
+// its OpenGL context with the initial state the demo relies on, event pumping
+// and presentation.
+//
+// Construction always completes. A failing step writes its message (without a
+// line break) and leaves the object in a valid partial state; update() and the
+// destructor work in every such state. Only hWnd tells the caller anything:
+// null when no window could be created.
+#pragma once
+
+#include "display/FramePresenter.h"
+#include "display/WindowHandle.h"
+
+#include <SDL.h>
+#include <memory>
+
+class GLWindow {
+public:
+    GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title);
+    ~GLWindow();
+    GLWindow(const GLWindow&) = delete;
+    GLWindow& operator=(const GLWindow&) = delete;
+
+    // Takes at most one event. False exactly when it took the quit message;
+    // otherwise it has presented the back buffer, then handled the event.
+    bool update();
+
+    // The native window; null when no window could be created.
+    WindowHandle hWnd = nullptr;
+
+private:
+    // Handles one event the way a window procedure does; the default
+    // handling of a close request "destroys" the window (see destroyWindow).
+    static void windowProcedure(WindowHandle window, const SDL_Event& event);
+    static void postQuitMessage();
+    void present();
+
+    SDL_GLContext hRC = nullptr;
+    bool classRegistered = false;   // the video subsystem is up
+    bool contextCurrent = false;
+    bool scaleToFit = false;        // full-screen mode emulated on the desktop mode
+    const char* className;          // the caller's title text; must outlive the window
+    SDL_DisplayMode dmSettings{};
+    std::unique_ptr<FramePresenter> presenter;
+};

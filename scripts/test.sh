@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the demo and its tests, then runs every test. Installs what is missing
+# first (scripts/setup.sh). Each test that needs a screen starts its own
+# virtual X server, so no display is needed here.
+#   scripts/test.sh              the normal build, in build/
+#   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+build=build
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON)
+if [[ ${1:-} == --sanitize ]]; then
+  build=build-asan
+  options+=(-DBRAKVANE_SANITIZE=ON -DBRAKVANE_BENCH=OFF -DBRAKVANE_TOOLS=OFF)
+fi
+
+cmake -S . -B "$build" "${options[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+ctest --output-on-failure -j2 --timeout 300

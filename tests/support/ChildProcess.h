@@ -1,0 +1,50 @@
+// Runs a program as a child process with its own environment and working
+// directory, capturing standard output and standard error into files, so a test
+// can watch the console lines appear, send signals and wait for the exit status.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace testsupport {
+
+struct ChildOptions {
+    std::vector<std::string> args;                          // args[0] is the program path
+    std::string workingDirectory;                           // empty: the test's own
+    std::map<std::string, std::optional<std::string>> env;  // nullopt removes the variable
+};
+
+class ChildProcess {
+public:
+    explicit ChildProcess(const ChildOptions& options);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return pid > 0; }
+    std::string output() const;       // standard output so far
+    std::string errorOutput() const;  // standard error so far
+    // Waits until standard output contains text; false on timeout or exit.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    void signal(int sig);
+    // Exit status, or nullopt when the process did not end in time (it is then killed).
+    // A process ended by a signal reports 128 + signal number.
+    std::optional<int> wait(std::chrono::milliseconds timeout);
+    bool exited();
+
+private:
+    pid_t pid = -1;
+    std::optional<int> status;
+    std::string outPath;
+    std::string errPath;
+};
+
+// The directory of the test data and the built programs, set by the build.
+std::string sourceDir();
+std::string binaryDir();
+
+} // namespace testsupport

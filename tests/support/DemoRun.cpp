@@ -1,0 +1,40 @@
+// Launching the demo for end-to-end tests.
+#include "DemoRun.h"
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace testsupport {
+
+TempDir::TempDir()
+{
+    std::string pattern = "/tmp/brakvane-test-XXXXXX";
+    if (mkdtemp(pattern.data()))
+        dir = pattern;
+}
+
+TempDir::~TempDir()
+{
+    if (!dir.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+}
+
+std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& display, const std::string& workingDirectory,
+                                        const std::string& program)
+{
+    ChildOptions options;
+    options.args = {binaryDir() + "/" + program};
+    options.workingDirectory = workingDirectory;
+    options.env["DISPLAY"] = display;
+    options.env["WAYLAND_DISPLAY"] = std::nullopt;
+    options.env["SDL_VIDEODRIVER"] = std::nullopt;
+    options.env["LIBGL_ALWAYS_SOFTWARE"] = "1";
+    // Sound is captured into a file of the working directory, never a real device.
+    options.env["SDL_AUDIODRIVER"] = "disk";
+    options.env["SDL_DISKAUDIOFILE"] = workingDirectory + "/played.raw";
+    return std::make_unique<ChildProcess>(options);
+}
+
+} // namespace testsupport

@@ -1,0 +1,110 @@
+// Xlib-based helpers for end-to-end tests.
+#include "XClient.h"
+
+#include "ChildProcess.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <thread>
+
+namespace testsupport {
+
+XClient::XClient(const std::string& display) : dpy(XOpenDisplay(display.c_str())) {}
+
+XClient::~XClient()
+{
+    if (dpy)
+        XCloseDisplay(dpy);
+}
+
+namespace {
+
+unsigned long searchTree(Display* dpy, Window w, const std::string& title)
+{
+    char* name = nullptr;
+    if (XFetchName(dpy, w, &name) && name) {
+        bool match = title == name;
+        XFree(name);
+        XWindowAttributes attrs;
+        if (match && XGetWindowAttributes(dpy, w, &attrs) && attrs.map_state == IsViewable)
+            return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    unsigned long found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count && !found; ++i)
+            found = searchTree(dpy, children[i], title);
+        if (children)
+            XFree(children);
+    }
+    return found;
+}
+
+} // namespace
+
+unsigned long XClient::findWindow(const std::string& title, std::chrono::milliseconds timeout)
+{
+    if (!dpy)
+        return 0;
+    auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        if (unsigned long w = searchTree(dpy, DefaultRootWindow(dpy), title))
+            return w;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < end);
+    return 0;
+}
+
+bool XClient::sendDeleteWindow(unsigned long window)
+{
+    if (!dpy || !window)
+        return false;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    Status s = XSendEvent(dpy, window, False, NoEventMask, &e);
+    XSync(dpy, False);
+    return s != 0;
+}
+
+ScreenImage XClient::grabScreen()
+{
+    ScreenImage image;
+    if (!dpy)
+        return image;
+    Window root = DefaultRootWindow(dpy);
+    XWindowAttributes attrs;
+    XGetWindowAttributes(dpy, root, &attrs);
+    XImage* x = XGetImage(dpy, root, 0, 0, static_cast<unsigned>(attrs.width), static_cast<unsigned>(attrs.height),
+                          AllPlanes, ZPixmap);
+    if (!x)
+        return image;
+    image.width = attrs.width;
+    image.height = attrs.height;
+    image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+    for (int y = 0; y < image.height; ++y)
+        for (int xx = 0; xx < image.width; ++xx)
+            image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width) + static_cast<size_t>(xx)] =
+                static_cast<uint32_t>(XGetPixel(x, xx, y) & 0xFFFFFF);
+    XDestroyImage(x);
+    return image;
+}
+
+int xdotool(const std::string& display, const std::vector<std::string>& args)
+{
+    ChildOptions options;
+    options.args = {"xdotool"};
+    options.args.insert(options.args.end(), args.begin(), args.end());
+    options.env["DISPLAY"] = display;
+    ChildProcess p(options);
+    auto status = p.wait(std::chrono::seconds(20));
+    return status ? *status : -1;
+}
+
+} // namespace testsupport

@@ -1,0 +1,43 @@
+// A small X client for end-to-end tests: finds the demo's window, asks it to
+// close the way a window manager does, and reads back what the screen shows.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct _XDisplay;
+
+namespace testsupport {
+
+struct ScreenImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;  // 0x00RRGGBB, rows from the top
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+};
+
+class XClient {
+public:
+    explicit XClient(const std::string& display);
+    ~XClient();
+    XClient(const XClient&) = delete;
+    XClient& operator=(const XClient&) = delete;
+
+    bool connected() const { return dpy != nullptr; }
+    // The id of a viewable top-level window with this exact title, waiting up to timeout; 0 if none.
+    unsigned long findWindow(const std::string& title, std::chrono::milliseconds timeout);
+    // Sends WM_PROTOCOLS / WM_DELETE_WINDOW, as a window manager's close button does.
+    bool sendDeleteWindow(unsigned long window);
+    // The whole root window as it is on screen now.
+    ScreenImage grabScreen();
+
+private:
+    ::_XDisplay* dpy = nullptr;
+};
+
+// Runs xdotool against a display (for example {"key", "Escape"}); returns its exit status.
+int xdotool(const std::string& display, const std::vector<std::string>& args);
+
+} // namespace testsupport
