@@ -18,14 +18,14 @@ constexpr const char* startLines = "Kalvor Brakvane 0.1\nCreating window...(800x
 
 struct Running {
     XServer server;
-    TempDir dir;
+    testfiles::TempDir dir;
     std::unique_ptr<ChildProcess> demo;
     XClient client;
     unsigned long window = 0;
 
     Running(int width, int height) : server(width, height), client(server.name())
     {
-        demo = startDemo(server.name(), dir.path());
+        demo = startDemo(server.name(), dir.directory());
         window = client.findWindow("Brakvane", 20s);
     }
 };
@@ -63,8 +63,8 @@ TEST(Program, InterruptAndTerminateEndItCleanly)
 
 TEST(Program, WithoutADisplayItReportsAndKeepsRunningUntilInterrupted)
 {
-    TempDir dir;
-    auto demo = startDemo(std::nullopt, dir.path());
+    testfiles::TempDir dir;
+    auto demo = startDemo(std::nullopt, dir.directory());
     ASSERT_TRUE(demo->waitForOutput("GLWindow:cpp: Unable to register window class", 20s)) << demo->output();
     std::string out = demo->output();
     EXPECT_EQ(out.rfind(std::string(startLines) + "GLWindow:cpp: Unable to register window class", 0), 0u) << out;

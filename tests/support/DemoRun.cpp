@@ -1,25 +1,8 @@
 // Launching the demo for end-to-end tests.
 #include "DemoRun.h"
 
-#include <filesystem>
-#include <unistd.h>
 
 namespace testsupport {
-
-TempDir::TempDir()
-{
-    std::string pattern = "/tmp/brakvane-test-XXXXXX";
-    if (mkdtemp(pattern.data()))
-        dir = pattern;
-}
-
-TempDir::~TempDir()
-{
-    if (!dir.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-}
 
 std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& display, const std::string& workingDirectory,
                                         const std::string& program)

@@ -3,25 +3,13 @@
 #pragma once
 
 #include "ChildProcess.h"
+#include "TestFiles.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace testsupport {
-
-// A fresh empty directory under /tmp, removed with the object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return dir; }
-
-private:
-    std::string dir;
-};
 
 // display: a DISPLAY value, or nullopt to run with no display server at all.
 std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& display, const std::string& workingDirectory,

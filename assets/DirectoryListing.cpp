@@ -1,0 +1,23 @@
+// Directory listing over opendir/readdir. std::string compares through
+// char_traits<char>, which orders bytes as unsigned values, like memcmp.
+#include "assets/DirectoryListing.h"
+
+#include <algorithm>
+#include <dirent.h>
+
+namespace assets {
+
+bool listDirectory(const std::string& path, std::vector<std::string>& names)
+{
+    names.clear();
+    DIR* dir = opendir(path.empty() ? "." : path.c_str());
+    if (!dir)
+        return false;
+    while (const dirent* entry = readdir(dir))
+        names.emplace_back(entry->d_name);
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
+} // namespace assets

@@ -1,0 +1,20 @@
+// Reads a whole regular file into memory in one piece, so that the loaders
+// decode from a buffer instead of issuing a read call per field.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace assets {
+
+struct FileBytes {
+    std::unique_ptr<unsigned char[]> data;
+    std::size_t size = 0;
+};
+
+// False when the path cannot be opened, is not a regular file (a directory,
+// a pipe, a device) or cannot be read to its end.
+bool readFileBytes(const std::string& path, FileBytes& out);
+
+} // namespace assets

@@ -1,0 +1,23 @@
+// Choosing the size at which an image is uploaded as a texture, and
+// resampling the pixels to it when that differs from the image's own size.
+#pragma once
+
+namespace assets {
+
+struct TextureSize {
+    unsigned width;
+    unsigned height;
+};
+
+// The image's own size where the driver takes non-power-of-two textures,
+// otherwise the next power of two up; either way no side exceeds maxSize
+// (with powers of two, the largest power of two not above it).
+TextureSize fitTextureSize(unsigned width, unsigned height, bool nonPowerOfTwo, unsigned maxSize);
+
+// Resamples an image of interleaved 8-bit channels, rows tightly packed, each
+// axis on its own: area averaging where it shrinks, linear interpolation
+// between pixel centres where it grows. Both sizes must be at least 1 x 1.
+void scaleImage(const unsigned char* source, unsigned sourceWidth, unsigned sourceHeight, unsigned channels,
+                unsigned char* target, unsigned targetWidth, unsigned targetHeight);
+
+} // namespace assets

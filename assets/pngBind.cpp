@@ -1,0 +1,109 @@
+// PNG files to textures: decoding is PngDecode's, sizing and resampling
+// ImageScale's; this file only asks the driver what it takes and uploads.
+#include "assets/pngBind.h"
+
+#include "assets/FileBytes.h"
+#include "assets/ImageScale.h"
+#include "assets/PngDecode.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+// Non-power-of-two sizes are core from OpenGL 2.0 and an extension before.
+bool takesNonPowerOfTwo(const char* version)
+{
+    if (std::atoi(version) >= 2)
+        return true;
+    const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensions && std::strstr(extensions, "GL_ARB_texture_non_power_of_two");
+}
+
+void clearGlErrors()
+{
+    // Bounded, since a lost context may keep reporting an error.
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
+GLuint upload(const assets::PngImage& image, int wrapst, int minfilter, int magfilter)
+{
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (!version)
+        return 0; // no current context
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    const assets::TextureSize size = assets::fitTextureSize(image.width, image.height,
+                                                            takesNonPowerOfTwo(version),
+                                                            static_cast<unsigned>(std::max(maxSize, 1)));
+
+    const unsigned char* pixels = image.pixels.get();
+    std::unique_ptr<unsigned char[]> scaled;
+    if (size.width != image.width || size.height != image.height) {
+        scaled = std::make_unique_for_overwrite<unsigned char[]>(std::size_t{size.width} * size.height *
+                                                                 image.channels);
+        assets::scaleImage(pixels, image.width, image.height, image.channels, scaled.get(), size.width,
+                           size.height);
+        pixels = scaled.get();
+    }
+
+    clearGlErrors();
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapst);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapst);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minfilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magfilter);
+
+    // RGB rows of odd width are not 4-byte aligned.
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const GLenum format = image.channels == 4 ? GL_RGBA : GL_RGB;
+    glTexImage2D(GL_TEXTURE_2D, 0, image.channels == 4 ? GL_RGBA8 : GL_RGB8, static_cast<GLsizei>(size.width),
+                 static_cast<GLsizei>(size.height), 0, format, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &name);
+        return 0;
+    }
+    return name;
+}
+
+} // namespace
+
+GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter,
+               int magfilter)
+{
+    if (mipmap != pngNoMipmap || (trans != pngAlpha && trans != pngSolid)) {
+        std::cerr << "pngBind: unsupported mipmap or transparency mode for " << filename << std::endl;
+        return 0;
+    }
+    assets::FileBytes file;
+    if (!assets::readFileBytes(filename, file)) {
+        std::cerr << "pngBind: cannot read " << filename << std::endl;
+        return 0;
+    }
+    assets::PngImage image;
+    assets::PngDecodeOptions options;
+    options.keepAlpha = trans == pngAlpha;
+    std::string reason;
+    if (!assets::decodePng(file.data.get(), file.size, image, options, &reason)) {
+        std::cerr << "pngBind: " << filename << ": " << reason << std::endl;
+        return 0;
+    }
+    file = {}; // the compressed bytes are not needed during upload
+
+    const GLuint name = upload(image, wrapst, minfilter, magfilter);
+    if (name != 0 && info) {
+        info->Width = image.width;
+        info->Height = image.height;
+    }
+    return name;
+}

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (AddressSanitizer and UBSan) in a
+# build directory of their own and runs each for a number of seconds, starting
+# from its seed corpus under fuzz/corpus/<name> (and fuzz/<name>.dict as its
+# dictionary when there is one). Fails on any crash, leak, sanitizer report or
+# hang.
+#
+#   scripts/fuzz.sh [seconds per target, default 60]
+#
+# BRAKVANE_FUZZ_BUILD overrides the build directory (default build-fuzz).
+set -euo pipefail
+
+seconds=${1:-60}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BRAKVANE_FUZZ_BUILD:-$root/build-fuzz}
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DBRAKVANE_FUZZ=ON -DBRAKVANE_TESTS=OFF -DBRAKVANE_BENCH=OFF -DBRAKVANE_TOOLS=OFF >/dev/null
+
+# Every executable target named fuzz_* is a fuzzer.
+mapfile -t targets < <(cmake --build "$build" --target help | sed -n 's/^\.\.\. \(fuzz_[A-Za-z0-9_]*\).*/\1/p' | sort -u)
+if ((${#targets[@]} == 0)); then
+  echo "fuzz: no fuzz targets found" >&2
+  exit 1
+fi
+cmake --build "$build" -j2 --target "${targets[@]}"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+failed=()
+for target in "${targets[@]}"; do
+  name=${target#fuzz_}
+  work="$build/fuzz-corpus/$name"
+  artifacts="$build/fuzz-artifacts/$name/"
+  mkdir -p "$work" "$artifacts"
+  seeds=()
+  [[ -d "$root/fuzz/corpus/$name" ]] && seeds=("$root/fuzz/corpus/$name")
+  dictionary=()
+  [[ -f "$root/fuzz/$name.dict" ]] && dictionary=(-dict="$root/fuzz/$name.dict")
+  binary=$(find "$build" -type f -name "$target" -perm -u+x | head -n 1)
+  echo "fuzz: running $target for ${seconds}s"
+  # -timeout turns any input that runs longer than 10 s into a reported hang;
+  # the outer timeout catches a fuzzer that stops making progress altogether.
+  if ! timeout --signal=KILL $((seconds + 120)) "$binary" \
+      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$artifacts" "${dictionary[@]}" "$work" "${seeds[@]}"; then
+    echo "fuzz: $target FAILED (inputs kept in $artifacts)" >&2
+    failed+=("$target")
+  fi
+done
+
+if ((${#failed[@]} > 0)); then
+  echo "fuzz: failures in ${failed[*]}" >&2
+  exit 1
+fi
+echo "fuzz: all ${#targets[@]} targets ran ${seconds}s without a failure"
