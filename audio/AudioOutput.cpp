@@ -1,0 +1,80 @@
+// SDL behind AudioOutput.
+#include "audio/AudioOutput.h"
+
+#include "audio/Playback.h"
+
+#include <SDL.h>
+
+namespace {
+
+// 1024 frames is 23 ms at 44.1 kHz: short enough for the spectrum to follow the music,
+// long enough that a busy machine does not starve the device.
+constexpr Uint16 kPeriodFrames = 1024;
+
+} // namespace
+
+bool AudioOutput::open(int rate, Playback& playback)
+{
+    if (isOpen() || rate <= 0) {
+        return false;
+    }
+    // The window layer installs its own signal handling; SDL must not take it over.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (!subsystemUp) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            return false;
+        }
+        subsystemUp = true;
+    }
+    SDL_AudioSpec wanted{};
+    wanted.freq = rate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = kChannels;
+    wanted.samples = kPeriodFrames;
+    wanted.callback = callback;
+    wanted.userdata = &playback;
+    SDL_AudioSpec obtained{};
+    // No changes allowed: SDL converts for the hardware if it must, and the callback
+    // always sees exactly the format asked for.
+    device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device == 0) {
+        return false;
+    }
+    frameRate = obtained.freq;
+    periodFrames = obtained.samples;
+    // The device runs from now on; until a stream is started it is handed silence.
+    SDL_PauseAudioDevice(device, 0);
+    return true;
+}
+
+void AudioOutput::close()
+{
+    if (device != 0) {
+        SDL_CloseAudioDevice(device); // waits for the callback thread to end
+        device = 0;
+    }
+    if (subsystemUp) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        subsystemUp = false;
+    }
+}
+
+void AudioOutput::lock()
+{
+    if (device != 0) {
+        SDL_LockAudioDevice(device);
+    }
+}
+
+void AudioOutput::unlock()
+{
+    if (device != 0) {
+        SDL_UnlockAudioDevice(device);
+    }
+}
+
+void AudioOutput::callback(void* playback, std::uint8_t* stream, int length)
+{
+    static_cast<Playback*>(playback)->render(reinterpret_cast<std::int16_t*>(stream),
+                                             length / static_cast<int>(kChannels * sizeof(std::int16_t)));
+}

@@ -1,0 +1,40 @@
+// The sound device through SDL: the audio subsystem, one output device playing 16-bit
+// stereo, and its lock. Works whether or not SDL video is in use, and leaves the rest of
+// SDL as it found it when closed.
+#pragma once
+
+#include <cstdint>
+
+class Playback;
+
+class AudioOutput {
+public:
+    static constexpr int kChannels = 2;
+
+    AudioOutput() = default;
+    ~AudioOutput() { close(); }
+    AudioOutput(const AudioOutput&) = delete;
+    AudioOutput& operator=(const AudioOutput&) = delete;
+
+    // Opens the default output device at `rate` frames per second and starts it; its
+    // callback renders through `playback`. False when there is no driver or no device.
+    bool open(int rate, Playback& playback);
+    // Stops the callback, closes the device and shuts the audio subsystem down.
+    void close();
+
+    bool isOpen() const { return device != 0; }
+    int rate() const { return frameRate; }
+    int bufferFrames() const { return periodFrames; }
+
+    // While locked, the callback does not run.
+    void lock();
+    void unlock();
+
+private:
+    static void callback(void* playback, std::uint8_t* stream, int length);
+
+    bool subsystemUp = false;
+    std::uint32_t device = 0;
+    int frameRate = 0;
+    int periodFrames = 0;
+};

@@ -1,0 +1,80 @@
+// Music over the sound library; every failure is reported on the console and survived.
+#include "audio/Music.h"
+
+#include "audio/SoundLibrary.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <iostream>
+
+namespace {
+
+constexpr std::uint32_t kOutputRate = 44100;
+constexpr double kBytesPerSecond = 176400.0; // 44100 frames of two 16-bit samples
+
+// Seconds to a byte offset, truncated toward zero to 32 bits. Negative or NaN times
+// start at the beginning and times beyond 32 bits stay beyond the end, instead of the
+// undefined conversion of an out-of-range double.
+std::uint64_t byteOffset(double seconds)
+{
+    const double bytes = seconds * kBytesPerSecond;
+    if (!(bytes > 0.0)) {
+        return 0;
+    }
+    if (bytes >= 4294967296.0) {
+        return UINT32_MAX;
+    }
+    return static_cast<std::uint32_t>(bytes);
+}
+
+// Truncation toward zero to an int, clamped to the int range (NaN gives 0).
+int truncatedVolume(double volume)
+{
+    if (std::isnan(volume)) {
+        return 0;
+    }
+    return static_cast<int>(std::clamp(std::trunc(volume), static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
+}
+
+} // namespace
+
+Music::Music(WindowHandle hWnd, std::string path)
+{
+    std::cout << "Loading Music: " << path << std::endl;
+    if (!sound::init(1, kOutputRate, 0, hWnd, nullptr)) {
+        std::cout << "Unable to init BASS" << std::endl;
+    }
+    streamHandle = sound::streamCreateFile(false, path.c_str(), 0, 0, sound::kStreamPrescan);
+    if (streamHandle == 0) {
+        std::cout << "Musioc file not found" << std::endl;
+    }
+}
+
+Music::~Music()
+{
+    sound::free();
+}
+
+void Music::play(double seconds)
+{
+    // Start and seek reach the device as one step: it never plays the stream's opening
+    // frames when the start position is elsewhere. The hold is only taken when both a
+    // device and a stream exist, and then the start cannot fail, so no console line is
+    // written while the audio callback is held off.
+    sound::ChannelHold hold(streamHandle);
+    if (!sound::streamPlay(streamHandle, false, 0)) {
+        std::cout << "Unable to init BASS playback" << std::endl;
+    }
+    sound::channelSetPosition(streamHandle, byteOffset(seconds));
+}
+
+void Music::setVolume(double volume)
+{
+    sound::channelSetAttributes(streamHandle, static_cast<int>(kOutputRate), truncatedVolume(volume), 0);
+}
+
+int Music::fetchSpectrum(float* buffer)
+{
+    return sound::channelGetData(streamHandle, buffer, sound::kDataFft512);
+}

@@ -1,0 +1,25 @@
+// The demo's music track: opened when constructed, started once from a position in
+// seconds, and asked every frame for the spectrum of what is being heard. Its
+// destructor shuts the whole sound library down, so at most one Music exists at a time.
+#pragma once
+
+#include "display/WindowHandle.h"
+
+#include <cstdint>
+#include <string>
+
+class Music {
+public:
+    Music(WindowHandle hWnd, std::string path);
+    ~Music();
+    Music(const Music&) = delete;
+    Music& operator=(const Music&) = delete;
+
+    void play(double seconds);
+    void setVolume(double volume);
+    // Fills the first 256 floats of buffer; returns the library's result (-1: nothing playing).
+    int fetchSpectrum(float* buffer);
+
+private:
+    std::uint32_t streamHandle = 0; // 0 when the file could not be opened
+};

@@ -1,0 +1,168 @@
+// The library's process-wide state and its calls, over AudioOutput, StreamDecoder,
+// Playback and SpectrumAnalyser.
+#include "audio/SoundLibrary.h"
+
+#include "audio/AudioOutput.h"
+#include "audio/Playback.h"
+#include "audio/SpectrumAnalyser.h"
+#include "audio/StreamDecoder.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+
+namespace sound {
+namespace {
+
+struct Library {
+    // Destroyed in reverse: the device (and with it the callback) goes before the
+    // playback state and the stream it reads.
+    std::unique_ptr<StreamDecoder> stream;
+    Handle streamHandle = 0;
+    Handle lastHandle = 0;
+    int rate = 0;
+    Playback playback;
+    SpectrumAnalyser analyser;
+    std::array<std::int16_t, Playback::kWindowFrames * Playback::kChannels> window{};
+    AudioOutput output;
+};
+
+std::unique_ptr<Library> library;
+
+// The library's stream when `handle` names it, else null.
+StreamDecoder* streamOf(Handle handle)
+{
+    if (library == nullptr || handle == 0 || handle != library->streamHandle) {
+        return nullptr;
+    }
+    return library->stream.get();
+}
+
+// The device lock for a scope; nothing to lock when there is no device.
+class DeviceLock {
+public:
+    explicit DeviceLock(AudioOutput& device) : output(device) { output.lock(); }
+    ~DeviceLock() { output.unlock(); }
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+
+private:
+    AudioOutput& output;
+};
+
+} // namespace
+
+bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, WindowHandle /*window*/,
+          const void* /*deviceId*/)
+{
+    if (library != nullptr) {
+        return false;
+    }
+    library = std::make_unique<Library>();
+    library->rate = static_cast<int>(std::min<std::uint32_t>(freq, 384000));
+    return device == 1 && library->output.open(library->rate, library->playback);
+}
+
+Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset, std::uint32_t length,
+                        std::uint32_t flags)
+{
+    if (library == nullptr || library->stream != nullptr || fromMemory || file == nullptr || offset != 0 ||
+        length != 0) {
+        return 0;
+    }
+    auto stream = std::make_unique<StreamDecoder>();
+    const int rate = library->output.isOpen() ? library->output.rate() : library->rate;
+    if (rate <= 0 || !stream->open(static_cast<const char*>(file), (flags & kStreamPrescan) != 0, rate)) {
+        return 0;
+    }
+    DeviceLock lock(library->output);
+    library->stream = std::move(stream);
+    library->playback.attach(library->stream.get());
+    library->lastHandle = library->lastHandle == UINT32_MAX ? 1 : library->lastHandle + 1;
+    library->streamHandle = library->lastHandle;
+    return library->streamHandle;
+}
+
+bool streamPlay(Handle stream, bool /*flush*/, std::uint32_t /*flags*/)
+{
+    if (streamOf(stream) == nullptr || !library->output.isOpen()) {
+        return false;
+    }
+    DeviceLock lock(library->output);
+    library->playback.start();
+    return true;
+}
+
+bool channelSetPosition(Handle channel, std::uint64_t position)
+{
+    StreamDecoder* stream = streamOf(channel);
+    if (stream == nullptr) {
+        return false;
+    }
+    const std::uint64_t frameBytes = sizeof(std::int16_t) * static_cast<std::uint64_t>(stream->fileChannels());
+    const std::uint64_t frame = std::min<std::uint64_t>(position / frameBytes, INT64_MAX);
+    DeviceLock lock(library->output);
+    library->playback.rewind();
+    stream->requestPosition(static_cast<std::int64_t>(frame));
+    return true;
+}
+
+bool channelSetAttributes(Handle channel, int /*freq*/, int volume, int /*pan*/)
+{
+    if (streamOf(channel) == nullptr) {
+        return false;
+    }
+    library->playback.setVolume(std::clamp(volume, 0, 100));
+    return true;
+}
+
+int channelGetData(Handle channel, void* buffer, std::uint32_t length)
+{
+    if (streamOf(channel) == nullptr || !library->output.isOpen() || length != kDataFft512 ||
+        buffer == nullptr || !library->analyser.valid()) {
+        return -1;
+    }
+    Playback::Clock clock;
+    clock.ticksPerSecond = SDL_GetPerformanceFrequency();
+    clock.rate = library->output.rate();
+    clock.bufferFrames = library->output.bufferFrames();
+    bool playing = false;
+    {
+        // The callback waits at most for this copy of 2 KiB.
+        DeviceLock lock(library->output);
+        clock.now = SDL_GetPerformanceCounter();
+        playing = library->playback.snapshot(library->window.data(), clock);
+    }
+    if (!playing) {
+        return -1;
+    }
+    library->analyser.analyseStereo(library->window.data(), static_cast<float*>(buffer));
+    return static_cast<int>(library->window.size() * sizeof(std::int16_t));
+}
+
+bool channelLock(Handle channel, bool lock)
+{
+    if (streamOf(channel) == nullptr || !library->output.isOpen()) {
+        return false;
+    }
+    if (lock) {
+        library->output.lock();
+    } else {
+        library->output.unlock();
+    }
+    return true;
+}
+
+bool free()
+{
+    if (library == nullptr) {
+        return false;
+    }
+    library->output.close();
+    library.reset();
+    return true;
+}
+
+} // namespace sound

@@ -1,0 +1,42 @@
+// The magnitude spectrum of 512 sample frames: mixed to mono, shaped by a periodic Hann
+// window and transformed by KissFFT. The scale puts a constant signal of 1.0 at 1.0 in
+// the first value and a full-scale sine centred on a bin at 0.5 in that bin.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <kiss_fft.h>
+
+struct kiss_fftr_state;
+
+class SpectrumAnalyser {
+public:
+    static constexpr int kFrames = 512;        // sample frames per transform
+    static constexpr int kBins = kFrames / 2;  // magnitudes written: bins 0 .. 255
+
+    SpectrumAnalyser();
+    ~SpectrumAnalyser();
+    SpectrumAnalyser(const SpectrumAnalyser&) = delete;
+    SpectrumAnalyser& operator=(const SpectrumAnalyser&) = delete;
+
+    bool valid() const { return config != nullptr; } // false when KissFFT had no memory
+
+    // Both write |X[k]| * 2 / kFrames for k = 0 .. kBins - 1 of their windowed input into
+    // magnitudes, touch nothing else of it, and allocate nothing.
+
+    // Analyses the kFrames mono samples in input(), full scale being -1 .. 1.
+    float* input() { return samples.data(); }
+    void analyse(float* magnitudes);
+    // Analyses kFrames interleaved 16-bit stereo frames, the channels averaged to mono.
+    void analyseStereo(const std::int16_t* frames, float* magnitudes);
+
+private:
+    void transform(float* magnitudes); // of windowed
+
+    kiss_fftr_state* config = nullptr;
+    std::array<float, kFrames> window{};
+    std::array<float, kFrames> stereoWindow{}; // the window over 2 * 32768: mixing and scaling in one
+    std::array<float, kFrames> samples{};
+    std::array<float, kFrames> windowed{};
+    std::array<kiss_fft_cpx, kBins + 1> bins{}; // the transform also yields the Nyquist bin
+};

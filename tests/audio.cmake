@@ -1,0 +1,9 @@
+# Music: the spectrum's definition, and Music playing real MP3 files (made by lame at
+# test time) on SDL's disk audio driver.
+brakvane_add_test(NAME audio_spectrum_test
+  SOURCES audio/SpectrumAnalyserTest.cpp
+  LIBS brakvane_audio)
+
+brakvane_add_test(NAME audio_music_test
+  SOURCES audio/MusicPlaybackTest.cpp audio/MusicFailureTest.cpp audio/MusicHarness.cpp audio/TestTracks.cpp
+  LIBS brakvane_audio)
