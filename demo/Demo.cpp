@@ -1,20 +1,47 @@
-// Demo set-up and frames.
+// Demo construction, set-up, frames and tear-down.
 #include "demo/Demo.h"
 
-#include <GL/gl.h>
+#include "demo/Timeline.h"
 
-Demo::Demo(WindowHandle window) : hWnd(window) {}
+namespace {
+
+constexpr const char* musicPath = "data/music/skalmtone.mp3";
+constexpr const char* textureDirectory = "data/textures/";
+constexpr const char* modelDirectory = "data/models/";
+// The music writes 256 values; the buffer has room for twice that.
+constexpr int spectrumSize = 512;
+
+} // namespace
+
+Demo::Demo(WindowHandle window) : hWnd(window)
+{
+    // Zeroed, so frames before the first successful fetch (or with no music
+    // at all) show the picture sequence at window size.
+    spectrum = std::make_unique<float[]>(spectrumSize);
+    music = std::make_unique<Music>(hWnd, musicPath);
+}
+
+Demo::~Demo()
+{
+    music.reset();
+    spectrum.reset();
+    // The clock, the model cache and the texture cache follow, in that order.
+}
 
 void Demo::setUp()
 {
+    textureCache.loadDirectory(textureDirectory);
+    modelCache.loadDirectory(modelDirectory);
+    music->play(0);
     clock.start();
 }
 
 void Demo::frame()
 {
     float t = clock.elapsed();
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    if (t > 98.9f)
+    clearFrame();
+    music->fetchSpectrum(spectrum.get());
+    drawScene(t, spectrum[0], textureCache);
+    if (timelineOver(t))
         finished = true;
 }

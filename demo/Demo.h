@@ -1,18 +1,42 @@
-// The root object of the presentation: owns the clock and drives the frames.
+// The root object of the presentation. It owns everything the timeline needs:
+// the texture and model caches, the clock, the music and the spectrum buffer
+// the music fills every frame, and the finished flag the main loop watches.
 #pragma once
 
 #include "app/Timer.h"
+#include "assets/Model.h"
+#include "assets/ResourceCache.h"
+#include "assets/Texture.h"
+#include "audio/Music.h"
 #include "display/WindowHandle.h"
+
+#include <memory>
 
 class Demo {
 public:
+    // Creates the music (which opens its file but does not start it); loads nothing yet.
     explicit Demo(WindowHandle window);
+    // Shuts the music down first, then releases the buffer, the clock and both caches.
+    ~Demo();
+    Demo(const Demo&) = delete;
+    Demo& operator=(const Demo&) = delete;
+
+    // Loads every texture and model, starts the music from its beginning and
+    // restarts the clock last, so time 0 of the timeline is the music's start.
     void setUp();
+    // Draws one frame for the current time; raises finished once the timeline is over.
     void frame();
 
     bool finished = false;
 
+    const ResourceCache<Texture>& textures() const { return textureCache; }
+    const ResourceCache<Model>& models() const { return modelCache; }
+
 private:
+    ResourceCache<Texture> textureCache;
+    ResourceCache<Model> modelCache;
     Timer clock;
+    std::unique_ptr<Music> music;
     WindowHandle hWnd;
+    std::unique_ptr<float[]> spectrum;
 };
