@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   lame mpg123 ffmpeg
+  libfreetype-dev fonts-dejavu-core
 )
 
 missing=()

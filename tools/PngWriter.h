@@ -1,0 +1,13 @@
+// Writes 8-bit RGB or RGBA PNG files with libpng.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace makedata {
+
+// rows: height rows of width pixels, top row first, 3 or 4 bytes a pixel.
+bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rows,
+              bool withAlpha);
+
+}  // namespace makedata
