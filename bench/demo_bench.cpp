@@ -9,6 +9,7 @@
 //    pictures, opening the music and creating the window.
 //
 // Runs from the repository folder (data/) on a display: scripts/bench.sh.
+#include "FullScreenQuads.h"
 #include "assets/FileBytes.h"
 #include "assets/PngDecode.h"
 #include "audio/Music.h"
@@ -56,22 +57,6 @@ int quadsAt(double t)
     return t > 68.5 ? 1 : 0;
 }
 
-void bareQuads(int count)
-{
-    for (int i = 0; i < count; ++i) {
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 1);
-        glVertex3f(-1, -1, 0);
-        glTexCoord2f(1, 1);
-        glVertex3f(1, -1, 0);
-        glTexCoord2f(1, 0);
-        glVertex3f(1, 1, 0);
-        glTexCoord2f(0, 0);
-        glVertex3f(-1, 1, 0);
-        glEnd();
-    }
-}
-
 void frameCost()
 {
     GLWindow window(800, 600, 32, false, "Brakvane bench");
@@ -101,7 +86,7 @@ void frameCost()
             any->bind();
         for (int i = 0; i < frames; ++i) {
             double begin = threadSeconds();
-            bareQuads(quadsAt(99.0 * i / frames));
+            submitFullScreenQuads(quadsAt(99.0 * i / frames));
             spent += threadSeconds() - begin;
             if (i % 50 == 0)
                 glFinish();

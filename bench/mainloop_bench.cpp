@@ -5,6 +5,7 @@
 // swaps, with an empty frame and with three textured full-screen quads.
 //
 // Needs a display (scripts/bench.sh provides a private Xvfb).
+#include "FullScreenQuads.h"
 #include "app/MainLoop.h"
 #include "demo/Demo.h"
 #include "display/FramePresenter.h"
@@ -56,25 +57,6 @@ GLuint makeTexture()
     return name;
 }
 
-void drawQuads(int count)
-{
-    if (count == 0)
-        return;
-    glEnable(GL_TEXTURE_2D);
-    for (int i = 0; i < count; ++i) {
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 1);
-        glVertex3f(-1, -1, 0);
-        glTexCoord2f(1, 1);
-        glVertex3f(1, -1, 0);
-        glTexCoord2f(1, 0);
-        glVertex3f(1, 1, 0);
-        glTexCoord2f(0, 0);
-        glVertex3f(-1, 1, 0);
-        glEnd();
-    }
-}
-
 // A bare loop: poll, clear (and draw), present twice per pass.
 double bareLoopRate(bool offscreen, int quads)
 {
@@ -103,7 +85,8 @@ double bareLoopRate(bool offscreen, int quads)
             present();
             glClearColor(0, 0, 0, 1);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-            drawQuads(quads);
+            glEnable(GL_TEXTURE_2D);
+            submitFullScreenQuads(quads);
             SDL_PollEvent(&event);
             present();
             ++passes;

@@ -10,13 +10,9 @@ bash scripts/setup.sh
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBRAKVANE_TESTS=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)" >/dev/null
 
-fifo=$(mktemp -u /tmp/brakvane-xvfb-XXXXXX)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null; rm -f "$fifo"' EXIT
-read -r number <"$fifo"
-export DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
+source scripts/xvfb.sh
+start_xvfb
+export SDL_AUDIODRIVER=dummy
 
 root=$PWD
 for bench in build-bench/bench/bench_*; do
