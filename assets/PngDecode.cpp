@@ -75,6 +75,9 @@ bool readHeader(png_structp png, png_infop info, const PngDecodeOptions& options
     // Expanding a palette also turns tRNS into alpha, so strip in every case.
     if (!options.keepAlpha)
         png_set_strip_alpha(png);
+    const bool hasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (options.fourChannels && options.keepAlpha && !hasAlpha)
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     double fileGamma = 0.0;
     if (png_get_gAMA(png, info, &fileGamma) && fileGamma > 0.0)
         png_set_gamma(png, options.screenGamma, fileGamma);

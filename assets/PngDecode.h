@@ -23,6 +23,9 @@ struct PngDecodeOptions {
     // Keep the file's alpha (an alpha channel or a tRNS chunk) as a fourth
     // channel; when false every image comes out as RGB.
     bool keepAlpha = true;
+    // Give images without alpha an opaque fourth channel: RGBA is the layout
+    // drivers store, and taking RGB would cost them a conversion pass.
+    bool fourChannels = false;
     // Exponent of the display; a file with gAMA is corrected towards it, a
     // file without one is left as stored.
     double screenGamma = 2.2;

@@ -93,6 +93,7 @@ GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int w
     assets::PngImage image;
     assets::PngDecodeOptions options;
     options.keepAlpha = trans == pngAlpha;
+    options.fourChannels = true;
     std::string reason;
     if (!assets::decodePng(file.data.get(), file.size, image, options, &reason)) {
         std::cerr << "pngBind: " << filename << ": " << reason << std::endl;

@@ -40,6 +40,14 @@ TEST(PngDecode, KeepsRowOrderAndAlphaOfTrueColour)
     PngRecipe rgba{.width = 1, .height = 2, .colorType = PNG_COLOR_TYPE_RGB_ALPHA, .samples = {1, 2, 3, 0, 4, 5, 6, 200}};
     EXPECT_EQ(decoded(rgba), (Bytes{1, 2, 3, 0, 4, 5, 6, 200}));
     EXPECT_EQ(decoded(rgba, {.keepAlpha = false}), (Bytes{1, 2, 3, 4, 5, 6}));
+
+    // Four channels on request: opaque padding where the file has no alpha,
+    // the file's own alpha where it has some.
+    Bytes padded;
+    for (unsigned i = 0; i < 18; i += 3)
+        padded.insert(padded.end(), {expected[i], expected[i + 1], expected[i + 2], 255});
+    EXPECT_EQ(decoded(rgb, {.fourChannels = true}), padded);
+    EXPECT_EQ(decoded(rgba, {.fourChannels = true}), (Bytes{1, 2, 3, 0, 4, 5, 6, 200}));
 }
 
 TEST(PngDecode, ExpandsPaletteGreyAndSixteenBitImages)
