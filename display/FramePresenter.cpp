@@ -1,66 +1,15 @@
-// Offscreen frame and its copy to the window, over framebuffer objects (GL 3.0
-// or ARB_framebuffer_object), loaded through SDL so that the legacy GL headers
-// and libraries suffice.
+// Offscreen frame and its copy to the window, over framebuffer objects.
 #include "display/FramePresenter.h"
 
-#include <GL/glext.h>
+#include "display/FramebufferFunctions.h"
+
 #include <SDL.h>
 #include <cstring>
 #include <iostream>
 
-struct FramePresenter::Functions {
-    PFNGLGENFRAMEBUFFERSPROC genFramebuffers;
-    PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers;
-    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer;
-    PFNGLGENRENDERBUFFERSPROC genRenderbuffers;
-    PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers;
-    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus;
-    PFNGLBLITFRAMEBUFFERPROC blitFramebuffer;
-    PFNGLCLEARBUFFERFVPROC clearBufferfv;
-};
-
-namespace {
-
-bool framebuffersSupported()
-{
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    if (version && version[0] >= '3' && version[0] <= '9' && version[1] == '.')
-        return true;
-    return SDL_GL_ExtensionSupported("GL_ARB_framebuffer_object") == SDL_TRUE;
-}
-
-template <class F>
-bool load(F& f, const char* name)
-{
-    f = reinterpret_cast<F>(SDL_GL_GetProcAddress(name));
-    return f != nullptr;
-}
-
-// Resolved once per process: the entry points are the same for every context of the driver.
-const FramePresenter::Functions* loadFunctions()
-{
-    static FramePresenter::Functions f{};
-    static bool loaded = load(f.genFramebuffers, "glGenFramebuffers") &&
-                         load(f.deleteFramebuffers, "glDeleteFramebuffers") &&
-                         load(f.bindFramebuffer, "glBindFramebuffer") &&
-                         load(f.genRenderbuffers, "glGenRenderbuffers") &&
-                         load(f.deleteRenderbuffers, "glDeleteRenderbuffers") &&
-                         load(f.bindRenderbuffer, "glBindRenderbuffer") &&
-                         load(f.renderbufferStorage, "glRenderbufferStorage") &&
-                         load(f.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
-                         load(f.checkFramebufferStatus, "glCheckFramebufferStatus") &&
-                         load(f.blitFramebuffer, "glBlitFramebuffer") && load(f.clearBufferfv, "glClearBufferfv");
-    return loaded ? &f : nullptr;
-}
-
-} // namespace
-
 FramePresenter::FramePresenter(int frameWidth, int frameHeight) : width(frameWidth), height(frameHeight)
 {
-    if (!framebuffersSupported() || !(gl = loadFunctions()))
+    if (!(gl = framebufferFunctions()))
         return;
     gl->genRenderbuffers(1, &colour);
     gl->bindRenderbuffer(GL_RENDERBUFFER, colour);

@@ -29,10 +29,8 @@ public:
     // otherwise copied 1:1 to the lower-left corner.
     void present(SDL_Window* window, bool scaleToFit);
 
-    struct Functions;  // framebuffer-object entry points, resolved at run time
-
 private:
-    const Functions* gl = nullptr;
+    const struct FramebufferFunctions* gl = nullptr;
     int width;
     int height;
     GLuint framebuffer = 0;

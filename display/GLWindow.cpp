@@ -8,6 +8,7 @@
 //   create / select the context-> SDL_GL_CreateContext / SDL_GL_MakeCurrent
 #include "display/GLWindow.h"
 
+#include "display/InitialState.h"
 #include "display/Keyboard.h"
 #include "display/QuitSignal.h"
 
@@ -155,15 +156,9 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
 
     presenter = std::make_unique<FramePresenter>(width, height);
 
-    // Initial OpenGL state. Matrices, clear colour, depth function and
-    // blending keep their defaults; texture-coordinate generation is
-    // configured but not enabled; no swap interval is requested.
-    glViewport(0, 0, width, height);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_NORMALIZE);
-    glEnable(GL_CULL_FACE);
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    // Initial OpenGL state, shared with the offscreen renderer; no swap
+    // interval is requested.
+    applyInitialGLState(width, height);
 }
 
 GLWindow::~GLWindow()

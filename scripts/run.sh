@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target brakvane >/dev/null
+cmake --build build -j"$(nproc)" --target brakvane brakvane-capture >/dev/null
 
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
   source scripts/xvfb.sh

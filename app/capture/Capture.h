@@ -1,0 +1,16 @@
+// One run of the capture program, from a parsed command line to the exit
+// status: 0 done, 1 failed (nothing written), 130 interrupted (nothing
+// written). Messages of its own go to standard error, one line each.
+#pragma once
+
+#include "app/capture/CaptureOptions.h"
+
+inline constexpr int exitDone = 0;
+inline constexpr int exitFailed = 1;
+inline constexpr int exitUsage = 2;
+inline constexpr int exitInterrupted = 130;
+
+int runCapture(const CaptureOptions& options);
+
+// Writes "brakvane-capture: " and the message as one line on standard error.
+void captureMessage(const std::string& message);

@@ -1,0 +1,138 @@
+// Whole-track decoding through Mp3File and, for other formats than 44.1 kHz
+// stereo, SDL's converter: the same decoder and the same conversion that
+// playback uses, so the offline spectrum matches the live one.
+#include "audio/TrackSpectrum.h"
+
+#include "audio/Mp3File.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kChunkFrames = 4096;
+constexpr double kFrameLimit = 4611686018427387904.0;  // 2^62
+
+// Frames of `rate` that cover `seconds`, within [0, kMaxSeconds].
+std::int64_t framesFor(double seconds, int rate)
+{
+    const double wanted = std::clamp(seconds, 0.0, TrackSpectrum::kMaxSeconds);
+    return static_cast<std::int64_t>(std::ceil(wanted * rate)) + 1;
+}
+
+} // namespace
+
+bool TrackSpectrum::load(const std::string& path, double untilSeconds)
+{
+    samples.clear();
+    Mp3File file;
+    if (!file.open(path, false))
+        return false;
+    if (std::isnan(untilSeconds))
+        untilSeconds = kMaxSeconds;
+    const std::int64_t wanted = framesFor(untilSeconds, kRate);
+    if (file.rate() == kRate && file.channels() == kChannels) {
+        std::int64_t frames = 0;
+        while (frames < wanted) {
+            const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(kChunkFrames, wanted - frames));
+            samples.resize(static_cast<std::size_t>(frames + static_cast<std::int64_t>(chunk)) * kChannels);
+            const std::size_t got = file.read(samples.data() + frames * kChannels, chunk);
+            frames += static_cast<std::int64_t>(got);
+            if (got == 0)
+                break;
+        }
+        samples.resize(static_cast<std::size_t>(frames) * kChannels);
+        return true;
+    }
+    return convert(file, wanted);
+}
+
+bool TrackSpectrum::convert(Mp3File& file, std::int64_t maxFrames)
+{
+    SDL_AudioStream* converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(file.channels()), file.rate(),
+                                                    AUDIO_S16SYS, kChannels, kRate);
+    if (!converter)
+        return false;
+    const std::int64_t fileFrames = framesFor(static_cast<double>(maxFrames) / kRate, file.rate());
+    std::vector<std::int16_t> chunk(kChunkFrames * static_cast<std::size_t>(file.channels()));
+    std::int64_t framesIn = 0;
+    bool failed = false;
+    while (framesIn < fileFrames && !failed) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(kChunkFrames, fileFrames - framesIn));
+        const std::size_t got = file.read(chunk.data(), want);
+        if (got == 0)
+            break;
+        framesIn += static_cast<std::int64_t>(got);
+        failed = SDL_AudioStreamPut(converter, chunk.data(),
+                                    static_cast<int>(got * static_cast<std::size_t>(file.channels()) *
+                                                     sizeof(std::int16_t))) != 0;
+    }
+    // SDL 2's resampler keeps its last input frames as look-ahead, and its
+    // flush does not give them up; silence behind the track does. Only what
+    // the track's own frames are worth is kept.
+    std::fill(chunk.begin(), chunk.end(), std::int16_t{0});
+    failed = failed || SDL_AudioStreamPut(converter, chunk.data(),
+                                          static_cast<int>(chunk.size() * sizeof(std::int16_t))) != 0;
+    SDL_AudioStreamFlush(converter);
+    const std::int64_t worth = std::min(maxFrames, framesIn * kRate / file.rate());
+    samples.resize(static_cast<std::size_t>(worth) * kChannels);
+    std::size_t taken = 0;
+    while (!failed && taken < samples.size()) {
+        const int bytes = SDL_AudioStreamGet(converter, samples.data() + taken,
+                                             static_cast<int>(std::min<std::size_t>(samples.size() - taken, 1 << 20) *
+                                                              sizeof(std::int16_t)));
+        if (bytes <= 0)
+            break;
+        taken += static_cast<std::size_t>(bytes) / sizeof(std::int16_t);
+    }
+    SDL_FreeAudioStream(converter);
+    if (failed) {
+        samples.clear();
+        return false;
+    }
+    samples.resize(taken - taken % kChannels);
+    return true;
+}
+
+std::int64_t TrackSpectrum::frameAt(double t)
+{
+    const double frame = std::floor(t * kRate);
+    if (!(frame > -kFrameLimit))
+        return -static_cast<std::int64_t>(kFrameLimit);  // far before the start, or not a number
+    if (frame >= kFrameLimit)
+        return static_cast<std::int64_t>(kFrameLimit);
+    return static_cast<std::int64_t>(frame);
+}
+
+void TrackSpectrum::spectrumAt(double t, float* magnitudes)
+{
+    if (!analyser.valid()) {
+        std::fill_n(magnitudes, SpectrumAnalyser::kBins, 0.0f);
+        return;
+    }
+    copyFrames(frameAt(t) - SpectrumAnalyser::kFrames, SpectrumAnalyser::kFrames, window.data());
+    analyser.analyseStereo(window.data(), magnitudes);
+}
+
+void TrackSpectrum::copyFrames(std::int64_t first, std::size_t count, std::int16_t* out) const
+{
+    const std::int64_t held = frameCount();
+    std::size_t done = 0;
+    while (done < count) {
+        const std::int64_t frame = first + static_cast<std::int64_t>(done);
+        if (frame < 0 || frame >= held) {
+            // Silence up to the start of the track, or to the end of the request.
+            std::size_t gap = count - done;
+            if (frame < 0)
+                gap = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(gap), -frame));
+            std::memset(out + done * kChannels, 0, gap * kChannels * sizeof(std::int16_t));
+            done += gap;
+            continue;
+        }
+        const std::size_t run = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count - done), held - frame));
+        std::memcpy(out + done * kChannels, samples.data() + frame * kChannels, run * kChannels * sizeof(std::int16_t));
+        done += run;
+    }
+}

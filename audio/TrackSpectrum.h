@@ -1,0 +1,55 @@
+// The music track decoded once, as a whole, for rendering the demo offline:
+// the spectrum at any moment, computed exactly as the live music computes the
+// spectrum of what is being heard, and the samples themselves.
+//
+// The track is kept the way the sound device is fed: 16-bit stereo at
+// 44.1 kHz (a file of another rate or a mono file is converted as playback
+// converts it). The spectrum at t is that of the 512 sample frames ending at
+// t; frames before the start of the track and after its end are silence.
+#pragma once
+
+#include "audio/SpectrumAnalyser.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Mp3File;
+
+class TrackSpectrum {
+public:
+    static constexpr int kRate = 44100;
+    static constexpr int kChannels = 2;
+    // Longest stretch ever decoded: an hour, far beyond any demo, so that a
+    // huge file cannot exhaust memory.
+    static constexpr double kMaxSeconds = 3600.0;
+
+    // Decodes the file from its start up to untilSeconds (the rest of the
+    // track is not needed). False when it cannot be opened or holds no MPEG
+    // audio; the track is then empty and all silence.
+    bool load(const std::string& path, double untilSeconds = kMaxSeconds);
+
+    // Stereo frames held.
+    std::int64_t frameCount() const { return static_cast<std::int64_t>(samples.size() / kChannels); }
+
+    // The sample frame playing at t: floor(t * kRate), clamped to +-2^62.
+    static std::int64_t frameAt(double t);
+
+    // Writes the SpectrumAnalyser::kBins magnitudes of the frames
+    // [frameAt(t) - 512, frameAt(t)) into magnitudes.
+    void spectrumAt(double t, float* magnitudes);
+
+    // Copies count stereo frames from frame `first` on into out, silence
+    // wherever the track has none.
+    void copyFrames(std::int64_t first, std::size_t count, std::int16_t* out) const;
+
+private:
+    // Decodes through SDL's converter into kRate stereo, at most maxFrames.
+    bool convert(Mp3File& file, std::int64_t maxFrames);
+
+    std::vector<std::int16_t> samples;  // interleaved stereo at kRate
+    SpectrumAnalyser analyser;
+    std::array<std::int16_t, SpectrumAnalyser::kFrames * kChannels> window{};
+};

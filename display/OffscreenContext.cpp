@@ -1,0 +1,144 @@
+// OffscreenContext over SDL's "offscreen" video driver. The driver renders
+// into an EGL pbuffer behind a window nobody sees; the full frame is the
+// framebuffer object of a FramePresenter on top of it, exactly the frame the
+// real window draws into, and the pbuffer only serves when framebuffer objects
+// are missing.
+#include "display/OffscreenContext.h"
+
+#include "display/InitialState.h"
+
+#include "display/FramebufferFunctions.h"
+
+#include <cstring>
+
+OffscreenContext::OffscreenContext(int width, int height) : frameWidth(width), frameHeight(height)
+{
+    // The offscreen driver even when SDL_VIDEODRIVER names another, and no
+    // signal handlers of SDL's: the caller decides what Ctrl+C does.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        reason = std::string("no offscreen video: ") + SDL_GetError();
+        return;
+    }
+    videoUp = true;
+
+    // The window's request: 8 bits per colour, 16-bit depth, 8-bit stencil,
+    // a compatibility (legacy) context.
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    window = SDL_CreateWindow("Brakvane capture", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        reason = std::string("no offscreen OpenGL surface: ") + SDL_GetError();
+        return;
+    }
+    context = SDL_GL_CreateContext(window);
+    if (!context) {
+        reason = std::string("no OpenGL context: ") + SDL_GetError();
+        return;
+    }
+    if (SDL_GL_MakeCurrent(window, context) != 0) {
+        reason = std::string("cannot make the OpenGL context current: ") + SDL_GetError();
+        SDL_GL_DeleteContext(context);
+        context = nullptr;
+        return;
+    }
+    frame = std::make_unique<FramePresenter>(width, height);
+    rgba = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(width) * height * 4);
+    if (frame->ok()) {
+        // The presenter leaves its frame bound.
+        GLint bound = 0;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+        fullFramebuffer = static_cast<unsigned>(bound);
+        makeColourFrame();
+    }
+    applyInitialGLState(width, height);
+}
+
+void OffscreenContext::makeColourFrame()
+{
+    gl = framebufferFunctions();
+    if (!gl)
+        return;
+    gl->genRenderbuffers(1, &colourBuffer);
+    gl->bindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
+    gl->renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, frameWidth, frameHeight);
+    gl->bindRenderbuffer(GL_RENDERBUFFER, 0);
+    gl->genFramebuffers(1, &colourFramebuffer);
+    gl->bindFramebuffer(GL_FRAMEBUFFER, colourFramebuffer);
+    gl->framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer);
+    const bool complete = gl->checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (complete) {
+        glDrawBuffer(GL_COLOR_ATTACHMENT0);
+        glReadBuffer(GL_COLOR_ATTACHMENT0);
+    }
+    gl->bindFramebuffer(GL_FRAMEBUFFER, fullFramebuffer);
+    if (!complete) {
+        gl->deleteFramebuffers(1, &colourFramebuffer);
+        gl->deleteRenderbuffers(1, &colourBuffer);
+        colourFramebuffer = colourBuffer = 0;
+    }
+}
+
+OffscreenContext::~OffscreenContext()
+{
+    if (context) {
+        if (colourFramebuffer) {
+            gl->bindFramebuffer(GL_FRAMEBUFFER, fullFramebuffer);
+            gl->deleteFramebuffers(1, &colourFramebuffer);
+            gl->deleteRenderbuffers(1, &colourBuffer);
+        }
+        frame.reset();  // its framebuffer belongs to the context
+        SDL_GL_MakeCurrent(window, nullptr);
+        SDL_GL_DeleteContext(context);
+    }
+    if (window)
+        SDL_DestroyWindow(window);
+    if (videoUp)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void OffscreenContext::beginFrame()
+{
+    if (!ok() || !colourFramebuffer)
+        return;
+    const bool colourOnly = !fullFrameOnly && !glIsEnabled(GL_DEPTH_TEST) && !glIsEnabled(GL_STENCIL_TEST);
+    if (colourOnly != drawingColourOnly) {
+        gl->bindFramebuffer(GL_FRAMEBUFFER, colourOnly ? colourFramebuffer : fullFramebuffer);
+        drawingColourOnly = colourOnly;
+    }
+}
+
+void OffscreenContext::flush()
+{
+    if (ok())
+        glFlush();
+}
+
+bool OffscreenContext::readFrame(unsigned char* rgb)
+{
+    if (!ok()) {
+        std::memset(rgb, 0, static_cast<std::size_t>(frameWidth) * frameHeight * 3);
+        return true;
+    }
+    // RGBA is the layout the driver hands over fastest; the alpha channel
+    // carries nothing (the window is opaque) and is dropped while the rows,
+    // which OpenGL gives bottom row first, are put top row first.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, frameWidth, frameHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.get());
+    const std::size_t rowPixels = static_cast<std::size_t>(frameWidth);
+    for (int y = 0; y < frameHeight; ++y) {
+        const unsigned char* from = rgba.get() + static_cast<std::size_t>(frameHeight - 1 - y) * rowPixels * 4;
+        unsigned char* to = rgb + static_cast<std::size_t>(y) * rowPixels * 3;
+        for (std::size_t x = 0; x < rowPixels; ++x) {
+            to[3 * x] = from[4 * x];
+            to[3 * x + 1] = from[4 * x + 1];
+            to[3 * x + 2] = from[4 * x + 2];
+        }
+    }
+    return !(drawingColourOnly && (glIsEnabled(GL_DEPTH_TEST) || glIsEnabled(GL_STENCIL_TEST)));
+}

@@ -1,0 +1,19 @@
+# The offline renderer: its command line, schedule and files in-process; its
+# offscreen context, spectrum and PNG encoding; the real brakvane-capture
+# program, with no display, on a small data set made at test time.
+brakvane_add_test(NAME capture_unit_tests
+  SOURCES capture/CaptureUnitTest.cpp
+  LIBS brakvane_capture)
+
+brakvane_add_test(NAME capture_render_tests
+  SOURCES capture/RenderPartsTest.cpp capture/CaptureFixture.cpp audio/TestTracks.cpp
+  LIBS brakvane_capture)
+if(BRAKVANE_SANITIZE)
+  # These tests make offscreen contexts in-process, like the capture program.
+  target_sources(capture_render_tests PRIVATE ${BRAKVANE_ROOT}/app/capture/KeepDriversLoaded.cpp)
+endif()
+
+brakvane_add_test(NAME capture_program_tests
+  SOURCES capture/CaptureProgramTest.cpp capture/CaptureVideoTest.cpp capture/CaptureFixture.cpp audio/TestTracks.cpp
+  LIBS brakvane_capture)
+add_dependencies(capture_program_tests brakvane-capture)

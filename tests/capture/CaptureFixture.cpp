@@ -1,0 +1,176 @@
+// The capture tests' data set and program runs.
+#include "CaptureFixture.h"
+
+#include "../audio/TestTracks.h"
+#include "assets/FileBytes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace capturetest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A picture whose rows, from the top, are bands of the given colours.
+void writeBands(const std::string& path, const std::vector<Rgb>& bands, unsigned width = 64, unsigned bandHeight = 32)
+{
+    testfiles::PngRecipe recipe{.width = width, .height = bandHeight * static_cast<unsigned>(bands.size())};
+    for (const Rgb& band : bands)
+        for (unsigned i = 0; i < width * bandHeight; ++i)
+            for (int c : band)
+                recipe.samples.push_back(static_cast<std::uint16_t>(c));
+    testfiles::writeFile(path, testfiles::encodePng(recipe));
+}
+
+// 160 x 2 texels in ten vertical stripes of 16, green and black by turns.
+void writeStripes(const std::string& path)
+{
+    testfiles::PngRecipe recipe{.width = 160, .height = 2};
+    for (unsigned y = 0; y < 2; ++y)
+        for (unsigned x = 0; x < 160; ++x)
+            for (int c : (x / 16) % 2 ? black : green)
+                recipe.samples.push_back(static_cast<std::uint16_t>(c));
+    testfiles::writeFile(path, testfiles::encodePng(recipe));
+}
+
+void writeWhite(const std::string& path)
+{
+    testfiles::PngRecipe recipe{.width = 8, .height = 8, .colorType = 6};
+    recipe.samples.assign(8 * 8 * 4, 255);
+    testfiles::writeFile(path, testfiles::encodePng(recipe));
+}
+
+std::string program()
+{
+    return testsupport::binaryDir() + "/app/capture/brakvane-capture";
+}
+
+} // namespace
+
+Rgb mix(const Rgb& under, const Rgb& over, double a)
+{
+    Rgb out{};
+    for (std::size_t i = 0; i < 3; ++i)
+        out[i] = static_cast<int>(std::lround(under[i] * (1 - a) + over[i] * a));
+    return out;
+}
+
+double pulse(float t)
+{
+    return 0.5 * std::sin(static_cast<double>(5.0f * t)) + 0.5;
+}
+
+void writePictures(const std::string& folder)
+{
+    writeBands(folder + "danish.png", {red, yellow});
+    writeWhite(folder + "text.png");
+    writeStripes(folder + "finnish.png");
+    writeBands(folder + "finnish2.png", {cyan});
+    writeBands(folder + "finnish3.png", {magenta});
+    writeBands(folder + "finnish4.png", {grey});
+    writeBands(folder + "finnish5.png", {blue});
+    writeBands(folder + "endscroller.png", {red, green, blue}, 64, 64);
+}
+
+Workspace::Workspace(const std::string& music) : folder(dir.directory())
+{
+    fs::create_directories(folder + "/data/textures");
+    fs::create_directories(folder + "/data/models");
+    writePictures(folder + "/data/textures/");
+    if (!music.empty()) {
+        fs::create_directories(folder + "/data/music");
+        fs::copy_file(music, folder + "/data/music/skalmtone.mp3");
+    }
+}
+
+const std::string& steadyTrack()
+{
+    static testtracks::TrackDirectory tracks;
+    static const std::string path = tracks.makeMp3("steady", 44100, 2, 56.0, [](int frame, int, int rate) {
+        if (frame < 50 * rate)
+            return 0.0;
+        return 0.5 + 0.2 * std::sin(2 * 3.141592653589793 * 1000.0 * frame / rate);
+    });
+    return path;
+}
+
+std::unique_ptr<testsupport::ChildProcess> startCapture(const std::string& workingDirectory,
+                                                        const std::vector<std::string>& args,
+                                                        const RunOptions& options)
+{
+    testsupport::ChildOptions child;
+    child.args = {program()};
+    child.args.insert(child.args.end(), args.begin(), args.end());
+    child.workingDirectory = workingDirectory;
+    // No display server and no sound device: the capture needs neither.
+    child.env["DISPLAY"] = std::nullopt;
+    child.env["WAYLAND_DISPLAY"] = std::nullopt;
+    child.env["SDL_AUDIODRIVER"] = std::nullopt;
+    for (const auto& [key, value] : options.env)
+        child.env[key] = value;
+    return std::make_unique<testsupport::ChildProcess>(child);
+}
+
+CaptureRun capture(const std::string& workingDirectory, const std::vector<std::string>& args, const RunOptions& options)
+{
+    auto child = startCapture(workingDirectory, args, options);
+    CaptureRun run;
+    run.status = child->wait(options.timeout).value_or(-1);
+    run.out = child->output();
+    run.err = child->errorOutput();
+    return run;
+}
+
+std::string loadingLines(bool musicFound)
+{
+    std::string lines = "Loading Music: data/music/skalmtone.mp3\n";
+    if (!musicFound)
+        lines += "Musioc file not found\n";
+    lines += "\n";
+    for (const char* name : {"danish.png", "endscroller.png", "finnish.png", "finnish2.png", "finnish3.png",
+                             "finnish4.png", "finnish5.png", "text.png"})
+        lines += std::string("Loading texture: data/textures/") + name + "\n";
+    lines += "\n";
+    return lines;
+}
+
+assets::PngImage readPng(const std::string& path)
+{
+    assets::PngImage image;
+    assets::FileBytes bytes;
+    if (assets::readFileBytes(path, bytes))
+        assets::decodePng(bytes.data.get(), bytes.size, image, {.keepAlpha = false});
+    return image;
+}
+
+Rgb pixel(const assets::PngImage& image, int x, int y)
+{
+    if (!image.pixels || x < 0 || y < 0 || x >= static_cast<int>(image.width) || y >= static_cast<int>(image.height))
+        return {-1, -1, -1};
+    const unsigned char* p = image.pixels.get() + static_cast<std::size_t>(y) * image.rowBytes() +
+                             static_cast<std::size_t>(x) * image.channels;
+    return {p[0], p[1], p[2]};
+}
+
+std::vector<unsigned char> fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> folderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace capturetest

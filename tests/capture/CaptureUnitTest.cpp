@@ -1,0 +1,294 @@
+// The capture's command line, frame schedule, progress line, output files and
+// PNG workers, in-process.
+#include "app/capture/CaptureOptions.h"
+#include "app/capture/FrameSchedule.h"
+#include "app/capture/OutputFiles.h"
+#include "app/capture/ProgressBar.h"
+#include "app/capture/PngWorkers.h"
+#include "assets/FileBytes.h"
+#include "assets/PngDecode.h"
+#include "TestFiles.h"
+#include "demo/Timeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Parsed {
+    bool ok;
+    CaptureOptions options;
+    std::string error;
+};
+
+Parsed parse(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "brakvane-capture");
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    Parsed result;
+    result.ok = parseCaptureOptions(static_cast<int>(args.size()), argv.data(), result.options, result.error);
+    return result;
+}
+
+} // namespace
+
+TEST(CaptureOptions, PictureSpanFolderAndVideo)
+{
+    Parsed p = parse({"--at", "12.5", "shot.png"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.output, CaptureOptions::Output::Picture);
+    EXPECT_EQ(p.options.at, 12.5);
+    EXPECT_EQ(p.options.out, "shot.png");
+
+    p = parse({"--at=-3", "SHOT.PNG"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.at, -3.0);
+
+    // Defaults: 60 frames per second from 0 up to the frame that ends the demo.
+    p = parse({"frames"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.output, CaptureOptions::Output::Folder);
+    EXPECT_EQ(p.options.fps, 60);
+    EXPECT_EQ(p.options.from, 0.0);
+    EXPECT_FALSE(p.options.to);
+    EXPECT_EQ(p.options.frames, framesUntilOver(0, 60));
+
+    // Options after the output name, and the "=" form.
+    p = parse({"clip.MKV", "--fps=25", "--from", "1e1", "--to", "+12"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.output, CaptureOptions::Output::Video);
+    EXPECT_EQ(p.options.videoFormat, "matroska");
+    EXPECT_EQ(p.options.fps, 25);
+    EXPECT_EQ(p.options.from, 10.0);
+    EXPECT_EQ(p.options.to, 12.0);
+    EXPECT_EQ(p.options.frames, 50);
+
+    EXPECT_EQ(parse({"a.mp4"}).options.videoFormat, "mp4");
+    EXPECT_EQ(parse({"a.webm"}).options.videoFormat, "webm");
+    EXPECT_TRUE(parse({"--help"}).options.help);
+    EXPECT_TRUE(parse({"-h", "--bogus"}).options.help);
+}
+
+TEST(CaptureOptions, BadUsageIsRefusedWithAReason)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{}, "no output"},
+        {{"a", "b"}, "one output only"},
+        {{""}, "empty"},
+        {{"--bogus", "x"}, "unknown option '--bogus'"},
+        {{"-x", "x"}, "unknown option '-x'"},
+        {{"x", "--at"}, "'--at' needs a value"},
+        {{"--fps", "0", "x"}, "--fps: '0'"},
+        {{"--fps", "1001", "x"}, "from 1 to 1000"},
+        {{"--fps", "30.5", "x"}, "--fps: '30.5'"},
+        {{"--fps", "", "x"}, "--fps: ''"},
+        {{"--fps", "99999999999999999999", "x"}, "--fps"},
+        {{"--at", "abc", "x.png"}, "--at: 'abc' is not a number"},
+        {{"--at", "1.5s", "x.png"}, "--at: '1.5s'"},
+        {{"--at", " 1", "x.png"}, "--at: ' 1'"},
+        {{"--at", "inf", "x.png"}, "--at: 'inf'"},
+        {{"--at", "nan", "x.png"}, "--at: 'nan'"},
+        {{"--at", "1e999", "x.png"}, "--at: '1e999'"},
+        {{"--from", "--to", "x"}, "--from: '--to'"},
+        {{"--from", "5", "--to", "5", "x"}, "--from (5) must come before --to (5)"},
+        {{"--from", "6", "--to", "5", "x"}, "must come before"},
+        {{"--at", "3", "--fps", "30", "x.png"}, "--at makes one picture"},
+        {{"--from", "1", "--at", "3", "x.png"}, "--at makes one picture"},
+        {{"--at", "3", "x.mp4"}, "must end in .png"},
+        {{"--to", "3", "x.png"}, "use --at for one picture"},
+        {{"--fps", "1000", "--from", "-1e9", "x"}, "more than"},
+        {{"--fps", "1000", "--to", "1e12", "x"}, "more than"},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& arg : c.args)
+            shown += "[" + arg + "] ";
+        SCOPED_TRACE(shown);
+        Parsed p = parse(c.args);
+        EXPECT_FALSE(p.ok);
+        EXPECT_NE(p.error.find(c.says), std::string::npos) << p.error;
+        EXPECT_EQ(p.error.find('\n'), std::string::npos);
+    }
+}
+
+TEST(FrameSchedule, EveryFrameTimeIsComputedAfresh)
+{
+    // Adding up 1/60 in single precision drifts by milliseconds over the
+    // demo; each frame time here is the nearest float to from + i / fps.
+    const FrameSchedule schedule{0, 60, 0};
+    float summed = 0;
+    for (std::int64_t i = 0; i <= 5935; ++i) {
+        ASSERT_EQ(schedule.time(i), static_cast<float>(static_cast<double>(i) / 60.0)) << i;
+        if (i > 0)
+            summed += 1.0f / 60.0f;
+    }
+    EXPECT_GT(std::fabs(summed - schedule.time(5935)), 1e-4f) << "a running sum would not have been exact";
+    EXPECT_EQ(schedule.time(5934), 98.9f);
+
+    const FrameSchedule offset{54.7, 20, 0};
+    EXPECT_EQ(offset.time(0), 54.7f);
+    EXPECT_EQ(offset.time(2), 54.8f);  // just below 54.8: still before the cut at 54.8
+    EXPECT_DOUBLE_EQ((FrameSchedule{1, 30, 45}.duration()), 1.5);
+}
+
+TEST(FrameSchedule, ASpanEndsBeforeTo)
+{
+    EXPECT_EQ(framesBefore(0, 60, 10), 600);
+    EXPECT_EQ(framesBefore(39, 30, 41), 60);
+    EXPECT_EQ(framesBefore(20, 10, 20.05), 1);
+    EXPECT_EQ(framesBefore(20, 10, 20.1), 1);
+    EXPECT_EQ(framesBefore(20, 10, 20.1000001), 2);
+    // 0.1 + 0.2 lies just above 0.3 in binary, so the frame at "0.3" is not
+    // before it; the count follows the frames' own sums, not (to - from) * fps.
+    EXPECT_EQ(framesBefore(0.1, 5, 0.3), 1);
+    EXPECT_EQ(framesBefore(0.1, 5, std::nextafter(0.1 + 0.2, 1.0)), 2);
+    EXPECT_EQ(framesBefore(-1, 4, 1), 8);
+    EXPECT_EQ(framesBefore(0, 1000, 1e9), -1);
+}
+
+TEST(FrameSchedule, TheDefaultSpanEndsWithTheFrameThatEndsTheDemo)
+{
+    // At 60 fps frame 5934 is at exactly the single-precision 98.9, which does
+    // not end the demo; frame 5935 does and is the last.
+    EXPECT_EQ(framesUntilOver(0, 60), 5936);
+    for (int fps : {1, 24, 25, 30, 60, 144, 1000}) {
+        for (double from : {0.0, 12.34, 98.8, 98.9}) {
+            SCOPED_TRACE(std::to_string(fps) + " fps from " + std::to_string(from));
+            const std::int64_t count = framesUntilOver(from, fps);
+            ASSERT_GT(count, 0);
+            const FrameSchedule schedule{from, fps, count};
+            EXPECT_TRUE(timelineOver(schedule.time(count - 1)));
+            if (count > 1) {
+                EXPECT_FALSE(timelineOver(schedule.time(count - 2)));
+            }
+        }
+    }
+    EXPECT_EQ(framesUntilOver(120, 60), 1);   // already over: the one frame the demo would draw
+    EXPECT_EQ(framesUntilOver(-1e9, 1000), -1);
+}
+
+TEST(ProgressBar, LineShowsFramesRateAndTimeLeft)
+{
+    EXPECT_EQ(progressLine(0, 600, 0), "[------------------------]   0/600 frames");
+    EXPECT_EQ(progressLine(150, 600, 2.0), "[######------------------] 150/600 frames    75.0 fps  0:06 left");
+    EXPECT_EQ(progressLine(600, 600, 8.0), "[########################] 600/600 frames    75.0 fps  0:08 in all");
+    EXPECT_EQ(progressLine(1, 300000, 1.0).substr(26), "      1/300000 frames     1.0 fps  83:19:59 left");
+}
+
+TEST(OutputFiles, APictureAppearsOnlyWhenComplete)
+{
+    testfiles::TempDir dir;
+    std::string error;
+    const std::string path = dir.prefix() + "shot.png";
+    ASSERT_TRUE(writeFileAtomically(path, {1, 2, 3}, error)) << error;
+    EXPECT_EQ(fs::file_size(path), 3u);
+    EXPECT_FALSE(fs::exists(path + ".partial"));
+
+    EXPECT_FALSE(writeFileAtomically(dir.prefix() + "missing/shot.png", {1}, error));
+    EXPECT_NE(error.find("missing/shot.png"), std::string::npos) << error;
+}
+
+TEST(OutputFiles, FramesMoveIntoANewOrAnExistingFolder)
+{
+    testfiles::TempDir dir;
+    std::string error;
+    const std::string target = dir.prefix() + "frames";
+    {
+        FrameFolder folder;
+        ASSERT_TRUE(folder.open(target, 3, error)) << error;
+        EXPECT_EQ(folder.frameName(2), "000002.png");
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(folder.write(i, {static_cast<unsigned char>(i)}, error)) << error;
+        EXPECT_FALSE(fs::exists(target)) << "nothing under the name before the end";
+        ASSERT_TRUE(folder.commit(error)) << error;
+    }
+    EXPECT_TRUE(fs::exists(target + "/000002.png"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.directory()), fs::directory_iterator()), 1);
+
+    // Into the existing folder: frames replaced, other files kept.
+    std::ofstream(target + "/notes.txt") << "mine";
+    {
+        FrameFolder folder;
+        ASSERT_TRUE(folder.open(target, 1, error)) << error;
+        ASSERT_TRUE(folder.write(0, {7, 7}, error));
+        ASSERT_TRUE(folder.commit(error)) << error;
+    }
+    EXPECT_EQ(fs::file_size(target + "/000000.png"), 2u);
+    EXPECT_TRUE(fs::exists(target + "/notes.txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.directory()), fs::directory_iterator()), 1);
+
+    // Given up: the private folder goes, the target stays as it was.
+    {
+        FrameFolder folder;
+        ASSERT_TRUE(folder.open(dir.prefix() + "other", 2, error));
+        ASSERT_TRUE(folder.write(0, {1}, error));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.directory()), fs::directory_iterator()), 1);
+
+    // Many frames get wider numbers.
+    FrameFolder wide;
+    ASSERT_TRUE(wide.open(dir.prefix() + "wide", 12'345'678, error));
+    EXPECT_EQ(wide.frameName(5), "00000005.png");
+
+    std::ofstream(dir.prefix() + "plain") << "x";
+    FrameFolder refused;
+    EXPECT_FALSE(refused.open(dir.prefix() + "plain", 2, error));
+    EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
+}
+
+TEST(PngWorkers, EveryFrameIsWrittenAndAFailureStopsThem)
+{
+    testfiles::TempDir dir;
+    std::string error;
+    constexpr int width = 40;
+    constexpr int height = 30;
+    auto frame = [](int i) {
+        std::vector<unsigned char> rgb(width * height * 3);
+        for (std::size_t p = 0; p < rgb.size(); ++p)
+            rgb[p] = static_cast<unsigned char>(p * 31 + static_cast<std::size_t>(i) * 17);
+        return rgb;
+    };
+    {
+        FrameFolder folder;
+        ASSERT_TRUE(folder.open(dir.prefix() + "frames", 25, error));
+        PngWorkers workers(folder, width, height);
+        for (int i = 0; i < 25; ++i)
+            ASSERT_TRUE(workers.add(i, frame(i).data()));
+        ASSERT_TRUE(workers.finish(error)) << error;
+        ASSERT_TRUE(folder.commit(error)) << error;
+    }
+    for (int i = 0; i < 25; ++i) {
+        assets::FileBytes bytes;
+        ASSERT_TRUE(assets::readFileBytes(dir.prefix() + "frames/" + FrameFolder().frameName(i), bytes)) << i;
+        assets::PngImage image;
+        ASSERT_TRUE(assets::decodePng(bytes.data.get(), bytes.size, image));
+        ASSERT_EQ(image.channels, 3u);
+        EXPECT_TRUE(std::equal(image.pixels.get(), image.pixels.get() + image.byteCount(), frame(i).begin())) << i;
+    }
+
+    // The private folder vanishes under the workers: the failure comes back
+    // from add or finish with its reason.
+    FrameFolder folder;
+    ASSERT_TRUE(folder.open(dir.prefix() + "lost", 1000, error));
+    for (const auto& entry : fs::directory_iterator(dir.directory()))
+        if (entry.path().filename().string().starts_with("lost.partial-"))
+            fs::remove_all(entry.path());
+    PngWorkers workers(folder, width, height);
+    bool added = true;
+    for (int i = 0; i < 1000 && added; ++i)
+        added = workers.add(i, frame(i).data());
+    EXPECT_FALSE(workers.finish(error));
+    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+}

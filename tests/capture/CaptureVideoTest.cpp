@@ -1,0 +1,167 @@
+// Videos written through ffmpeg, checked with ffprobe: frame count, duration,
+// sound and its timing; and what happens when ffmpeg is missing or fails.
+#include "CaptureFixture.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace capturetest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs a shell command (ffprobe, ffmpeg) and returns its standard output.
+std::string commandOutput(const std::string& command)
+{
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            text.append(buffer, got);
+        pclose(pipe);
+    }
+    return text;
+}
+
+struct Stream {
+    std::string codec;
+    long frames = -1;
+    double duration = -1;
+};
+
+// The file's video and audio streams as ffprobe sees them, frames counted by decoding.
+std::map<std::string, Stream> probe(const std::string& path)
+{
+    std::istringstream lines(commandOutput(
+        "ffprobe -v error -count_frames -show_entries stream=codec_type,codec_name,nb_read_frames,duration "
+        "-of csv=p=0 '" + path + "'"));
+    std::map<std::string, Stream> streams;
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string codec, type, duration, frames;
+        std::getline(fields, codec, ',');
+        std::getline(fields, type, ',');
+        std::getline(fields, duration, ',');
+        std::getline(fields, frames, ',');
+        Stream& s = streams[type];
+        s.codec = codec;
+        s.duration = duration.empty() || duration == "N/A" ? -1 : std::stod(duration);
+        s.frames = frames.empty() || frames == "N/A" ? -1 : std::stol(frames);
+    }
+    return streams;
+}
+
+double formatDuration(const std::string& path)
+{
+    const std::string text =
+        commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'");
+    return text.empty() ? -1 : std::stod(text);
+}
+
+// The loudness (RMS, full scale 1) of the file's sound in [from, to) seconds.
+double loudness(const std::string& path, double from, double to)
+{
+    std::ostringstream command;
+    command << "ffmpeg -v error -i '" << path << "' -map 0:a -ss " << from << " -t " << (to - from)
+            << " -ac 1 -ar 44100 -f s16le -";
+    const std::string pcm = commandOutput(command.str());
+    const std::size_t count = pcm.size() / 2;
+    double sum = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::int16_t sample = 0;
+        std::memcpy(&sample, pcm.data() + 2 * i, 2);
+        sum += (sample / 32768.0) * (sample / 32768.0);
+    }
+    return count ? std::sqrt(sum / static_cast<double>(count)) : -1;
+}
+
+} // namespace
+
+TEST(CaptureVideo, EachContainerHoldsEveryFrameAndTheSpansSound)
+{
+    ASSERT_FALSE(steadyTrack().empty());
+    Workspace work(steadyTrack());
+    struct Case {
+        const char* name;
+        const char* video;
+        const char* audio;
+    };
+    for (const Case& c : {Case{"clip.mp4", "h264", "aac"}, Case{"clip.mkv", "h264", "flac"},
+                          Case{"clip.webm", "vp9", "opus"}}) {
+        SCOPED_TRACE(c.name);
+        // 49.5 s to 50.5 s at 30 fps: 30 frames, one second, the music
+        // starting in the middle.
+        CaptureRun run = capture(work.path(), {"--fps", "30", "--from", "49.5", "--to", "50.5", c.name});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out, loadingLines(true));
+        const std::string path = work.file(c.name);
+        auto streams = probe(path);
+        ASSERT_EQ(streams.size(), 2u);
+        EXPECT_EQ(streams["video"].codec, c.video);
+        EXPECT_EQ(streams["video"].frames, 30);
+        EXPECT_EQ(streams["audio"].codec, c.audio);
+        EXPECT_NEAR(formatDuration(path), 1.0, 0.05);
+        if (streams["audio"].duration > 0) {
+            EXPECT_NEAR(streams["audio"].duration, 1.0, 0.05);
+        }
+        // Silent for the first half second, the tone in the second.
+        EXPECT_LT(loudness(path, 0.05, 0.45), 0.01);
+        EXPECT_GT(loudness(path, 0.55, 0.95), 0.1);
+    }
+    EXPECT_EQ(folderNames(work.path()), (std::vector<std::string>{"clip.mkv", "clip.mp4", "clip.webm", "data"}));
+}
+
+TEST(CaptureVideo, WithoutMusicTheVideoHasNoSound)
+{
+    Workspace work;
+    CaptureRun run = capture(work.path(), {"--fps", "10", "--to", "0.5", "quiet.mp4"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, loadingLines(false));
+    EXPECT_NE(run.err.find("no sound"), std::string::npos) << run.err;
+    auto streams = probe(work.file("quiet.mp4"));
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams["video"].frames, 5);
+}
+
+TEST(CaptureVideo, MissingOrFailingFfmpegIsAClearErrorAndLeavesNothing)
+{
+    ASSERT_FALSE(steadyTrack().empty());
+    Workspace work(steadyTrack());
+    // Not installed: said before anything is loaded.
+    CaptureRun run = capture(work.path(), {"--to", "1", "out.mp4"}, {.env = {{"PATH", work.path() + "/nowhere"}}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("ffmpeg"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("not found"), std::string::npos) << run.err;
+
+    // Installed but failing: its own words are passed on.
+    fs::create_directories(work.file("bin"));
+    {
+        std::ofstream script(work.file("bin/ffmpeg"));
+        script << "#!/bin/sh\necho 'Unknown encoder libx264' >&2\nexit 1\n";
+    }
+    fs::permissions(work.file("bin/ffmpeg"), fs::perms::owner_all);
+    run = capture(work.path(), {"--to", "1", "out.mp4"}, {.env = {{"PATH", work.file("bin")}}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ffmpeg"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Unknown encoder libx264"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+
+    // Failing after it has taken frames: the half-written file goes too.
+    {
+        std::ofstream script(work.file("bin/ffmpeg"));
+        script << "#!/bin/sh\nhead -c 3000000 > \"$(eval echo \\${$#})\"\necho 'disk full' >&2\nexit 1\n";
+    }
+    run = capture(work.path(), {"--to", "1", "out.mp4"}, {.env = {{"PATH", work.file("bin")}}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("disk full"), std::string::npos) << run.err;
+    EXPECT_EQ(folderNames(work.path()), (std::vector<std::string>{"bin", "data"}));
+}
