@@ -8,10 +8,6 @@ brakvane_add_test(NAME capture_unit_tests
 brakvane_add_test(NAME capture_render_tests
   SOURCES capture/RenderPartsTest.cpp capture/CaptureFixture.cpp audio/TestTracks.cpp
   LIBS brakvane_capture)
-if(BRAKVANE_SANITIZE)
-  # These tests make offscreen contexts in-process, like the capture program.
-  target_sources(capture_render_tests PRIVATE ${BRAKVANE_ROOT}/app/capture/KeepDriversLoaded.cpp)
-endif()
 
 brakvane_add_test(NAME capture_program_tests
   SOURCES capture/CaptureProgramTest.cpp capture/CaptureVideoTest.cpp capture/CaptureFixture.cpp audio/TestTracks.cpp
