@@ -1,10 +1,10 @@
 // The library's process-wide state and its calls, over AudioOutput, StreamDecoder,
-// Playback and SpectrumAnalyser.
+// Playback and FrequencyAnalyser.
 #include "audio/SoundLibrary.h"
 
 #include "audio/AudioOutput.h"
 #include "audio/Playback.h"
-#include "audio/SpectrumAnalyser.h"
+#include "audio/FrequencyAnalyser.h"
 #include "audio/StreamDecoder.h"
 
 #include <SDL.h>
@@ -24,7 +24,7 @@ struct Library {
     Handle lastHandle = 0;
     int rate = 0;
     Playback playback;
-    SpectrumAnalyser analyser;
+    FrequencyAnalyser analyser;
     std::array<std::int16_t, Playback::kWindowFrames * Playback::kChannels> window{};
     AudioOutput output;
 };

@@ -109,10 +109,10 @@ std::int64_t TrackSpectrum::frameAt(double t)
 void TrackSpectrum::spectrumAt(double t, float* magnitudes)
 {
     if (!analyser.valid()) {
-        std::fill_n(magnitudes, SpectrumAnalyser::kBins, 0.0f);
+        std::fill_n(magnitudes, FrequencyAnalyser::kBins, 0.0f);
         return;
     }
-    copyFrames(frameAt(t) - SpectrumAnalyser::kFrames, SpectrumAnalyser::kFrames, window.data());
+    copyFrames(frameAt(t) - FrequencyAnalyser::kFrames, FrequencyAnalyser::kFrames, window.data());
     analyser.analyseStereo(window.data(), magnitudes);
 }
 

@@ -8,7 +8,7 @@
 // t; frames before the start of the track and after its end are silence.
 #pragma once
 
-#include "audio/SpectrumAnalyser.h"
+#include "audio/FrequencyAnalyser.h"
 
 #include <array>
 #include <cstddef>
@@ -37,7 +37,7 @@ public:
     // The sample frame playing at t: floor(t * kRate), clamped to +-2^62.
     static std::int64_t frameAt(double t);
 
-    // Writes the SpectrumAnalyser::kBins magnitudes of the frames
+    // Writes the FrequencyAnalyser::kBins magnitudes of the frames
     // [frameAt(t) - 512, frameAt(t)) into magnitudes.
     void spectrumAt(double t, float* magnitudes);
 
@@ -50,6 +50,6 @@ private:
     bool convert(Mp3File& file, std::int64_t maxFrames);
 
     std::vector<std::int16_t> samples;  // interleaved stereo at kRate
-    SpectrumAnalyser analyser;
-    std::array<std::int16_t, SpectrumAnalyser::kFrames * kChannels> window{};
+    FrequencyAnalyser analyser;
+    std::array<std::int16_t, FrequencyAnalyser::kFrames * kChannels> window{};
 };

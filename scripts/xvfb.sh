@@ -7,7 +7,8 @@ start_xvfb() {
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
   xvfb_pid=$!
-  trap 'kill "$xvfb_pid" 2>/dev/null; rm -f "$fifo"' EXIT
+  trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
   read -r number <"$fifo"
+  rm -f "$fifo"
   export DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1
 }

@@ -1,6 +1,7 @@
 // The progress line, redrawn in place with a carriage return.
 #include "app/capture/ProgressBar.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
@@ -25,9 +26,12 @@ std::string clockText(double seconds)
 std::string progressLine(std::int64_t done, std::int64_t total, double elapsed)
 {
     const double part = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
-    const int filled = static_cast<int>(part * barWidth);
-    std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                       std::string(static_cast<std::size_t>(barWidth - filled), '-') + "]";
+    const int filled = std::clamp(static_cast<int>(part * barWidth), 0, barWidth);
+    std::string line;
+    line += '[';
+    line.append(static_cast<std::size_t>(filled), '#');
+    line.append(static_cast<std::size_t>(barWidth - filled), '-');
+    line += ']';
     const int digits = static_cast<int>(std::to_string(total).size());
     char text[128];
     std::snprintf(text, sizeof text, " %*lld/%lld frames", digits, static_cast<long long>(done),

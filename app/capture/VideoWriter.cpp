@@ -86,10 +86,11 @@ std::string findOnPath(const std::string& program)
         std::size_t end = folders.find(':', start);
         if (end == std::string::npos)
             end = folders.size();
-        std::string folder = folders.substr(start, end - start);
-        if (folder.empty())
-            folder = ".";
-        const std::string candidate = folder + "/" + program;
+        // An empty entry of PATH means the current folder.
+        const std::string folder = end > start ? folders.substr(start, end - start) : std::string(1, '.');
+        std::string candidate = folder;
+        candidate += '/';
+        candidate += program;
         struct stat status {};
         if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
             return candidate;

@@ -1,7 +1,6 @@
 // Launching the demo for end-to-end tests.
 #include "DemoRun.h"
 
-
 namespace testsupport {
 
 std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& display, const std::string& workingDirectory,
@@ -13,9 +12,9 @@ std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& displa
     options.env["DISPLAY"] = display;
     options.env["WAYLAND_DISPLAY"] = std::nullopt;
     options.env["SDL_VIDEODRIVER"] = std::nullopt;
-    options.env["LIBGL_ALWAYS_SOFTWARE"] = "1";
+    options.env["LIBGL_ALWAYS_SOFTWARE"] = std::string("1");
     // Sound is captured into a file of the working directory, never a real device.
-    options.env["SDL_AUDIODRIVER"] = "disk";
+    options.env["SDL_AUDIODRIVER"] = std::string("disk");
     options.env["SDL_DISKAUDIOFILE"] = workingDirectory + "/played.raw";
     return std::make_unique<ChildProcess>(options);
 }

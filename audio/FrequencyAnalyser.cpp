@@ -1,11 +1,11 @@
-// KissFFT behind SpectrumAnalyser: one real 512-point plan, made once and reused.
-#include "audio/SpectrumAnalyser.h"
+// KissFFT behind FrequencyAnalyser: one real 512-point plan, made once and reused.
+#include "audio/FrequencyAnalyser.h"
 
 #include <cmath>
 #include <kiss_fftr.h>
 #include <numbers>
 
-SpectrumAnalyser::SpectrumAnalyser()
+FrequencyAnalyser::FrequencyAnalyser()
     : config(kiss_fftr_alloc(kFrames, 0, nullptr, nullptr))
 {
     // Periodic Hann: w[n] = 0.5 - 0.5 cos(2 pi n / N). It sums to N / 2, which the
@@ -16,14 +16,14 @@ SpectrumAnalyser::SpectrumAnalyser()
     }
 }
 
-SpectrumAnalyser::~SpectrumAnalyser()
+FrequencyAnalyser::~FrequencyAnalyser()
 {
     if (config != nullptr) {
         kiss_fftr_free(config);
     }
 }
 
-void SpectrumAnalyser::analyse(float* magnitudes)
+void FrequencyAnalyser::analyse(float* magnitudes)
 {
     for (int n = 0; n < kFrames; ++n) {
         windowed[n] = samples[n] * window[n];
@@ -31,7 +31,7 @@ void SpectrumAnalyser::analyse(float* magnitudes)
     transform(magnitudes);
 }
 
-void SpectrumAnalyser::analyseStereo(const std::int16_t* frames, float* magnitudes)
+void FrequencyAnalyser::analyseStereo(const std::int16_t* frames, float* magnitudes)
 {
     for (int n = 0; n < kFrames; ++n) {
         windowed[n] = static_cast<float>(frames[2 * n] + frames[2 * n + 1]) * stereoWindow[n];
@@ -39,7 +39,7 @@ void SpectrumAnalyser::analyseStereo(const std::int16_t* frames, float* magnitud
     transform(magnitudes);
 }
 
-void SpectrumAnalyser::transform(float* magnitudes)
+void FrequencyAnalyser::transform(float* magnitudes)
 {
     kiss_fftr(config, windowed.data(), bins.data());
     constexpr float kScale = 2.0f / kFrames;

@@ -9,15 +9,15 @@
 
 struct kiss_fftr_state;
 
-class SpectrumAnalyser {
+class FrequencyAnalyser {
 public:
     static constexpr int kFrames = 512;        // sample frames per transform
     static constexpr int kBins = kFrames / 2;  // magnitudes written: bins 0 .. 255
 
-    SpectrumAnalyser();
-    ~SpectrumAnalyser();
-    SpectrumAnalyser(const SpectrumAnalyser&) = delete;
-    SpectrumAnalyser& operator=(const SpectrumAnalyser&) = delete;
+    FrequencyAnalyser();
+    ~FrequencyAnalyser();
+    FrequencyAnalyser(const FrequencyAnalyser&) = delete;
+    FrequencyAnalyser& operator=(const FrequencyAnalyser&) = delete;
 
     bool valid() const { return config != nullptr; } // false when KissFFT had no memory
 

@@ -1,6 +1,6 @@
 // The spectrum's definition, checked on exact synthetic input: window, scale, mono mix,
 // and that only the 256 magnitudes are written.
-#include "audio/SpectrumAnalyser.h"
+#include "audio/FrequencyAnalyser.h"
 
 #include <array>
 #include <cmath>
@@ -9,10 +9,10 @@
 
 namespace {
 
-constexpr int N = SpectrumAnalyser::kFrames;
+constexpr int N = FrequencyAnalyser::kFrames;
 
 // Runs the mono analysis, or the stereo one on the given frames.
-std::array<float, N> analyse(SpectrumAnalyser& analyser, const std::int16_t* stereoFrames = nullptr)
+std::array<float, N> analyse(FrequencyAnalyser& analyser, const std::int16_t* stereoFrames = nullptr)
 {
     std::array<float, N> out;
     out.fill(-7.0f); // the second half must come back as it was
@@ -21,7 +21,7 @@ std::array<float, N> analyse(SpectrumAnalyser& analyser, const std::int16_t* ste
     } else {
         analyser.analyse(out.data());
     }
-    for (int k = SpectrumAnalyser::kBins; k < N; ++k) {
+    for (int k = FrequencyAnalyser::kBins; k < N; ++k) {
         EXPECT_EQ(out[k], -7.0f) << "wrote past the 256 magnitudes at " << k;
     }
     return out;
@@ -30,7 +30,7 @@ std::array<float, N> analyse(SpectrumAnalyser& analyser, const std::int16_t* ste
 // Every bin other than the listed ones is (close to) zero.
 void expectOnly(const std::array<float, N>& out, std::initializer_list<std::pair<int, double>> expected)
 {
-    for (int k = 0; k < SpectrumAnalyser::kBins; ++k) {
+    for (int k = 0; k < FrequencyAnalyser::kBins; ++k) {
         double want = 0.0;
         for (const auto& [bin, value] : expected) {
             if (bin == k) {
@@ -43,18 +43,18 @@ void expectOnly(const std::array<float, N>& out, std::initializer_list<std::pair
 
 } // namespace
 
-TEST(SpectrumAnalyser, ConstantOneGivesOneInTheFirstValue)
+TEST(FrequencyAnalyser, ConstantOneGivesOneInTheFirstValue)
 {
-    SpectrumAnalyser analyser;
+    FrequencyAnalyser analyser;
     ASSERT_TRUE(analyser.valid());
     std::fill_n(analyser.input(), N, 1.0f);
     // The Hann window's spectrum: N/2 at bin 0 and N/4 at bin 1, times 2/N.
     expectOnly(analyse(analyser), {{0, 1.0}, {1, 0.5}});
 }
 
-TEST(SpectrumAnalyser, FullScaleSineOnABinGivesHalfThere)
+TEST(FrequencyAnalyser, FullScaleSineOnABinGivesHalfThere)
 {
-    SpectrumAnalyser analyser;
+    FrequencyAnalyser analyser;
     for (int k : {2, 37, 128, 254}) {
         for (double phase : {0.0, 1.0}) {
             for (int n = 0; n < N; ++n) {
@@ -66,16 +66,16 @@ TEST(SpectrumAnalyser, FullScaleSineOnABinGivesHalfThere)
     }
 }
 
-TEST(SpectrumAnalyser, SilenceGivesZeros)
+TEST(FrequencyAnalyser, SilenceGivesZeros)
 {
-    SpectrumAnalyser analyser;
+    FrequencyAnalyser analyser;
     std::fill_n(analyser.input(), N, 0.0f);
     expectOnly(analyse(analyser), {});
 }
 
-TEST(SpectrumAnalyser, StereoFramesAreAveragedToMono)
+TEST(FrequencyAnalyser, StereoFramesAreAveragedToMono)
 {
-    SpectrumAnalyser analyser;
+    FrequencyAnalyser analyser;
     std::array<std::int16_t, 2 * N> frames{};
     // Opposite channels cancel; one channel alone counts half.
     for (int n = 0; n < N; ++n) {
