@@ -1,13 +1,11 @@
 // Demo construction, set-up, frames and tear-down.
 #include "demo/Demo.h"
 
+#include "demo/DataPaths.h"
 #include "demo/Timeline.h"
 
 namespace {
 
-constexpr const char* musicPath = "data/music/skalmtone.mp3";
-constexpr const char* textureDirectory = "data/textures/";
-constexpr const char* modelDirectory = "data/models/";
 // The music writes 256 values; the buffer has room for twice that.
 constexpr int spectrumSize = 512;
 
@@ -18,7 +16,7 @@ Demo::Demo(WindowHandle window) : hWnd(window)
     // Zeroed, so frames before the first successful fetch (or with no music
     // at all) show the picture sequence at window size.
     spectrum = std::make_unique<float[]>(spectrumSize);
-    music = std::make_unique<Music>(hWnd, musicPath);
+    music = std::make_unique<Music>(hWnd, dataPaths::music);
 }
 
 Demo::~Demo()
@@ -30,8 +28,8 @@ Demo::~Demo()
 
 void Demo::setUp()
 {
-    textureCache.loadDirectory(textureDirectory);
-    modelCache.loadDirectory(modelDirectory);
+    textureCache.loadDirectory(dataPaths::textures);
+    modelCache.loadDirectory(dataPaths::models);
     music->play(0);
     clock.start();
 }
