@@ -4,6 +4,7 @@
 //
 // The file (about 45 MB, 100 meshes of 100 x 100 vertex grids) is generated
 // into /tmp by the benchmark itself and removed at the end.
+#include "BenchTiming.h"
 #include "assets/FileBytes.h"
 #include "assets/Model.h"
 
@@ -22,7 +23,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 void put32(std::vector<unsigned char>& out, std::uint32_t value)
 {
@@ -66,17 +67,6 @@ std::vector<unsigned char> makeModelFile(std::uint32_t meshes, std::uint32_t sid
     return out;
 }
 
-double seconds(Clock::time_point begin)
-{
-    return std::chrono::duration<double>(Clock::now() - begin).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main()
@@ -106,7 +96,7 @@ int main()
         {
             assets::FileBytes file;
             ok = assets::readFileBytes(path, file) && ok;
-            readTimes.push_back(seconds(begin));
+            readTimes.push_back(secondsSince(begin));
         }
 
         malloc_trim(0);
@@ -115,7 +105,7 @@ int main()
         {
             Model model;
             ok = model.load(path) && ok;
-            loadTimes.push_back(seconds(begin)); // releasing the model is not loading
+            loadTimes.push_back(secondsSince(begin)); // releasing the model is not loading
         }
         std::cout.rdbuf(console);
         quiet.str("");

@@ -4,6 +4,7 @@
 // are any, otherwise a few generated 1024 x 512 RGBA pictures in /tmp.
 //
 // Starts its own Xvfb for the GL context (Mesa's software renderer).
+#include "BenchTiming.h"
 #include "GLTestContext.h"
 #include "assets/Texture.h"
 
@@ -24,7 +25,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 namespace fs = std::filesystem;
 
 std::vector<std::string> demoPictures()
@@ -105,17 +106,6 @@ bool decodeWithLibpng(const char* path, std::vector<unsigned char>& pixels, std:
     return true;
 }
 
-double seconds(Clock::time_point begin)
-{
-    return std::chrono::duration<double>(Clock::now() - begin).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main()
@@ -152,7 +142,7 @@ int main()
         auto begin = Clock::now();
         for (const std::string& file : files)
             ok = decodeWithLibpng(file.c_str(), pixels, rows) && ok;
-        decodeTimes.push_back(seconds(begin));
+        decodeTimes.push_back(secondsSince(begin));
 
         std::vector<std::unique_ptr<Texture>> textures;
         for (std::size_t i = 0; i < files.size(); ++i)
@@ -162,7 +152,7 @@ int main()
         for (std::size_t i = 0; i < files.size(); ++i)
             ok = textures[i]->load(files[i]) && ok;
         glFinish(); // the upload has really happened
-        loadTimes.push_back(seconds(begin));
+        loadTimes.push_back(secondsSince(begin));
         std::cout.rdbuf(console);
         quiet.str("");
     }

@@ -3,6 +3,7 @@
 // Both are timed in alternating rounds of the same run; the ratio of their medians is
 // printed. The music plays on SDL's dummy driver (real time, no sound) from an MP3 that
 // lame makes for the run.
+#include "BenchTiming.h"
 #include "TestTracks.h"
 #include "audio/Music.h"
 
@@ -34,12 +35,6 @@ double nanosecondsPerCall(Work&& work)
     }
     const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - start;
     return spent.count() / kCallsPerRound;
-}
-
-double median(std::vector<double> values)
-{
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 //    pictures, opening the music and creating the window.
 //
 // Runs from the repository folder (data/) on a display: scripts/bench.sh.
+#include "BenchTiming.h"
 #include "FullScreenQuads.h"
 #include "assets/FileBytes.h"
 #include "assets/PngDecode.h"
@@ -33,18 +34,13 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 double threadSeconds()
 {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-double seconds(Clock::time_point from)
-{
-    return std::chrono::duration<double>(Clock::now() - from).count();
 }
 
 // Quads the timeline submits at moment t, for the baseline to match.
@@ -127,9 +123,9 @@ double launchToFirstFrame(Display* dpy)
     if (posix_spawn(&pid, program, nullptr, nullptr, argv, environ) != 0)
         return -1;
     double first = -1;
-    while (seconds(begin) < 30) {
+    while (secondsSince(begin) < 30) {
         if (centreLit()) {
-            first = seconds(begin);
+            first = secondsSince(begin);
             break;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -150,15 +146,15 @@ double unavoidableParts()
         assets::PngImage image;
         assets::decodePng(bytes.data.get(), bytes.size, image);
     }
-    double pictures = seconds(begin);
+    double pictures = secondsSince(begin);
 
     begin = Clock::now();
     { Music music(nullptr, "data/music/skalmtone.mp3"); }
-    double music = seconds(begin);
+    double music = secondsSince(begin);
 
     begin = Clock::now();
     { GLWindow window(800, 600, 32, true, "Brakvane"); }
-    double window = seconds(begin);
+    double window = secondsSince(begin);
     std::fprintf(stderr, "parts: pictures %.3f s, music %.3f s, window %.3f s\n", pictures, music, window);
     return pictures + music + window;
 }

@@ -2,6 +2,8 @@
 // order so that the file is the same on any host.
 #include "ModelWriter.h"
 
+#include "ByteFile.h"
+
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -24,9 +26,7 @@ namespace {
 
 void putU32(std::vector<unsigned char>& out, std::uint32_t v)
 {
-    for (int k = 0; k < 4; ++k) {
-        out.push_back(static_cast<unsigned char>((v >> (8 * k)) & 0xffu));
-    }
+    putLittleEndian(out, v, 4);
 }
 
 void putF32(std::vector<unsigned char>& out, float f)
@@ -78,14 +78,7 @@ bool writeModel(const std::string& path, const std::vector<MeshData>& meshes)
         }
     }
     const std::vector<unsigned char> bytes = encodeModel(meshes);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) {
-        std::cerr << "makedata: cannot write " << path << std::endl;
-        return false;
-    }
-    return true;
+    return writeBytes(path, bytes);
 }
 
 }  // namespace makedata

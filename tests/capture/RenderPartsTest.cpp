@@ -1,6 +1,7 @@
 // The capture's own pieces of rendering, in-process: the offscreen context's
 // state and frames, the whole-track spectrum, and PNG encoding.
 #include "CaptureFixture.h"
+#include "GLStateChecks.h"
 #include "../audio/TestTracks.h"
 #include "assets/PngEncode.h"
 #include "audio/TrackSpectrum.h"
@@ -38,22 +39,7 @@ TEST(OffscreenContext, StartsInTheWindowsStateWithDepthAndStencil)
 {
     OffscreenContext gl(800, 600);
     ASSERT_TRUE(gl.ok()) << gl.error();
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[0], 0);
-    EXPECT_EQ(viewport[1], 0);
-    EXPECT_EQ(viewport[2], 800);
-    EXPECT_EQ(viewport[3], 600);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_NORMALIZE));
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
-    GLint mode = 0;
-    glGetTexGeniv(GL_S, GL_TEXTURE_GEN_MODE, &mode);
-    EXPECT_EQ(mode, GL_SPHERE_MAP);
-    glGetTexGeniv(GL_T, GL_TEXTURE_GEN_MODE, &mode);
-    EXPECT_EQ(mode, GL_SPHERE_MAP);
+    testsupport::expectInitialGLState(800, 600);
 
     gl.beginFrame();
     GLint depthBits = 0;

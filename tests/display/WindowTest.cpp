@@ -1,6 +1,7 @@
 // The window in-process on a private X server: what update() takes, presents
 // and hands on, and what reaches the screen, including the scaled picture
 // when the display lacks the requested mode.
+#include "GLStateChecks.h"
 #include "XClient.h"
 #include "XServer.h"
 #include "display/GLWindow.h"
@@ -175,22 +176,7 @@ TEST(GLWindow, InitialStateIsTheOneTheDemoDrawsWith)
 {
     WindowOnScreen w(800, 600);
     ASSERT_NE(w.window->hWnd, nullptr);
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[0], 0);
-    EXPECT_EQ(viewport[1], 0);
-    EXPECT_EQ(viewport[2], 800);
-    EXPECT_EQ(viewport[3], 600);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_NORMALIZE));
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
-    GLint mode = 0;
-    glGetTexGeniv(GL_S, GL_TEXTURE_GEN_MODE, &mode);
-    EXPECT_EQ(mode, GL_SPHERE_MAP);
-    glGetTexGeniv(GL_T, GL_TEXTURE_GEN_MODE, &mode);
-    EXPECT_EQ(mode, GL_SPHERE_MAP);
+    testsupport::expectInitialGLState(800, 600);
     GLint depthBits = 0;
     GLint stencilBits = 0;
     glGetIntegerv(GL_DEPTH_BITS, &depthBits);
