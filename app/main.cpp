@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int windowWidth = 800;
-constexpr int windowHeight = 600;
+constexpr int windowWidth = DemoFrames::width;
+constexpr int windowHeight = DemoFrames::height;
 constexpr int bitsPerPixel = 32;
 constexpr bool fullscreen = true;
 constexpr const char* title = "Brakvane";

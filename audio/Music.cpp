@@ -39,15 +39,25 @@ int truncatedVolume(double volume)
 
 } // namespace
 
-Music::Music(WindowHandle hWnd, std::string path)
+void announceMusic(const std::string& path)
 {
     std::cout << "Loading Music: " << path << std::endl;
+}
+
+void reportMusicMissing()
+{
+    std::cout << "Musioc file not found" << std::endl;
+}
+
+Music::Music(const void* hWnd, std::string path)
+{
+    announceMusic(path);
     if (!sound::init(1, kOutputRate, 0, hWnd, nullptr)) {
         std::cout << "Unable to init BASS" << std::endl;
     }
     streamHandle = sound::streamCreateFile(false, path.c_str(), 0, 0, sound::kStreamPrescan);
     if (streamHandle == 0) {
-        std::cout << "Musioc file not found" << std::endl;
+        reportMusicMissing();
     }
 }
 

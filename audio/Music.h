@@ -3,14 +3,18 @@
 // destructor shuts the whole sound library down, so at most one Music exists at a time.
 #pragma once
 
-#include "display/WindowHandle.h"
-
 #include <cstdint>
 #include <string>
 
+// The console lines of opening the music, shared with the offline renderer:
+// "Loading Music: " with the path, and the line for a file that cannot be read.
+void announceMusic(const std::string& path);
+void reportMusicMissing();
+
 class Music {
 public:
-    Music(WindowHandle hWnd, std::string path);
+    // hWnd: the program window's native handle, opaque here and handed on to the sound library.
+    Music(const void* hWnd, std::string path);
     ~Music();
     Music(const Music&) = delete;
     Music& operator=(const Music&) = delete;

@@ -54,7 +54,7 @@ private:
 
 } // namespace
 
-bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, WindowHandle /*window*/,
+bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /*window*/,
           const void* /*deviceId*/)
 {
     if (library != nullptr) {

@@ -3,8 +3,6 @@
 // playback runs on SDL's audio thread and decoding on a thread of the stream's own.
 #pragma once
 
-#include "display/WindowHandle.h"
-
 #include <cstdint>
 
 namespace sound {
@@ -20,7 +18,7 @@ inline constexpr std::uint32_t kDataFft512 = 0x80000000;
 // The window and device identifier are accepted for the caller's sake and not needed.
 // False when the device cannot be opened or the library is already initialised; streams
 // can still be opened, but not played.
-bool init(int device, std::uint32_t freq, std::uint32_t flags, WindowHandle window, const void* deviceId);
+bool init(int device, std::uint32_t freq, std::uint32_t flags, const void* window, const void* deviceId);
 
 // Opens an MP3 file (fromMemory false, `file` a path; offset 0 and length 0 for the whole
 // file) and starts decoding it, not yet playing. 0 when the file cannot be opened or is

@@ -2,20 +2,12 @@
 #include "demo/Demo.h"
 
 #include "demo/DataPaths.h"
-#include "demo/Timeline.h"
-
-namespace {
-
-// The music writes 256 values; the buffer has room for twice that.
-constexpr int spectrumSize = 512;
-
-} // namespace
 
 Demo::Demo(WindowHandle window) : hWnd(window)
 {
     // Zeroed, so frames before the first successful fetch (or with no music
     // at all) show the picture sequence at window size.
-    spectrum = std::make_unique<float[]>(spectrumSize);
+    spectrum = std::make_unique<float[]>(DemoFrames::spectrumSize);
     music = std::make_unique<Music>(hWnd, dataPaths::music);
 }
 
@@ -28,8 +20,7 @@ Demo::~Demo()
 
 void Demo::setUp()
 {
-    textureCache.loadDirectory(dataPaths::textures);
-    modelCache.loadDirectory(dataPaths::models);
+    frames.loadAssets();
     music->play(0);
     clock.start();
 }
@@ -37,9 +28,8 @@ void Demo::setUp()
 void Demo::frame()
 {
     float t = clock.elapsed();
-    clearFrame();
     music->fetchSpectrum(spectrum.get());
-    drawScene(t, spectrum[0], textureCache);
-    if (timelineOver(t))
+    frames.drawFrame(t, spectrum[0]);
+    if (DemoFrames::over(t))
         finished = true;
 }

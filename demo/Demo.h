@@ -1,13 +1,11 @@
 // The root object of the presentation. It owns everything the timeline needs:
-// the texture and model caches, the clock, the music and the spectrum buffer
-// the music fills every frame, and the finished flag the main loop watches.
+// the frames' caches, the clock, the music and the spectrum buffer the music
+// fills every frame, and the finished flag the main loop watches.
 #pragma once
 
 #include "app/Timer.h"
-#include "assets/Model.h"
-#include "assets/ResourceCache.h"
-#include "assets/Texture.h"
 #include "audio/Music.h"
+#include "demo/DemoFrames.h"
 #include "display/WindowHandle.h"
 
 #include <memory>
@@ -29,12 +27,12 @@ public:
 
     bool finished = false;
 
-    const ResourceCache<Texture>& textures() const { return textureCache; }
-    const ResourceCache<Model>& models() const { return modelCache; }
+    const ResourceCache<Texture>& textures() const { return frames.textures(); }
+    const ResourceCache<Model>& models() const { return frames.models(); }
 
 private:
-    ResourceCache<Texture> textureCache;
-    ResourceCache<Model> modelCache;
+    // Destroyed in reverse: the music, the buffer, the clock, then the caches.
+    DemoFrames frames;
     Timer clock;
     std::unique_ptr<Music> music;
     WindowHandle hWnd;

@@ -19,7 +19,6 @@ namespace {
 constexpr double openingEnd = 40.1;
 constexpr double barsStart = 10.2;
 constexpr double sequenceEnd = 68.5;
-constexpr float endTime = 98.9f;
 
 struct Cut {
     double after;
@@ -157,5 +156,5 @@ void drawScene(float t, float spectrum0, const ResourceCache<Texture>& textures)
 
 bool timelineOver(float t)
 {
-    return t > endTime;
+    return t > timelineEnd;
 }

@@ -4,46 +4,13 @@
 #include "display/FramebufferFunctions.h"
 
 #include <SDL.h>
-#include <cstring>
 #include <iostream>
 
-FramePresenter::FramePresenter(int frameWidth, int frameHeight) : width(frameWidth), height(frameHeight)
+FramePresenter::FramePresenter(int frameWidth, int frameHeight)
+    : width(frameWidth), height(frameHeight), frame(frameWidth, frameHeight, true)
 {
-    if (!(gl = framebufferFunctions()))
-        return;
-    gl->genRenderbuffers(1, &colour);
-    gl->bindRenderbuffer(GL_RENDERBUFFER, colour);
-    gl->renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-    gl->genRenderbuffers(1, &depthStencil);
-    gl->bindRenderbuffer(GL_RENDERBUFFER, depthStencil);
-    gl->renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-    gl->bindRenderbuffer(GL_RENDERBUFFER, 0);
-
-    gl->genFramebuffers(1, &framebuffer);
-    gl->bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    gl->framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    gl->framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthStencil);
-    if (gl->checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    if (frame.functions() && !frame.ok())
         std::cerr << "brakvane: offscreen frame unavailable, presenting with plain swaps" << std::endl;
-        gl->bindFramebuffer(GL_FRAMEBUFFER, 0);
-        gl->deleteFramebuffers(1, &framebuffer);
-        gl->deleteRenderbuffers(1, &colour);
-        gl->deleteRenderbuffers(1, &depthStencil);
-        framebuffer = colour = depthStencil = 0;
-        return;
-    }
-    glDrawBuffer(GL_COLOR_ATTACHMENT0);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-}
-
-FramePresenter::~FramePresenter()
-{
-    if (!ok())
-        return;
-    gl->bindFramebuffer(GL_FRAMEBUFFER, 0);
-    gl->deleteFramebuffers(1, &framebuffer);
-    gl->deleteRenderbuffers(1, &colour);
-    gl->deleteRenderbuffers(1, &depthStencil);
 }
 
 void FramePresenter::present(SDL_Window* window, bool scaleToFit)
@@ -52,6 +19,7 @@ void FramePresenter::present(SDL_Window* window, bool scaleToFit)
         SDL_GL_SwapWindow(window);
         return;
     }
+    const FramebufferFunctions* gl = frame.functions();
     int windowWidth = 0;
     int windowHeight = 0;
     SDL_GL_GetDrawableSize(window, &windowWidth, &windowHeight);
@@ -81,5 +49,5 @@ void FramePresenter::present(SDL_Window* window, bool scaleToFit)
     GLenum filter = (w == width && h == height) ? GL_NEAREST : GL_LINEAR;
     gl->blitFramebuffer(0, 0, width, height, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, filter);
     SDL_GL_SwapWindow(window);
-    gl->bindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+    gl->bindFramebuffer(GL_DRAW_FRAMEBUFFER, frame.name());
 }

@@ -11,7 +11,7 @@
 // presenter is not ok() and the window falls back to plain swaps.
 #pragma once
 
-#include <GL/gl.h>
+#include "display/Framebuffer.h"
 
 struct SDL_Window;
 
@@ -19,21 +19,20 @@ class FramePresenter {
 public:
     // Needs a current OpenGL context; leaves the offscreen frame bound for drawing.
     FramePresenter(int width, int height);
-    ~FramePresenter();
+    ~FramePresenter() = default;
     FramePresenter(const FramePresenter&) = delete;
     FramePresenter& operator=(const FramePresenter&) = delete;
 
-    bool ok() const { return framebuffer != 0; }
+    bool ok() const { return frame.ok(); }
+    // The framebuffer object the demo draws into (0 when there is none).
+    unsigned framebuffer() const { return frame.name(); }
     // Copies the frame into the window's back buffer and swaps. scaleToFit:
     // scale to the window keeping the aspect ratio, centred on black borders;
     // otherwise copied 1:1 to the lower-left corner.
     void present(SDL_Window* window, bool scaleToFit);
 
 private:
-    const struct FramebufferFunctions* gl = nullptr;
     int width;
     int height;
-    GLuint framebuffer = 0;
-    GLuint colour = 0;
-    GLuint depthStencil = 0;
+    Framebuffer frame;
 };

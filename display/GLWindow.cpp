@@ -8,13 +8,22 @@
 //   create / select the context-> SDL_GL_CreateContext / SDL_GL_MakeCurrent
 #include "display/GLWindow.h"
 
+#include "display/FramePresenter.h"
 #include "display/InitialState.h"
 #include "display/Keyboard.h"
+#include "display/PixelFormat.h"
 #include "display/QuitSignal.h"
 
+#include <GL/gl.h>
+#include <SDL.h>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+
+// The display mode record, kept out of the header so that SDL stays inside this layer.
+struct DisplayModeRequest {
+    SDL_DisplayMode mode{};
+};
 
 namespace {
 
@@ -62,6 +71,7 @@ void fail(const char* message)
 } // namespace
 
 GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title)
+    : dmSettings(std::make_unique<DisplayModeRequest>())
 {
     std::cout << "Creating window...(" << width << "x" << height << "@" << bitsPerPixel << ")" << std::endl;
     className = title;
@@ -88,15 +98,15 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     int windowWidth = width;
     int windowHeight = height;
     if (fullscreen) {
-        if (SDL_GetDesktopDisplayMode(0, &dmSettings) != 0) {
+        if (SDL_GetDesktopDisplayMode(0, &dmSettings->mode) != 0) {
             fail("Unable to get display settings");
             return;
         }
-        SDL_DisplayMode desktop = dmSettings;
-        dmSettings.w = width;
-        dmSettings.h = height;
-        dmSettings.refresh_rate = 0;  // not part of the request
-        exactMode = findExactMode(dmSettings, bitsPerPixel);
+        SDL_DisplayMode desktop = dmSettings->mode;
+        dmSettings->mode.w = width;
+        dmSettings->mode.h = height;
+        dmSettings->mode.refresh_rate = 0;  // not part of the request
+        exactMode = findExactMode(dmSettings->mode, bitsPerPixel);
         if (exactMode) {
             flags |= SDL_WINDOW_FULLSCREEN;
         } else if (desktop.w > 0 && desktop.h > 0) {
@@ -117,13 +127,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
 
     // The pixel format request: double-buffered, 16-bit depth, 8-bit stencil,
     // at least the requested colour depth.
-    int colourBits = bitsPerPixel >= 24 ? 8 : 5;
-    bool formatOk = SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0 &&
-                    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16) == 0 &&
-                    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8) == 0 &&
-                    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, colourBits) == 0 &&
-                    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, colourBits) == 0 &&
-                    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, colourBits) == 0;
+    bool formatOk = requestPixelFormat(bitsPerPixel);
 
     // The window's client area is exactly width x height at (0, 0), or the
     // whole display when the mode is emulated.
@@ -131,7 +135,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     if (!hWnd)
         return;
     if (exactMode)
-        SDL_SetWindowDisplayMode(hWnd, &dmSettings);
+        SDL_SetWindowDisplayMode(hWnd, &dmSettings->mode);
 
     if (!formatOk) {
         fail("Unable to find a suitable pixelformat");

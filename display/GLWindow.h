@@ -9,11 +9,13 @@
 // null when no window could be created.
 #pragma once
 
-#include "display/FramePresenter.h"
 #include "display/WindowHandle.h"
 
-#include <SDL.h>
 #include <memory>
+
+class FramePresenter;
+struct DisplayModeRequest;
+union SDL_Event;
 
 class GLWindow {
 public:
@@ -36,11 +38,11 @@ private:
     static void postQuitMessage();
     void present();
 
-    SDL_GLContext hRC = nullptr;
+    void* hRC = nullptr;            // the SDL GL context
     bool classRegistered = false;   // the video subsystem is up
     bool contextCurrent = false;
     bool scaleToFit = false;        // full-screen mode emulated on the desktop mode
     const char* className;          // the caller's title text; must outlive the window
-    SDL_DisplayMode dmSettings{};
+    std::unique_ptr<DisplayModeRequest> dmSettings;  // the mode asked for (full-screen)
     std::unique_ptr<FramePresenter> presenter;
 };

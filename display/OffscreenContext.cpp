@@ -5,10 +5,13 @@
 // are missing.
 #include "display/OffscreenContext.h"
 
-#include "display/InitialState.h"
-
+#include "display/FramePresenter.h"
+#include "display/Framebuffer.h"
 #include "display/FramebufferFunctions.h"
+#include "display/InitialState.h"
+#include "display/PixelFormat.h"
 
+#include <SDL.h>
 #include <cstring>
 
 OffscreenContext::OffscreenContext(int width, int height) : frameWidth(width), frameHeight(height)
@@ -23,14 +26,8 @@ OffscreenContext::OffscreenContext(int width, int height) : frameWidth(width), f
     }
     videoUp = true;
 
-    // The window's request: 8 bits per colour, 16-bit depth, 8-bit stencil,
-    // a compatibility (legacy) context.
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    // The window's request, at 32 bits per pixel.
+    requestPixelFormat(32);
     window = SDL_CreateWindow("Brakvane capture", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) {
         reason = std::string("no offscreen OpenGL surface: ") + SDL_GetError();
@@ -50,49 +47,21 @@ OffscreenContext::OffscreenContext(int width, int height) : frameWidth(width), f
     frame = std::make_unique<FramePresenter>(width, height);
     rgba = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(width) * height * 4);
     if (frame->ok()) {
-        // The presenter leaves its frame bound.
-        GLint bound = 0;
-        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
-        fullFramebuffer = static_cast<unsigned>(bound);
-        makeColourFrame();
+        // Drawing starts in the full frame.
+        fullFramebuffer = frame->framebuffer();
+        colourFrame = std::make_unique<Framebuffer>(width, height, false);
+        if (!colourFrame->ok())
+            colourFrame.reset();
+        framebufferFunctions()->bindFramebuffer(GL_FRAMEBUFFER, fullFramebuffer);
     }
     applyInitialGLState(width, height);
-}
-
-void OffscreenContext::makeColourFrame()
-{
-    gl = framebufferFunctions();
-    if (!gl)
-        return;
-    gl->genRenderbuffers(1, &colourBuffer);
-    gl->bindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
-    gl->renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, frameWidth, frameHeight);
-    gl->bindRenderbuffer(GL_RENDERBUFFER, 0);
-    gl->genFramebuffers(1, &colourFramebuffer);
-    gl->bindFramebuffer(GL_FRAMEBUFFER, colourFramebuffer);
-    gl->framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer);
-    const bool complete = gl->checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    if (complete) {
-        glDrawBuffer(GL_COLOR_ATTACHMENT0);
-        glReadBuffer(GL_COLOR_ATTACHMENT0);
-    }
-    gl->bindFramebuffer(GL_FRAMEBUFFER, fullFramebuffer);
-    if (!complete) {
-        gl->deleteFramebuffers(1, &colourFramebuffer);
-        gl->deleteRenderbuffers(1, &colourBuffer);
-        colourFramebuffer = colourBuffer = 0;
-    }
 }
 
 OffscreenContext::~OffscreenContext()
 {
     if (context) {
-        if (colourFramebuffer) {
-            gl->bindFramebuffer(GL_FRAMEBUFFER, fullFramebuffer);
-            gl->deleteFramebuffers(1, &colourFramebuffer);
-            gl->deleteRenderbuffers(1, &colourBuffer);
-        }
-        frame.reset();  // its framebuffer belongs to the context
+        colourFrame.reset();  // both frames belong to the context
+        frame.reset();
         SDL_GL_MakeCurrent(window, nullptr);
         SDL_GL_DeleteContext(context);
     }
@@ -104,11 +73,11 @@ OffscreenContext::~OffscreenContext()
 
 void OffscreenContext::beginFrame()
 {
-    if (!ok() || !colourFramebuffer)
+    if (!ok() || !colourFrame)
         return;
     const bool colourOnly = !fullFrameOnly && !glIsEnabled(GL_DEPTH_TEST) && !glIsEnabled(GL_STENCIL_TEST);
     if (colourOnly != drawingColourOnly) {
-        gl->bindFramebuffer(GL_FRAMEBUFFER, colourOnly ? colourFramebuffer : fullFramebuffer);
+        framebufferFunctions()->bindFramebuffer(GL_FRAMEBUFFER, colourOnly ? colourFrame->name() : fullFramebuffer);
         drawingColourOnly = colourOnly;
     }
 }

@@ -11,11 +11,12 @@
 // for good in its picture sequence, and never back on.
 #pragma once
 
-#include "display/FramePresenter.h"
-
-#include <SDL.h>
 #include <memory>
 #include <string>
+
+class Framebuffer;
+class FramePresenter;
+struct SDL_Window;
 
 class OffscreenContext {
 public:
@@ -50,18 +51,14 @@ public:
     bool fullFrameOnly = false;
 
 private:
-    void makeColourFrame();
-
     int frameWidth;
     int frameHeight;
     bool videoUp = false;
     SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
-    std::unique_ptr<FramePresenter> frame;  // the full frame
-    unsigned fullFramebuffer = 0;           // its framebuffer object (0: the window surface)
-    const struct FramebufferFunctions* gl = nullptr;
-    unsigned colourFramebuffer = 0;         // 0 when there is none
-    unsigned colourBuffer = 0;
+    void* context = nullptr;                    // the SDL GL context
+    std::unique_ptr<FramePresenter> frame;      // the full frame
+    unsigned fullFramebuffer = 0;               // its framebuffer object (0: the window surface)
+    std::unique_ptr<Framebuffer> colourFrame;   // null when there is none
     bool drawingColourOnly = false;
     std::unique_ptr<unsigned char[]> rgba;  // one frame as OpenGL hands it over
     std::string reason;

@@ -22,8 +22,8 @@
 
 namespace {
 
-constexpr int frameWidth = 800;
-constexpr int frameHeight = 600;
+constexpr int frameWidth = DemoFrames::width;
+constexpr int frameHeight = DemoFrames::height;
 
 int interrupted()
 {

@@ -1,19 +1,17 @@
-// What the capture draws from: the demo's pictures and models, loaded as the
-// demo loads them (same console lines, same order), and its music decoded as a
-// whole for the spectrum. Each frame goes through the demo's own timeline.
-// Needs a current OpenGL context for its whole life.
+// What the capture draws from: the demo's frames (its pictures and models,
+// loaded as the demo loads them, same console lines, same order) and its music
+// decoded as a whole for the spectrum. Each frame is drawn as the live demo
+// draws it. Needs a current OpenGL context for its whole life.
 #pragma once
 
-#include "assets/Model.h"
-#include "assets/ResourceCache.h"
-#include "assets/Texture.h"
 #include "audio/TrackSpectrum.h"
+#include "demo/DemoFrames.h"
 
 #include <array>
 
 class CaptureScene {
 public:
-    // Writes "Loading Music: " with the path, and "Musioc file not found" when
+    // Writes "Loading Music: " with the path, and the missing-file line when
     // it cannot be read (the frames then see a silent spectrum), then loads
     // every texture and every model. The music is decoded up to untilSeconds.
     void load(double untilSeconds);
@@ -21,14 +19,12 @@ public:
     bool hasMusic() const { return musicLoaded; }
     const TrackSpectrum& music() const { return track; }
 
-    // Draws moment t into the current frame as the demo's frame does: clear,
-    // the spectrum of the music ending at t, the scene.
+    // Draws moment t into the current frame with the spectrum of the music ending at t.
     void draw(float t);
 
 private:
-    ResourceCache<Texture> textures;
-    ResourceCache<Model> models;
+    DemoFrames frames;
     TrackSpectrum track;
     bool musicLoaded = false;
-    std::array<float, 512> spectrum{};
+    std::array<float, DemoFrames::spectrumSize> spectrum{};
 };

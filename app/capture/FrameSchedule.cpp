@@ -3,7 +3,7 @@
 // add or drop a frame at either end.
 #include "app/capture/FrameSchedule.h"
 
-#include "demo/Timeline.h"
+#include "demo/DemoFrames.h"
 
 #include <cmath>
 
@@ -38,16 +38,15 @@ std::int64_t framesUntilOver(double from, int fps)
 {
     const FrameSchedule schedule{from, fps, 0};
     // Every frame before the first one over is counted, plus that one. The
-    // search starts a little before the end of the schedule (about 98.9 s);
-    // timelineOver alone decides.
-    constexpr double end = 98.9;
-    const double estimate = std::floor((end - from) * fps) - 2;
+    // search starts a little before the end of the schedule; the timeline's
+    // own test alone decides.
+    const double estimate = std::floor((static_cast<double>(DemoFrames::end) - from) * fps) - 2;
     if (!(estimate <= static_cast<double>(maxFrames)))
         return -1;
     std::int64_t i = estimate > 0 ? static_cast<std::int64_t>(estimate) : 0;
-    while (i > 0 && timelineOver(schedule.time(i - 1)))
+    while (i > 0 && DemoFrames::over(schedule.time(i - 1)))
         --i;
-    while (!timelineOver(schedule.time(i)))
+    while (!DemoFrames::over(schedule.time(i)))
         if (++i >= maxFrames)
             return -1;
     return i + 1;

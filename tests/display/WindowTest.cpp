@@ -7,6 +7,7 @@
 #include "display/GLWindow.h"
 #include "display/Keyboard.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
