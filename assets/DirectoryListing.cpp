@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <dirent.h>
 
-namespace assets {
-
 bool listDirectory(const std::string& path, std::vector<std::string>& names)
 {
     names.clear();
@@ -20,4 +18,3 @@ bool listDirectory(const std::string& path, std::vector<std::string>& names)
     return true;
 }
 
-} // namespace assets

@@ -5,12 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace assets {
-
 // Every entry name of the directory, "." and ".." included when the file
 // system reports them, in ascending byte order. The path may end in "/"; an
 // empty path means the working directory. False (and no names) when the
 // directory cannot be opened.
 bool listDirectory(const std::string& path, std::vector<std::string>& names);
 
-} // namespace assets

@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace assets {
-
 namespace {
 
 // Closes the descriptor on every way out of readFileBytes.
@@ -54,4 +52,3 @@ bool readFileBytes(const std::string& path, FileBytes& out)
     return true;
 }
 
-} // namespace assets

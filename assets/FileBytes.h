@@ -6,8 +6,6 @@
 #include <memory>
 #include <string>
 
-namespace assets {
-
 struct FileBytes {
     std::unique_ptr<unsigned char[]> data;
     std::size_t size = 0;
@@ -17,4 +15,3 @@ struct FileBytes {
 // a pipe, a device) or cannot be read to its end.
 bool readFileBytes(const std::string& path, FileBytes& out);
 
-} // namespace assets

@@ -7,8 +7,6 @@
 #include <cstddef>
 #include <vector>
 
-namespace assets {
-
 namespace {
 
 unsigned fitSide(unsigned side, bool nonPowerOfTwo, unsigned maxSize)
@@ -111,4 +109,3 @@ void scaleImage(const unsigned char* source, unsigned sourceWidth, unsigned sour
     }
 }
 
-} // namespace assets

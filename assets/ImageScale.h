@@ -2,8 +2,6 @@
 // resampling the pixels to it when that differs from the image's own size.
 #pragma once
 
-namespace assets {
-
 struct TextureSize {
     unsigned width;
     unsigned height;
@@ -20,4 +18,3 @@ TextureSize fitTextureSize(unsigned width, unsigned height, bool nonPowerOfTwo, 
 void scaleImage(const unsigned char* source, unsigned sourceWidth, unsigned sourceHeight, unsigned channels,
                 unsigned char* target, unsigned targetWidth, unsigned targetHeight);
 
-} // namespace assets

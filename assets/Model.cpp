@@ -118,8 +118,8 @@ bool Model::load(std::string path)
 {
     name = path;
     std::cout << "Loading model: " << path << std::endl;
-    assets::FileBytes file;
-    if (!assets::readFileBytes(path, file)) {
+    FileBytes file;
+    if (!readFileBytes(path, file)) {
         meshes.reset();
         meshCount = 0;
         std::cout << "Unable to open model file: " << path << std::endl;

@@ -10,8 +10,6 @@
 #include <cstring>
 #include <vector>
 
-namespace assets {
-
 namespace {
 
 struct ReadState {
@@ -158,4 +156,3 @@ bool decodePng(const unsigned char* data, std::size_t size, PngImage& out, const
     return true;
 }
 
-} // namespace assets

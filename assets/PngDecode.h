@@ -6,8 +6,6 @@
 #include <memory>
 #include <string>
 
-namespace assets {
-
 struct PngImage {
     unsigned width = 0;
     unsigned height = 0;
@@ -44,4 +42,3 @@ struct PngDecodeOptions {
 bool decodePng(const unsigned char* data, std::size_t size, PngImage& out,
                const PngDecodeOptions& options = {}, std::string* error = nullptr);
 
-} // namespace assets

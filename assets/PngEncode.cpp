@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <csetjmp>
 
-namespace assets {
-
 namespace {
 
 void appendToVector(png_structp png, png_bytep data, std::size_t size)
@@ -84,4 +82,3 @@ bool encodePng(const PngImage& image, std::vector<unsigned char>& out, int compr
     return encodePng(image.pixels.get(), image.width, image.height, image.channels, out, compressionLevel);
 }
 
-} // namespace assets

@@ -7,8 +7,6 @@
 
 #include <vector>
 
-namespace assets {
-
 // zlib's level from 0 (store) to 9 (smallest); 6 is zlib's own default.
 inline constexpr int pngDefaultCompression = 6;
 
@@ -22,4 +20,3 @@ bool encodePng(const PngImage& image, std::vector<unsigned char>& out, int compr
 bool encodePng(const unsigned char* pixels, unsigned width, unsigned height, unsigned channels,
                std::vector<unsigned char>& out, int compressionLevel = pngDefaultCompression);
 
-} // namespace assets

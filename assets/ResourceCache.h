@@ -35,7 +35,7 @@ public:
         std::cout << std::endl;
         directoryPrefix = std::move(prefix);
         std::vector<std::string> names;
-        assets::listDirectory(directoryPrefix, names);
+        listDirectory(directoryPrefix, names);
         for (const std::string& name : names) {
             if (name == "." || name == "..")
                 continue;

@@ -30,14 +30,14 @@ void clearGlErrors()
     }
 }
 
-GLuint upload(const assets::PngImage& image, int wrapst, int minfilter, int magfilter)
+GLuint upload(const PngImage& image, int wrapst, int minfilter, int magfilter)
 {
     const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (!version)
         return 0; // no current context
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    const assets::TextureSize size = assets::fitTextureSize(image.width, image.height,
+    const TextureSize size = fitTextureSize(image.width, image.height,
                                                             takesNonPowerOfTwo(version),
                                                             static_cast<unsigned>(std::max(maxSize, 1)));
 
@@ -46,7 +46,7 @@ GLuint upload(const assets::PngImage& image, int wrapst, int minfilter, int magf
     if (size.width != image.width || size.height != image.height) {
         scaled = std::make_unique_for_overwrite<unsigned char[]>(std::size_t{size.width} * size.height *
                                                                  image.channels);
-        assets::scaleImage(pixels, image.width, image.height, image.channels, scaled.get(), size.width,
+        scaleImage(pixels, image.width, image.height, image.channels, scaled.get(), size.width,
                            size.height);
         pixels = scaled.get();
     }
@@ -85,17 +85,17 @@ GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int w
         std::cerr << "pngBind: unsupported mipmap or transparency mode for " << filename << std::endl;
         return 0;
     }
-    assets::FileBytes file;
-    if (!assets::readFileBytes(filename, file)) {
+    FileBytes file;
+    if (!readFileBytes(filename, file)) {
         std::cerr << "pngBind: cannot read " << filename << std::endl;
         return 0;
     }
-    assets::PngImage image;
-    assets::PngDecodeOptions options;
+    PngImage image;
+    PngDecodeOptions options;
     options.keepAlpha = trans == pngAlpha;
     options.fourChannels = true;
     std::string reason;
-    if (!assets::decodePng(file.data.get(), file.size, image, options, &reason)) {
+    if (!decodePng(file.data.get(), file.size, image, options, &reason)) {
         std::cerr << "pngBind: " << filename << ": " << reason << std::endl;
         return 0;
     }

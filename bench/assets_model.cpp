@@ -94,8 +94,8 @@ int main()
         malloc_trim(0);
         auto begin = Clock::now();
         {
-            assets::FileBytes file;
-            ok = assets::readFileBytes(path, file) && ok;
+            FileBytes file;
+            ok = readFileBytes(path, file) && ok;
             readTimes.push_back(secondsSince(begin));
         }
 

@@ -140,11 +140,11 @@ double unavoidableParts()
 {
     auto begin = Clock::now();
     for (const auto& entry : std::filesystem::directory_iterator("data/textures")) {
-        assets::FileBytes bytes;
-        if (!assets::readFileBytes(entry.path().string(), bytes))
+        FileBytes bytes;
+        if (!readFileBytes(entry.path().string(), bytes))
             continue;
-        assets::PngImage image;
-        assets::decodePng(bytes.data.get(), bytes.size, image);
+        PngImage image;
+        decodePng(bytes.data.get(), bytes.size, image);
     }
     double pictures = secondsSince(begin);
 

@@ -9,16 +9,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    assets::PngDecodeOptions options;
+    PngDecodeOptions options;
     options.keepAlpha = size % 2 == 0; // both transparency modes, chosen by the input
     options.maxPixels = std::size_t{1} << 20; // keeps each run fast; larger sizes take the same path
     options.verifyChecksums = false;
-    assets::PngImage image;
-    if (!assets::decodePng(data, size, image, options))
+    PngImage image;
+    if (!decodePng(data, size, image, options))
         return 0;
-    const assets::TextureSize fit = assets::fitTextureSize(image.width, image.height, false, 64);
+    const TextureSize fit = fitTextureSize(image.width, image.height, false, 64);
     auto scaled = std::make_unique<unsigned char[]>(std::size_t{fit.width} * fit.height * image.channels);
-    assets::scaleImage(image.pixels.get(), image.width, image.height, image.channels, scaled.get(), fit.width,
+    scaleImage(image.pixels.get(), image.width, image.height, image.channels, scaled.get(), fit.width,
                        fit.height);
     return 0;
 }

@@ -8,11 +8,11 @@
 #include <iostream>
 #include <string>
 
-#include "ModelWriter.h"
-#include "Pictures.h"
-#include "PngWriter.h"
-#include "Song.h"
-#include "WavWriter.h"
+#include "model/ModelWriter.h"
+#include "pictures/Pictures.h"
+#include "pictures/PictureFile.h"
+#include "music/Song.h"
+#include "music/WavWriter.h"
 
 using namespace makedata;
 

@@ -9,14 +9,14 @@ namespace makedata {
 // SplitMix64: tiny, fast, and the same sequence on every machine for a seed.
 class Rng {
 public:
-    explicit Rng(std::uint64_t seed) : state_(seed) {}
+    explicit Rng(std::uint64_t seed) : state(seed) {}
     std::uint64_t next();
     float uniform();                  // [0, 1)
     float range(float lo, float hi);  // [lo, hi)
     float bipolar() { return uniform() * 2.0f - 1.0f; }
 
 private:
-    std::uint64_t state_;
+    std::uint64_t state;
 };
 
 // Smooth value noise in [0, 1], one lattice cell per unit.

@@ -55,7 +55,7 @@ int capturePicture(const CaptureOptions& options, OffscreenContext& gl, CaptureS
     if (!gl.readFrame(frame.rgb.get()))
         return failed(inexact);
     std::vector<unsigned char> png;
-    if (!assets::encodePng(frame.rgb.get(), frameWidth, frameHeight, 3, png))
+    if (!encodePng(frame.rgb.get(), frameWidth, frameHeight, 3, png))
         return failed("cannot encode the picture");
     if (captureInterrupted())
         return interrupted();

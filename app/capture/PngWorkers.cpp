@@ -86,7 +86,7 @@ void PngWorkers::work()
         }
         changed.notify_all();  // room in the queue
         std::string reason;
-        bool written = assets::encodePng(job.rgb.data(), static_cast<unsigned>(width), static_cast<unsigned>(height),
+        bool written = encodePng(job.rgb.data(), static_cast<unsigned>(width), static_cast<unsigned>(height),
                                          3, png, compression);
         if (!written)
             reason = "cannot encode frame " + std::to_string(job.index);

@@ -9,17 +9,16 @@
 
 #include <cmath>
 
-using assets::PngImage;
 using testfiles::PngRecipe;
 
 namespace {
 
-std::vector<unsigned char> decoded(const PngRecipe& recipe, const assets::PngDecodeOptions& options = {})
+std::vector<unsigned char> decoded(const PngRecipe& recipe, const PngDecodeOptions& options = {})
 {
     const std::vector<unsigned char> file = testfiles::encodePng(recipe);
     PngImage image;
     std::string error;
-    EXPECT_TRUE(assets::decodePng(file.data(), file.size(), image, options, &error)) << error;
+    EXPECT_TRUE(decodePng(file.data(), file.size(), image, options, &error)) << error;
     EXPECT_EQ(image.width, recipe.width);
     EXPECT_EQ(image.height, recipe.height);
     return {image.pixels.get(), image.pixels.get() + image.byteCount()};
@@ -103,21 +102,21 @@ TEST(PngDecode, RefusesDamagedAndOversizedFilesCleanly)
     const std::vector<unsigned char> file = testfiles::encodePng(recipe);
     PngImage image;
     for (std::size_t length = 0; length < file.size() - 12; ++length) { // short of the IEND chunk
-        EXPECT_FALSE(assets::decodePng(file.data(), length, image)) << "cut at " << length;
+        EXPECT_FALSE(decodePng(file.data(), length, image)) << "cut at " << length;
         EXPECT_FALSE(image.pixels);
         EXPECT_EQ(image.width, 0u);
     }
     const std::string text = "GIF89a, not a PNG at all";
-    EXPECT_FALSE(assets::decodePng(reinterpret_cast<const unsigned char*>(text.data()), text.size(), image));
+    EXPECT_FALSE(decodePng(reinterpret_cast<const unsigned char*>(text.data()), text.size(), image));
 
     std::vector<unsigned char> flipped = file;
     flipped[flipped.size() - 20] ^= 0x40; // inside the image data, so its checksum fails
     std::string error;
-    EXPECT_FALSE(assets::decodePng(flipped.data(), flipped.size(), image, {}, &error));
+    EXPECT_FALSE(decodePng(flipped.data(), flipped.size(), image, {}, &error));
     EXPECT_FALSE(error.empty());
 
-    EXPECT_FALSE(assets::decodePng(file.data(), file.size(), image, {.maxPixels = 15}));
-    EXPECT_TRUE(assets::decodePng(file.data(), file.size(), image, {.maxPixels = 16}));
+    EXPECT_FALSE(decodePng(file.data(), file.size(), image, {.maxPixels = 15}));
+    EXPECT_TRUE(decodePng(file.data(), file.size(), image, {.maxPixels = 16}));
 }
 
 TEST(ImageScale, FitsSizesToDriverLimits)
@@ -132,7 +131,7 @@ TEST(ImageScale, FitsSizesToDriverLimits)
         {5000, 3, true, 4096, 4096, 3},    {5000, 3, false, 4096, 4096, 4},     {3000, 3000, false, 3000, 2048, 2048},
     };
     for (const Case& c : cases) {
-        const assets::TextureSize size = assets::fitTextureSize(c.width, c.height, c.nonPowerOfTwo, c.maxSize);
+        const TextureSize size = fitTextureSize(c.width, c.height, c.nonPowerOfTwo, c.maxSize);
         EXPECT_EQ(size.width, c.fitWidth) << c.width << "x" << c.height;
         EXPECT_EQ(size.height, c.fitHeight) << c.width << "x" << c.height;
     }
@@ -142,17 +141,17 @@ TEST(ImageScale, AveragesWhenShrinkingAndInterpolatesWhenGrowing)
 {
     const unsigned char row[] = {0, 100, 200, 50};
     unsigned char half[2];
-    assets::scaleImage(row, 4, 1, 1, half, 2, 1);
+    scaleImage(row, 4, 1, 1, half, 2, 1);
     EXPECT_EQ(Bytes(half, half + 2), (Bytes{50, 125}));
 
     const unsigned char edge[] = {0, 255};
     unsigned char wide[4];
-    assets::scaleImage(edge, 1, 2, 1, wide, 1, 4); // vertical axis
+    scaleImage(edge, 1, 2, 1, wide, 1, 4); // vertical axis
     EXPECT_EQ(Bytes(wide, wide + 4), (Bytes{0, 64, 191, 255}));
 
     // A flat image stays flat through an uneven resize of both axes.
     const std::vector<unsigned char> flat(5 * 3 * 4, 77);
     std::vector<unsigned char> out(8 * 2 * 4);
-    assets::scaleImage(flat.data(), 5, 3, 4, out.data(), 8, 2);
+    scaleImage(flat.data(), 5, 3, 4, out.data(), 8, 2);
     EXPECT_EQ(out, std::vector<unsigned char>(out.size(), 77));
 }

@@ -57,8 +57,8 @@ std::unique_ptr<testsupport::GLTestContext> TextureTest::gl;
 // The decoder's pixels widened to RGBA, as OpenGL returns them.
 Bytes expectedRgba(const Bytes& file)
 {
-    assets::PngImage image;
-    EXPECT_TRUE(assets::decodePng(file.data(), file.size(), image));
+    PngImage image;
+    EXPECT_TRUE(decodePng(file.data(), file.size(), image));
     Bytes rgba;
     for (std::size_t p = 0; p < std::size_t{image.width} * image.height; ++p) {
         const unsigned char* px = image.pixels.get() + p * image.channels;

@@ -139,16 +139,16 @@ std::string loadingLines(bool musicFound)
     return lines;
 }
 
-assets::PngImage readPng(const std::string& path)
+PngImage readPng(const std::string& path)
 {
-    assets::PngImage image;
-    assets::FileBytes bytes;
-    if (assets::readFileBytes(path, bytes))
-        assets::decodePng(bytes.data.get(), bytes.size, image, {.keepAlpha = false});
+    PngImage image;
+    FileBytes bytes;
+    if (readFileBytes(path, bytes))
+        decodePng(bytes.data.get(), bytes.size, image, {.keepAlpha = false});
     return image;
 }
 
-Rgb pixel(const assets::PngImage& image, int x, int y)
+Rgb pixel(const PngImage& image, int x, int y)
 {
     if (!image.pixels || x < 0 || y < 0 || x >= static_cast<int>(image.width) || y >= static_cast<int>(image.height))
         return {-1, -1, -1};

@@ -81,8 +81,8 @@ std::unique_ptr<testsupport::ChildProcess> startCapture(const std::string& worki
 std::string loadingLines(bool musicFound);
 
 // A PNG file decoded to RGB; empty when it cannot be read.
-assets::PngImage readPng(const std::string& path);
-Rgb pixel(const assets::PngImage& image, int x, int y);
+PngImage readPng(const std::string& path);
+Rgb pixel(const PngImage& image, int x, int y);
 std::vector<unsigned char> fileBytes(const std::string& path);
 std::vector<std::string> folderNames(const std::string& folder);
 

@@ -83,7 +83,7 @@ TEST(CapturePicture, MatchesTheLiveTimelinePixelForPixel)
         CaptureRun run = capture(work.path(), {"--at", seconds(moment.t), out});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, loadingLines(false));
-        assets::PngImage picture = readPng(out);
+        PngImage picture = readPng(out);
         ASSERT_EQ(picture.width, 800u);
         ASSERT_EQ(picture.height, 600u);
         for (const auto& [x, y, colour] : moment.pixels)
@@ -115,7 +115,7 @@ TEST(CapturePicture, TheMusicsSpectrumScalesTheSequence)
     CaptureRun run = capture(work.path(), {"--at", "45", work.file("still.png")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, loadingLines(true));
-    assets::PngImage still = readPng(work.file("still.png"));
+    PngImage still = readPng(work.file("still.png"));
     EXPECT_EQ(pixel(still, 395, 300), green);
     EXPECT_EQ(pixel(still, 476, 300), black);
     EXPECT_EQ(pixel(still, 484, 300), green);
@@ -126,7 +126,7 @@ TEST(CapturePicture, TheMusicsSpectrumScalesTheSequence)
     // centre: that edge moves out to 488, the first stripe ends at 48.
     run = capture(work.path(), {"--at", "52", work.file("pulse.png")});
     ASSERT_EQ(run.status, 0) << run.err;
-    assets::PngImage pulsed = readPng(work.file("pulse.png"));
+    PngImage pulsed = readPng(work.file("pulse.png"));
     EXPECT_EQ(pixel(pulsed, 395, 300), green);
     EXPECT_EQ(pixel(pulsed, 484, 300), black);
     EXPECT_EQ(pixel(pulsed, 492, 300), green);
@@ -139,7 +139,7 @@ TEST(CapturePicture, TheMusicsSpectrumScalesTheSequence)
     ASSERT_EQ(run.status, 0) << run.err;
     // (The edge is 5 pixels of filtering wide: at 45 s pixel 479 is partly
     // green, at 52 s pixel 487 is half green.)
-    assets::PngImage onset = readPng(work.file("onset.png"));
+    PngImage onset = readPng(work.file("onset.png"));
     EXPECT_EQ(pixel(onset, 479, 300), black);
     EXPECT_EQ(pixel(onset, 487, 300), green);
     // 5 ms before it, nothing of it.
@@ -167,7 +167,7 @@ TEST(CaptureSpan, EachFrameShowsItsOwnMoment)
     for (int i = 0; i < 10; ++i) {
         SCOPED_TRACE(i);
         const float t = static_cast<float>(20.0 + i / 10.0);
-        assets::PngImage frame = readPng(out + "/" + expected[static_cast<std::size_t>(i)]);
+        PngImage frame = readPng(out + "/" + expected[static_cast<std::size_t>(i)]);
         expectNear(pixel(frame, 400, 200), mix(red, white, pulse(t)), 400, 200);
         expectNear(pixel(frame, 600, 450), mix(yellow, white, pulse(t)), 600, 450);
     }
@@ -186,7 +186,7 @@ TEST(CaptureSpan, TheDefaultEndIsTheFrameThatEndsTheDemo)
     ASSERT_EQ(names.size(), 8u);
     EXPECT_EQ(names.back(), "000007.png");
     // The scroller near its end: blue at the top, black below its bottom edge.
-    assets::PngImage last = readPng(out + "/" + names.back());
+    PngImage last = readPng(out + "/" + names.back());
     EXPECT_EQ(pixel(last, 400, 2), blue);
     EXPECT_EQ(pixel(last, 400, 300), black);
 }

@@ -270,10 +270,10 @@ TEST(PngWorkers, EveryFrameIsWrittenAndAFailureStopsThem)
         ASSERT_TRUE(folder.commit(error)) << error;
     }
     for (int i = 0; i < 25; ++i) {
-        assets::FileBytes bytes;
-        ASSERT_TRUE(assets::readFileBytes(dir.prefix() + "frames/" + FrameFolder().frameName(i), bytes)) << i;
-        assets::PngImage image;
-        ASSERT_TRUE(assets::decodePng(bytes.data.get(), bytes.size, image));
+        FileBytes bytes;
+        ASSERT_TRUE(readFileBytes(dir.prefix() + "frames/" + FrameFolder().frameName(i), bytes)) << i;
+        PngImage image;
+        ASSERT_TRUE(decodePng(bytes.data.get(), bytes.size, image));
         ASSERT_EQ(image.channels, 3u);
         EXPECT_TRUE(std::equal(image.pixels.get(), image.pixels.get() + image.byteCount(), frame(i).begin())) << i;
     }

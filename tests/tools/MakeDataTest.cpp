@@ -13,10 +13,10 @@
 #include <iterator>
 #include <vector>
 
-#include "ModelWriter.h"
-#include "PngWriter.h"
-#include "Song.h"
-#include "WavWriter.h"
+#include "model/ModelWriter.h"
+#include "pictures/PictureFile.h"
+#include "music/Song.h"
+#include "music/WavWriter.h"
 
 using namespace makedata;
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "Pictures.h"
+#include "pictures/Pictures.h"
 
 using namespace makedata;
 

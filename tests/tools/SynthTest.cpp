@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "Effects.h"
-#include "Synth.h"
+#include "music/Effects.h"
+#include "music/Synth.h"
 
 using namespace makedata;
 

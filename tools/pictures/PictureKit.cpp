@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "Noise.h"
-#include "Pictures.h"
+#include "pictures/Pictures.h"
 
 namespace makedata {
 

@@ -1,5 +1,5 @@
 // Oscillators, filter and voices of the music synthesiser.
-#include "Synth.h"
+#include "music/Synth.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,11 +56,11 @@ float adsr(float t, float attack, float decay, float sustain, float release, flo
 // Noise source for the voices: uniform white noise in -1..1.
 class Noise {
 public:
-    explicit Noise(std::uint64_t seed) : rng_(seed) {}
-    float next() { return rng_.bipolar(); }
+    explicit Noise(std::uint64_t seed) : rng(seed) {}
+    float next() { return rng.bipolar(); }
 
 private:
-    Rng rng_;
+    Rng rng;
 };
 
 }  // namespace
@@ -74,41 +74,41 @@ void Svf::set(float cutoffHz, float resonance)
 {
     const float fc = std::clamp(cutoffHz, 10.0f, fs * 0.45f);
     const float g = std::tan(static_cast<float>(3.141592653589793) * fc / fs);
-    k_ = 1.0f / std::max(resonance, 0.3f);
-    a1_ = 1.0f / (1.0f + g * (g + k_));
-    a2_ = g * a1_;
-    a3_ = g * a2_;
+    k = 1.0f / std::max(resonance, 0.3f);
+    a1 = 1.0f / (1.0f + g * (g + k));
+    a2 = g * a1;
+    a3 = g * a2;
 }
 
 void Svf::process(float in)
 {
-    const float v3 = in - ic2_;
-    const float v1 = a1_ * ic1_ + a2_ * v3;
-    const float v2 = ic2_ + a2_ * ic1_ + a3_ * v3;
-    ic1_ = 2.0f * v1 - ic1_;
-    ic2_ = 2.0f * v2 - ic2_;
-    low_ = v2;
-    band_ = v1;
-    high_ = in - k_ * v1 - v2;
+    const float v3 = in - ic2;
+    const float v1 = a1 * ic1 + a2 * v3;
+    const float v2 = ic2 + a2 * ic1 + a3 * v3;
+    ic1 = 2.0f * v1 - ic1;
+    ic2 = 2.0f * v2 - ic2;
+    lowPass = v2;
+    bandPass = v1;
+    highPass = in - k * v1 - v2;
 }
 
 float Saw::next(double hz)
 {
     const double dt = hz / sampleRate;
-    const double v = 2.0 * phase_ - 1.0 - polyBlep(phase_, dt);
-    phase_ += dt;
-    phase_ -= std::floor(phase_);
+    const double v = 2.0 * phase - 1.0 - polyBlep(phase, dt);
+    phase += dt;
+    phase -= std::floor(phase);
     return static_cast<float>(v);
 }
 
 float Pulse::next(double hz)
 {
     const double dt = hz / sampleRate;
-    double second = phase_ + (1.0 - width_);
+    double second = phase + (1.0 - width);
     second -= std::floor(second);
-    const double v = (phase_ < width_ ? 1.0 : -1.0) + polyBlep(phase_, dt) - polyBlep(second, dt);
-    phase_ += dt;
-    phase_ -= std::floor(phase_);
+    const double v = (phase < width ? 1.0 : -1.0) + polyBlep(phase, dt) - polyBlep(second, dt);
+    phase += dt;
+    phase -= std::floor(phase);
     return static_cast<float>(v);
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ModelWriter.h"
+#include "model/ModelWriter.h"
 
 namespace makedata {
 

@@ -23,16 +23,16 @@ struct MeshData {
 // Helps build a mesh out of triangles and quads.
 class MeshBuilder {
 public:
-    explicit MeshBuilder(std::string material) { mesh_.material = std::move(material); }
+    explicit MeshBuilder(std::string material) { mesh.material = std::move(material); }
     std::uint32_t vertex(float x, float y, float z, float u, float v);
-    void triangle(std::uint32_t a, std::uint32_t b, std::uint32_t c) { mesh_.faces.push_back({a, b, c}); }
+    void triangle(std::uint32_t a, std::uint32_t b, std::uint32_t c) { mesh.faces.push_back({a, b, c}); }
     // Corners counter-clockwise as seen from the side the quad faces.
     void quad(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d);
-    std::uint32_t count() const { return static_cast<std::uint32_t>(mesh_.vertices.size()); }
-    MeshData take() { return std::move(mesh_); }
+    std::uint32_t count() const { return static_cast<std::uint32_t>(mesh.vertices.size()); }
+    MeshData take() { return std::move(mesh); }
 
 private:
-    MeshData mesh_;
+    MeshData mesh;
 };
 
 std::vector<unsigned char> encodeModel(const std::vector<MeshData>& meshes);

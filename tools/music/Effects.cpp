@@ -1,5 +1,5 @@
 // Reverb and echo of the music.
-#include "Effects.h"
+#include "music/Effects.h"
 
 #include <algorithm>
 
@@ -9,36 +9,36 @@ namespace {
 
 class Comb {
 public:
-    explicit Comb(size_t length) : buffer_(length, 0.0f) {}
+    explicit Comb(size_t length) : buffer(length, 0.0f) {}
     float process(float in, float feedback, float damping)
     {
-        const float out = buffer_[index_];
-        store_ = out * (1.0f - damping) + store_ * damping;
-        buffer_[index_] = in + store_ * feedback;
-        index_ = (index_ + 1) % buffer_.size();
+        const float out = buffer[index];
+        store = out * (1.0f - damping) + store * damping;
+        buffer[index] = in + store * feedback;
+        index = (index + 1) % buffer.size();
         return out;
     }
 
 private:
-    std::vector<float> buffer_;
-    size_t index_ = 0;
-    float store_ = 0;
+    std::vector<float> buffer;
+    size_t index = 0;
+    float store = 0;
 };
 
 class Allpass {
 public:
-    explicit Allpass(size_t length) : buffer_(length, 0.0f) {}
+    explicit Allpass(size_t length) : buffer(length, 0.0f) {}
     float process(float in)
     {
-        const float delayed = buffer_[index_];
-        buffer_[index_] = in + delayed * 0.5f;
-        index_ = (index_ + 1) % buffer_.size();
+        const float delayed = buffer[index];
+        buffer[index] = in + delayed * 0.5f;
+        index = (index + 1) % buffer.size();
         return delayed - in;
     }
 
 private:
-    std::vector<float> buffer_;
-    size_t index_ = 0;
+    std::vector<float> buffer;
+    size_t index = 0;
 };
 
 Clip reverbChannel(const StereoClip& send, size_t spread, float roomSize, float damping)

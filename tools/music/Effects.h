@@ -2,7 +2,7 @@
 // stereo send bus and return only the wet signal, the same length as the input.
 #pragma once
 
-#include "Synth.h"
+#include "music/Synth.h"
 
 namespace makedata {
 

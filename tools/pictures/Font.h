@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Canvas.h"
+#include "pictures/Canvas.h"
 
 struct FT_LibraryRec_;
 struct FT_FaceRec_;
@@ -19,7 +19,7 @@ public:
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;
 
-    bool ok() const { return face_ != nullptr; }
+    bool ok() const { return face != nullptr; }
 
     // Advance width of the text in view units; tracking is extra space after each glyph.
     float measure(const Canvas& canvas, const std::string& utf8, float size, float tracking = 0) const;
@@ -32,8 +32,8 @@ public:
 private:
     void setSize(const Canvas& canvas, float size) const;
 
-    FT_LibraryRec_* library_ = nullptr;
-    FT_FaceRec_* face_ = nullptr;
+    FT_LibraryRec_* library = nullptr;
+    FT_FaceRec_* face = nullptr;
 };
 
 }  // namespace makedata

@@ -27,11 +27,11 @@ using Sdf = std::function<float(float x, float y)>;
 // Coverage per texel, 0..1.
 class Mask {
 public:
-    Mask(int w, int h);
-    int width() const { return w_; }
-    int height() const { return h_; }
-    float& at(int x, int y) { return v_[static_cast<size_t>(y) * w_ + x]; }
-    float at(int x, int y) const { return v_[static_cast<size_t>(y) * w_ + x]; }
+    Mask(int texW, int texH);
+    int width() const { return w; }
+    int height() const { return h; }
+    float& at(int x, int y) { return v[static_cast<size_t>(y) * w + x]; }
+    float at(int x, int y) const { return v[static_cast<size_t>(y) * w + x]; }
     // Separable box blur run three times (close to a Gaussian); radii in texels.
     void blur(int rx, int ry);
     void scale(float k);
@@ -40,24 +40,24 @@ public:
     void shift(int dx, int dy);        // moves the contents, filling with 0
 
 private:
-    int w_, h_;
-    std::vector<float> v_;
+    int w, h;
+    std::vector<float> v;
 };
 
 class Canvas {
 public:
     Canvas(int texW, int texH, float viewW, float viewH);
 
-    int width() const { return w_; }
-    int height() const { return h_; }
-    float viewWidth() const { return vw_; }
-    float viewHeight() const { return vh_; }
-    float texelsPerViewX() const { return w_ / vw_; }
-    float texelsPerViewY() const { return h_ / vh_; }
-    float viewX(int i) const { return (static_cast<float>(i) + 0.5f) * vw_ / w_; }
-    float viewY(int j) const { return (static_cast<float>(j) + 0.5f) * vh_ / h_; }
+    int width() const { return w; }
+    int height() const { return h; }
+    float viewWidth() const { return vw; }
+    float viewHeight() const { return vh; }
+    float texelsPerViewX() const { return w / vw; }
+    float texelsPerViewY() const { return h / vh; }
+    float viewX(int i) const { return (static_cast<float>(i) + 0.5f) * vw / w; }
+    float viewY(int j) const { return (static_cast<float>(j) + 0.5f) * vh / h; }
 
-    Mask newMask() const { return Mask(w_, h_); }
+    Mask newMask() const { return Mask(w, h); }
     // Anti-aliased coverage of a signed-distance shape.
     Mask shape(const Sdf& sdf) const;
     // The same for a shape known to lie inside the view box (x0, y0)-(x1, y1):
@@ -74,15 +74,15 @@ public:
     // Calls f for every texel with its view coordinates.
     void apply(const std::function<void(Color& c, float x, float y)>& f);
 
-    Color& at(int i, int j) { return px_[static_cast<size_t>(j) * w_ + i]; }
+    Color& at(int i, int j) { return px[static_cast<size_t>(j) * w + i]; }
 
     // 8-bit rows, top row first; RGB or RGBA.
     std::vector<unsigned char> toBytes(bool withAlpha) const;
 
 private:
-    int w_, h_;
-    float vw_, vh_;
-    std::vector<Color> px_;
+    int w, h;
+    float vw, vh;
+    std::vector<Color> px;
 };
 
 // Signed-distance primitives, all in view coordinates.

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "Synth.h"
+#include "music/Synth.h"
 
 namespace makedata {
 

@@ -1,5 +1,5 @@
 // FreeType text rendering into masks.
-#include "Font.h"
+#include "pictures/Font.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -60,22 +60,22 @@ Font::Font(const std::string& path)
         std::cerr << "makedata: cannot start FreeType" << std::endl;
         return;
     }
-    library_ = lib;
-    FT_Face face = nullptr;
-    if (FT_New_Face(lib, path.c_str(), 0, &face) != 0) {
+    library = lib;
+    FT_Face opened = nullptr;
+    if (FT_New_Face(lib, path.c_str(), 0, &opened) != 0) {
         std::cerr << "makedata: cannot open font " << path << std::endl;
         return;
     }
-    face_ = face;
+    face = opened;
 }
 
 Font::~Font()
 {
-    if (face_ != nullptr) {
-        FT_Done_Face(face_);
+    if (face != nullptr) {
+        FT_Done_Face(face);
     }
-    if (library_ != nullptr) {
-        FT_Done_FreeType(library_);
+    if (library != nullptr) {
+        FT_Done_FreeType(library);
     }
 }
 
@@ -83,27 +83,27 @@ void Font::setSize(const Canvas& canvas, float size) const
 {
     const auto w = static_cast<FT_F26Dot6>(std::lround(size * canvas.texelsPerViewX() * 64.0f));
     const auto h = static_cast<FT_F26Dot6>(std::lround(size * canvas.texelsPerViewY() * 64.0f));
-    FT_Set_Char_Size(face_, w, h, 72, 72);
+    FT_Set_Char_Size(face, w, h, 72, 72);
 }
 
 float Font::measure(const Canvas& canvas, const std::string& utf8, float size, float tracking) const
 {
-    if (face_ == nullptr) {
+    if (face == nullptr) {
         return 0;
     }
     setSize(canvas, size);
-    FT_Set_Transform(face_, nullptr, nullptr);
+    FT_Set_Transform(face, nullptr, nullptr);
     float texels = 0;
     FT_UInt previous = 0;
     for (char32_t cp : decodeUtf8(utf8)) {
-        const FT_UInt index = FT_Get_Char_Index(face_, cp);
-        if (previous != 0 && FT_HAS_KERNING(face_)) {
+        const FT_UInt index = FT_Get_Char_Index(face, cp);
+        if (previous != 0 && FT_HAS_KERNING(face)) {
             FT_Vector k{};
-            FT_Get_Kerning(face_, previous, index, FT_KERNING_UNFITTED, &k);
+            FT_Get_Kerning(face, previous, index, FT_KERNING_UNFITTED, &k);
             texels += static_cast<float>(k.x) / 64.0f;
         }
-        if (FT_Load_Glyph(face_, index, FT_LOAD_NO_HINTING) == 0) {
-            texels += static_cast<float>(face_->glyph->advance.x) / 64.0f;
+        if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING) == 0) {
+            texels += static_cast<float>(face->glyph->advance.x) / 64.0f;
         }
         texels += tracking * canvas.texelsPerViewX();
         previous = index;
@@ -115,7 +115,7 @@ float Font::measure(const Canvas& canvas, const std::string& utf8, float size, f
 void Font::draw(Mask& mask, const Canvas& canvas, const std::string& utf8, float x, float baseline, float size,
                 float tracking) const
 {
-    if (face_ == nullptr) {
+    if (face == nullptr) {
         return;
     }
     setSize(canvas, size);
@@ -123,18 +123,18 @@ void Font::draw(Mask& mask, const Canvas& canvas, const std::string& utf8, float
     const float penY = baseline * canvas.texelsPerViewY();
     FT_UInt previous = 0;
     for (char32_t cp : decodeUtf8(utf8)) {
-        const FT_UInt index = FT_Get_Char_Index(face_, cp);
-        if (previous != 0 && FT_HAS_KERNING(face_)) {
+        const FT_UInt index = FT_Get_Char_Index(face, cp);
+        if (previous != 0 && FT_HAS_KERNING(face)) {
             FT_Vector k{};
-            FT_Get_Kerning(face_, previous, index, FT_KERNING_UNFITTED, &k);
+            FT_Get_Kerning(face, previous, index, FT_KERNING_UNFITTED, &k);
             penX += static_cast<float>(k.x) / 64.0f;
         }
         // The fractional part of the pen goes into the outline, so spacing is exact.
         const float whole = std::floor(penX);
         FT_Vector delta{static_cast<FT_Pos>(std::lround((penX - whole) * 64.0f)), 0};
-        FT_Set_Transform(face_, nullptr, &delta);
-        if (FT_Load_Glyph(face_, index, FT_LOAD_NO_HINTING | FT_LOAD_RENDER) == 0) {
-            const FT_GlyphSlot g = face_->glyph;
+        FT_Set_Transform(face, nullptr, &delta);
+        if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_RENDER) == 0) {
+            const FT_GlyphSlot g = face->glyph;
             const FT_Bitmap& bm = g->bitmap;
             const int left = static_cast<int>(whole) + g->bitmap_left;
             const int top = static_cast<int>(std::lround(penY)) - g->bitmap_top;
@@ -158,7 +158,7 @@ void Font::draw(Mask& mask, const Canvas& canvas, const std::string& utf8, float
         penX += tracking * canvas.texelsPerViewX();
         previous = index;
     }
-    FT_Set_Transform(face_, nullptr, nullptr);
+    FT_Set_Transform(face, nullptr, nullptr);
 }
 
 void Font::drawCentred(Mask& mask, const Canvas& canvas, const std::string& utf8, float centreX, float baseline,

@@ -1,5 +1,5 @@
 // Canvas, masks, signed-distance shapes and paints of the data generator.
-#include "Canvas.h"
+#include "pictures/Canvas.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,7 +24,7 @@ Color scaled(const Color& c, float k)
     return Color{c.r * k, c.g * k, c.b * k, c.a};
 }
 
-Mask::Mask(int w, int h) : w_(w), h_(h), v_(static_cast<size_t>(w) * h, 0.0f) {}
+Mask::Mask(int texW, int texH) : w(texW), h(texH), v(static_cast<size_t>(texW) * texH, 0.0f) {}
 
 namespace {
 
@@ -56,74 +56,74 @@ void Mask::blur(int rx, int ry)
 {
     std::vector<float> tmp;
     for (int pass = 0; pass < 3; ++pass) {
-        for (int y = 0; y < h_; ++y) {
-            boxPass(&v_[static_cast<size_t>(y) * w_], w_, 1, rx, tmp);
+        for (int y = 0; y < h; ++y) {
+            boxPass(&v[static_cast<size_t>(y) * w], w, 1, rx, tmp);
         }
-        for (int x = 0; x < w_; ++x) {
-            boxPass(&v_[static_cast<size_t>(x)], h_, w_, ry, tmp);
+        for (int x = 0; x < w; ++x) {
+            boxPass(&v[static_cast<size_t>(x)], h, w, ry, tmp);
         }
     }
 }
 
 void Mask::scale(float k)
 {
-    for (float& f : v_) {
+    for (float& f : v) {
         f *= k;
     }
 }
 
 void Mask::unite(const Mask& other)
 {
-    for (size_t i = 0; i < v_.size() && i < other.v_.size(); ++i) {
-        v_[i] = std::max(v_[i], other.v_[i]);
+    for (size_t i = 0; i < v.size() && i < other.v.size(); ++i) {
+        v[i] = std::max(v[i], other.v[i]);
     }
 }
 
 void Mask::subtract(const Mask& other)
 {
-    for (size_t i = 0; i < v_.size() && i < other.v_.size(); ++i) {
-        v_[i] *= 1.0f - std::clamp(other.v_[i], 0.0f, 1.0f);
+    for (size_t i = 0; i < v.size() && i < other.v.size(); ++i) {
+        v[i] *= 1.0f - std::clamp(other.v[i], 0.0f, 1.0f);
     }
 }
 
 void Mask::shift(int dx, int dy)
 {
-    std::vector<float> out(v_.size(), 0.0f);
-    for (int y = 0; y < h_; ++y) {
+    std::vector<float> out(v.size(), 0.0f);
+    for (int y = 0; y < h; ++y) {
         const int sy = y - dy;
-        if (sy < 0 || sy >= h_) {
+        if (sy < 0 || sy >= h) {
             continue;
         }
-        for (int x = 0; x < w_; ++x) {
+        for (int x = 0; x < w; ++x) {
             const int sx = x - dx;
-            if (sx >= 0 && sx < w_) {
-                out[static_cast<size_t>(y) * w_ + x] = v_[static_cast<size_t>(sy) * w_ + sx];
+            if (sx >= 0 && sx < w) {
+                out[static_cast<size_t>(y) * w + x] = v[static_cast<size_t>(sy) * w + sx];
             }
         }
     }
-    v_.swap(out);
+    v.swap(out);
 }
 
 Canvas::Canvas(int texW, int texH, float viewW, float viewH)
-    : w_(texW), h_(texH), vw_(viewW), vh_(viewH), px_(static_cast<size_t>(texW) * texH)
+    : w(texW), h(texH), vw(viewW), vh(viewH), px(static_cast<size_t>(texW) * texH)
 {
 }
 
 Mask Canvas::shape(const Sdf& f) const
 {
-    return shape(f, 0.0f, 0.0f, vw_, vh_);
+    return shape(f, 0.0f, 0.0f, vw, vh);
 }
 
 Mask Canvas::shape(const Sdf& f, float x0, float y0, float x1, float y1) const
 {
-    Mask m(w_, h_);
-    const float sx = vw_ / w_;
-    const float sy = vh_ / h_;
+    Mask m(w, h);
+    const float sx = vw / w;
+    const float sy = vh / h;
     // One texel of margin so the anti-aliased edge is never cut.
     const int i0 = std::max(0, static_cast<int>(std::floor(x0 / sx)) - 1);
-    const int i1 = std::min(w_, static_cast<int>(std::ceil(x1 / sx)) + 1);
+    const int i1 = std::min(w, static_cast<int>(std::ceil(x1 / sx)) + 1);
     const int j0 = std::max(0, static_cast<int>(std::floor(y0 / sy)) - 1);
-    const int j1 = std::min(h_, static_cast<int>(std::ceil(y1 / sy)) + 1);
+    const int j1 = std::min(h, static_cast<int>(std::ceil(y1 / sy)) + 1);
     for (int j = j0; j < j1; ++j) {
         const float y = viewY(j);
         for (int i = i0; i < i1; ++i) {
@@ -149,8 +149,8 @@ void Canvas::blurView(Mask& m, float radius) const
 
 void Canvas::fill(const Paint& paint)
 {
-    for (int j = 0; j < h_; ++j) {
-        for (int i = 0; i < w_; ++i) {
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
             at(i, j) = paint(viewX(i), viewY(j));
         }
     }
@@ -158,8 +158,8 @@ void Canvas::fill(const Paint& paint)
 
 void Canvas::fill(const Mask& mask, const Paint& paint, float opacity)
 {
-    for (int j = 0; j < h_; ++j) {
-        for (int i = 0; i < w_; ++i) {
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
             const float cov = std::clamp(mask.at(i, j) * opacity, 0.0f, 1.0f);
             if (cov <= 0.0f) {
                 continue;
@@ -186,8 +186,8 @@ void Canvas::fill(const Mask& mask, const Color& colour, float opacity)
 
 void Canvas::modulate(const std::function<float(float, float)>& f)
 {
-    for (int j = 0; j < h_; ++j) {
-        for (int i = 0; i < w_; ++i) {
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
             Color& c = at(i, j);
             const float k = f(viewX(i), viewY(j));
             c.r *= k;
@@ -199,8 +199,8 @@ void Canvas::modulate(const std::function<float(float, float)>& f)
 
 void Canvas::apply(const std::function<void(Color&, float, float)>& f)
 {
-    for (int j = 0; j < h_; ++j) {
-        for (int i = 0; i < w_; ++i) {
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
             f(at(i, j), viewX(i), viewY(j));
         }
     }
@@ -209,12 +209,12 @@ void Canvas::apply(const std::function<void(Color&, float, float)>& f)
 std::vector<unsigned char> Canvas::toBytes(bool withAlpha) const
 {
     const int channels = withAlpha ? 4 : 3;
-    std::vector<unsigned char> out(static_cast<size_t>(w_) * h_ * channels);
+    std::vector<unsigned char> out(static_cast<size_t>(w) * h * channels);
     auto q = [](float v) {
         return static_cast<unsigned char>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
     };
     size_t k = 0;
-    for (const Color& c : px_) {
+    for (const Color& c : px) {
         out[k++] = q(c.r);
         out[k++] = q(c.g);
         out[k++] = q(c.b);

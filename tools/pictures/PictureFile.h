@@ -1,4 +1,5 @@
-// Writes 8-bit RGB or RGBA PNG files with libpng.
+// Writes the generator's pictures as 8-bit RGB or RGBA PNG files, through the
+// program's own PNG encoder at its highest compression.
 #pragma once
 
 #include <string>

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Canvas.h"
-#include "Font.h"
+#include "pictures/Canvas.h"
+#include "pictures/Font.h"
 
 namespace makedata {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Noise.h"
-#include "Pictures.h"
+#include "pictures/Pictures.h"
 
 namespace makedata {
 
@@ -20,17 +20,17 @@ float smoothstep(float a, float b, float x)
 // A skyline given as its top y for every x, sampled every quarter view unit.
 class Skyline {
 public:
-    explicit Skyline(std::vector<float> tops) : tops_(std::move(tops)) {}
+    explicit Skyline(std::vector<float> samples) : tops(std::move(samples)) {}
     float top(float x) const
     {
-        const float f = std::clamp(x * 4.0f, 0.0f, static_cast<float>(tops_.size() - 1));
+        const float f = std::clamp(x * 4.0f, 0.0f, static_cast<float>(tops.size() - 1));
         const auto i = static_cast<size_t>(f);
-        const size_t k = std::min(i + 1, tops_.size() - 1);
-        return tops_[i] + (tops_[k] - tops_[i]) * (f - static_cast<float>(i));
+        const size_t k = std::min(i + 1, tops.size() - 1);
+        return tops[i] + (tops[k] - tops[i]) * (f - static_cast<float>(i));
     }
 
 private:
-    std::vector<float> tops_;
+    std::vector<float> tops;
 };
 
 // Top of a row of tiered pines standing on baseY.

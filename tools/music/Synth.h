@@ -23,35 +23,35 @@ class Svf {
 public:
     void set(float cutoffHz, float resonance);  // resonance: 0.5 gentle .. 5 sharp
     void process(float in);
-    float low() const { return low_; }
-    float band() const { return band_; }
-    float high() const { return high_; }
+    float low() const { return lowPass; }
+    float band() const { return bandPass; }
+    float high() const { return highPass; }
 
 private:
-    float a1_ = 0, a2_ = 0, a3_ = 0, k_ = 1;
-    float ic1_ = 0, ic2_ = 0;
-    float low_ = 0, band_ = 0, high_ = 0;
+    float a1 = 0, a2 = 0, a3 = 0, k = 1;
+    float ic1 = 0, ic2 = 0;
+    float lowPass = 0, bandPass = 0, highPass = 0;
 };
 
 // Band-limited sawtooth (PolyBLEP), output -1..1.
 class Saw {
 public:
-    explicit Saw(double phase = 0) : phase_(phase) {}
+    explicit Saw(double startPhase = 0) : phase(startPhase) {}
     float next(double hz);
 
 private:
-    double phase_;
+    double phase;
 };
 
 // Band-limited pulse wave (PolyBLEP), output -1..1.
 class Pulse {
 public:
-    explicit Pulse(double phase = 0, double width = 0.5) : phase_(phase), width_(width) {}
+    explicit Pulse(double startPhase = 0, double pulseWidth = 0.5) : phase(startPhase), width(pulseWidth) {}
     float next(double hz);
 
 private:
-    double phase_;
-    double width_;
+    double phase;
+    double width;
 };
 
 // Drums. Each hit is a mono clip; seeds vary the noise.

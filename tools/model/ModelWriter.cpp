@@ -1,6 +1,6 @@
 // Encodes meshes in the demo's model format, byte by byte in little-endian
 // order so that the file is the same on any host.
-#include "ModelWriter.h"
+#include "model/ModelWriter.h"
 
 #include "ByteFile.h"
 
@@ -12,7 +12,7 @@ namespace makedata {
 
 std::uint32_t MeshBuilder::vertex(float x, float y, float z, float u, float v)
 {
-    mesh_.vertices.push_back(Vertex{x, y, z, u, v});
+    mesh.vertices.push_back(Vertex{x, y, z, u, v});
     return count() - 1;
 }
 

@@ -1,5 +1,5 @@
 // 16-bit PCM WAV writer, little-endian regardless of the host.
-#include "WavWriter.h"
+#include "music/WavWriter.h"
 
 #include "ByteFile.h"
 

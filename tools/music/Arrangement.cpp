@@ -6,7 +6,7 @@
 // reprise that thins out to a last chord at 98.5 s.
 #include <array>
 
-#include "Song.h"
+#include "music/Song.h"
 
 namespace makedata {
 
@@ -50,15 +50,15 @@ const Note driveMelody[] = {
 
 class Player {
 public:
-    Player(Mixer& mixer, const TempoMap& tempo) : m_(mixer), tempo_(tempo) {}
+    Player(Mixer& mixer, const TempoMap& tempo) : mix(mixer), tempoMap(tempo) {}
 
-    double at(size_t s, double beat) const { return tempo_.time(s, beat); }
-    double beats(size_t s, double n) const { return n * tempo_.beatLength(s); }
+    double at(size_t s, double beat) const { return tempoMap.time(s, beat); }
+    double beats(size_t s, double n) const { return n * tempoMap.beatLength(s); }
 
     void pad(size_t s, double beat, double length, const Chord& c, float gain, float from, float to)
     {
         for (int n : c.pad) {
-            m_.pad(at(s, beat), beats(s, length), n, gain, from, to);
+            mix.pad(at(s, beat), beats(s, length), n, gain, from, to);
         }
     }
 
@@ -68,10 +68,10 @@ public:
         for (double b = 0; b < length - 1e-9; b += 1.0) {
             if (rolling) {
                 for (double off : {0.25, 0.5, 0.75}) {
-                    m_.bass(at(s, beat + b + off), beats(s, 0.2), c.bass + (off == 0.5 ? 12 : 0), gain);
+                    mix.bass(at(s, beat + b + off), beats(s, 0.2), c.bass + (off == 0.5 ? 12 : 0), gain);
                 }
             } else {
-                m_.bass(at(s, beat + b + 0.5), beats(s, 0.42), c.bass, gain);
+                mix.bass(at(s, beat + b + 0.5), beats(s, 0.42), c.bass, gain);
             }
         }
     }
@@ -82,7 +82,7 @@ public:
         int k = 0;
         for (double b = 0; b < length - 1e-9; b += 0.25, ++k) {
             const float pan = (k % 2 == 0) ? -0.35f : 0.35f;
-            m_.pluck(at(s, beat + b), beats(s, 0.2), c.arp[static_cast<size_t>(order[k % 8])], gain, pan,
+            mix.pluck(at(s, beat + b), beats(s, 0.2), c.arp[static_cast<size_t>(order[k % 8])], gain, pan,
                      brightness);
         }
     }
@@ -91,21 +91,21 @@ public:
     void groove(size_t s, double beat, double length, float kick, bool clap, bool openHats)
     {
         for (double b = 0; b < length - 1e-9; b += 1.0) {
-            m_.kick(at(s, beat + b), kick);
+            mix.kick(at(s, beat + b), kick);
             const int inBar = static_cast<int>(beat + b) % 4;
             if (clap && (inBar == 1 || inBar == 3)) {
-                m_.clap(at(s, beat + b), 0.42f);
+                mix.clap(at(s, beat + b), 0.42f);
             }
-            m_.hat(at(s, beat + b + 0.25), 0.05f, false);
-            m_.hat(at(s, beat + b + 0.5), openHats ? 0.11f : 0.09f, openHats);
-            m_.hat(at(s, beat + b + 0.75), 0.05f, false);
+            mix.hat(at(s, beat + b + 0.25), 0.05f, false);
+            mix.hat(at(s, beat + b + 0.5), openHats ? 0.11f : 0.09f, openHats);
+            mix.hat(at(s, beat + b + 0.75), 0.05f, false);
         }
     }
 
     void melody(size_t s, double beat, const Note* notes, size_t count, int transpose, float gain)
     {
         for (size_t i = 0; i < count; ++i) {
-            m_.lead(at(s, beat + notes[i].beat), beats(s, notes[i].length * 0.92), notes[i].note + transpose,
+            mix.lead(at(s, beat + notes[i].beat), beats(s, notes[i].length * 0.92), notes[i].note + transpose,
                     gain);
         }
     }
@@ -116,15 +116,15 @@ public:
         const double step = 0.25;
         for (double b = from; b < to - 1e-9; b += step) {
             const auto f = static_cast<float>((b - from) / (to - from));
-            m_.snare(at(s, b), quiet + (loud - quiet) * f);
+            mix.snare(at(s, b), quiet + (loud - quiet) * f);
         }
     }
 
-    Mixer& mixer() { return m_; }
+    Mixer& mixer() { return mix; }
 
 private:
-    Mixer& m_;
-    const TempoMap& tempo_;
+    Mixer& mix;
+    const TempoMap& tempoMap;
 };
 
 void intro(Player& p)

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "Synth.h"
+#include "music/Synth.h"
 
 namespace makedata {
 
@@ -22,14 +22,14 @@ struct Section {
 
 class TempoMap {
 public:
-    explicit TempoMap(std::vector<Section> sections) : sections_(std::move(sections)) {}
+    explicit TempoMap(std::vector<Section> sections) : sectionList(std::move(sections)) {}
     double time(size_t section, double beat) const;
     double beatLength(size_t section) const;
-    const Section& section(size_t i) const { return sections_.at(i); }
-    size_t size() const { return sections_.size(); }
+    const Section& section(size_t i) const { return sectionList.at(i); }
+    size_t size() const { return sectionList.size(); }
 
 private:
-    std::vector<Section> sections_;
+    std::vector<Section> sectionList;
 };
 
 class Mixer {
@@ -55,11 +55,11 @@ private:
     void place(StereoClip& bus, const Clip& clip, double t, float gain, float pan);
     void place(StereoClip& bus, const StereoClip& clip, double t, float gain);
 
-    size_t length_;
-    Clip kickClip_;
-    std::vector<double> kicks_;
-    std::uint64_t hits_ = 0;  // seeds successive noise hits differently
-    StereoClip kick_, drums_, bass_, music_, reverbSend_, echoSend_;
+    size_t totalFrames;
+    Clip kickClip;
+    std::vector<double> kickTimes;
+    std::uint64_t hits = 0;  // seeds successive noise hits differently
+    StereoClip kickBus, drumBus, bassBus, musicBus, reverbSend, echoSend;
 };
 
 TempoMap songTempo();
