@@ -18,20 +18,21 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DBRAKVANE_FUZZ=ON -DBRAKVANE_TESTS=OFF -DBRAKVANE_BENCH=OFF -DBRAKVANE_TOOLS=OFF >/dev/null
 
-# Every executable target named fuzz_* is a fuzzer.
-mapfile -t targets < <(cmake --build "$build" --target help | sed -n 's/^\.\.\. \(fuzz_[A-Za-z0-9_]*\).*/\1/p' | sort -u)
-if ((${#targets[@]} == 0)); then
+cmake --build "$build" -j2 --target fuzzers
+mapfile -t fuzzers <"$build/fuzz/fuzzers.txt"
+if ((${#fuzzers[@]} == 0)); then
   echo "fuzz: no fuzz targets found" >&2
   exit 1
 fi
-cmake --build "$build" -j2 --target "${targets[@]}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 failed=()
-for target in "${targets[@]}"; do
-  name=${target#fuzz_}
+for entry in "${fuzzers[@]}"; do
+  name=${entry%% *}
+  binary=${entry#* }
+  target=fuzz_$name
   work="$build/fuzz-corpus/$name"
   artifacts="$build/fuzz-artifacts/$name/"
   mkdir -p "$work" "$artifacts"
@@ -39,7 +40,6 @@ for target in "${targets[@]}"; do
   [[ -d "$root/fuzz/corpus/$name" ]] && seeds=("$root/fuzz/corpus/$name")
   dictionary=()
   [[ -f "$root/fuzz/$name.dict" ]] && dictionary=(-dict="$root/fuzz/$name.dict")
-  binary=$(find "$build" -type f -name "$target" -perm -u+x | head -n 1)
   echo "fuzz: running $target for ${seconds}s"
   # -timeout turns any input that runs longer than 10 s into a reported hang;
   # the outer timeout catches a fuzzer that stops making progress altogether.
@@ -55,4 +55,4 @@ if ((${#failed[@]} > 0)); then
   echo "fuzz: failures in ${failed[*]}" >&2
   exit 1
 fi
-echo "fuzz: all ${#targets[@]} targets ran ${seconds}s without a failure"
+echo "fuzz: all ${#fuzzers[@]} targets ran ${seconds}s without a failure"

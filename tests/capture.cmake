@@ -6,10 +6,10 @@ brakvane_add_test(NAME capture_unit_tests
   LIBS brakvane_capture)
 
 brakvane_add_test(NAME capture_render_tests
-  SOURCES capture/RenderPartsTest.cpp capture/CaptureFixture.cpp audio/TestTracks.cpp
+  SOURCES capture/RenderPartsTest.cpp capture/CaptureFixture.cpp
   LIBS brakvane_capture)
 
 brakvane_add_test(NAME capture_program_tests
-  SOURCES capture/CaptureProgramTest.cpp capture/CaptureVideoTest.cpp capture/CaptureFixture.cpp audio/TestTracks.cpp
+  SOURCES capture/CaptureProgramTest.cpp capture/CaptureVideoTest.cpp capture/CaptureFixture.cpp
   LIBS brakvane_capture)
 add_dependencies(capture_program_tests brakvane-capture)

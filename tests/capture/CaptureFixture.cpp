@@ -1,7 +1,7 @@
 // The capture tests' data set and program runs.
 #include "CaptureFixture.h"
 
-#include "../audio/TestTracks.h"
+#include "TestTracks.h"
 #include "assets/FileBytes.h"
 
 #include <algorithm>
@@ -16,66 +16,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A picture whose rows, from the top, are bands of the given colours.
-void writeBands(const std::string& path, const std::vector<Rgb>& bands, unsigned width = 64, unsigned bandHeight = 32)
-{
-    testfiles::PngRecipe recipe{.width = width, .height = bandHeight * static_cast<unsigned>(bands.size())};
-    for (const Rgb& band : bands)
-        for (unsigned i = 0; i < width * bandHeight; ++i)
-            for (int c : band)
-                recipe.samples.push_back(static_cast<std::uint16_t>(c));
-    testfiles::writeFile(path, testfiles::encodePng(recipe));
-}
-
-// 160 x 2 texels in ten vertical stripes of 16, green and black by turns.
-void writeStripes(const std::string& path)
-{
-    testfiles::PngRecipe recipe{.width = 160, .height = 2};
-    for (unsigned y = 0; y < 2; ++y)
-        for (unsigned x = 0; x < 160; ++x)
-            for (int c : (x / 16) % 2 ? black : green)
-                recipe.samples.push_back(static_cast<std::uint16_t>(c));
-    testfiles::writeFile(path, testfiles::encodePng(recipe));
-}
-
-void writeWhite(const std::string& path)
-{
-    testfiles::PngRecipe recipe{.width = 8, .height = 8, .colorType = 6};
-    recipe.samples.assign(8 * 8 * 4, 255);
-    testfiles::writeFile(path, testfiles::encodePng(recipe));
-}
-
 std::string program()
 {
     return testsupport::binaryDir() + "/app/capture/brakvane-capture";
 }
 
 } // namespace
-
-Rgb mix(const Rgb& under, const Rgb& over, double a)
-{
-    Rgb out{};
-    for (std::size_t i = 0; i < 3; ++i)
-        out[i] = static_cast<int>(std::lround(under[i] * (1 - a) + over[i] * a));
-    return out;
-}
-
-double pulse(float t)
-{
-    return 0.5 * std::sin(static_cast<double>(5.0f * t)) + 0.5;
-}
-
-void writePictures(const std::string& folder)
-{
-    writeBands(folder + "danish.png", {red, yellow});
-    writeWhite(folder + "text.png");
-    writeStripes(folder + "finnish.png");
-    writeBands(folder + "finnish2.png", {cyan});
-    writeBands(folder + "finnish3.png", {magenta});
-    writeBands(folder + "finnish4.png", {grey});
-    writeBands(folder + "finnish5.png", {blue});
-    writeBands(folder + "endscroller.png", {red, green, blue}, 64, 64);
-}
 
 Workspace::Workspace(const std::string& music) : folder(dir.directory())
 {

@@ -5,6 +5,7 @@
 
 #include "ChildProcess.h"
 #include "TestFiles.h"
+#include "TimelinePictures.h"
 #include "assets/PngDecode.h"
 
 #include <array>
@@ -17,30 +18,10 @@
 
 namespace capturetest {
 
-using Rgb = std::array<int, 3>;
-inline constexpr Rgb red{255, 0, 0};
-inline constexpr Rgb yellow{255, 255, 0};
-inline constexpr Rgb green{0, 255, 0};
-inline constexpr Rgb blue{0, 0, 255};
-inline constexpr Rgb cyan{0, 255, 255};
-inline constexpr Rgb magenta{255, 0, 255};
-inline constexpr Rgb grey{128, 128, 128};
-inline constexpr Rgb black{0, 0, 0};
-inline constexpr Rgb white{255, 255, 255};
-inline constexpr Rgb barBlue{0, 0, 179};  // 0.7 of full blue
+// The timeline's test pictures, their colours and the pixels expected of them.
+using namespace timelinepictures;
 
-// under covered by over with opacity a, rounded as 8-bit blending rounds.
-Rgb mix(const Rgb& under, const Rgb& over, double a);
-// The text overlay's opacity at t.
-double pulse(float t);
-
-// The pictures of the demo's schedule, in colours that tell them apart:
-// danish red over yellow, text opaque white, finnish vertical green and black
-// stripes 80 pixels wide on screen, finnish2..5 cyan, magenta, grey, blue,
-// endscroller red, green, blue bands from the top.
-void writePictures(const std::string& textureFolder);
-
-// A scratch working folder with data/textures/ (the pictures above),
+// A scratch working folder with data/textures/ (the timeline's test pictures),
 // data/models/ (empty) and, when given, data/music/skalmtone.mp3.
 class Workspace {
 public:

@@ -33,35 +33,6 @@ void expectNear(const Rgb& actual, const Rgb& expected, int x, int y)
         EXPECT_NEAR(actual[i], expected[i], 3) << "at (" << x << ", " << y << ") channel " << i;
 }
 
-// Pixels of the live timeline at moments where its schedule turns, with no
-// music (a spectrum of 0), as the timeline's own tests expect them.
-struct Golden {
-    float t;
-    std::vector<std::tuple<int, int, Rgb>> pixels;
-};
-
-std::vector<Golden> goldenMoments()
-{
-    const float bars = std::nextafter(10.2f, 100.0f);
-    const float lastOpening = std::nextafter(40.1f, 0.0f);
-    const float end = std::nextafter(98.9f, 100.0f);
-    const double a = pulse(lastOpening);
-    return {
-        {5.0f, {{8, 8, red}, {400, 290, red}, {400, 310, yellow}, {791, 591, yellow}}},
-        {bars, {{400, 290, mix(red, white, pulse(bars))}, {400, 310, mix(yellow, white, pulse(bars))}}},
-        {lastOpening,
-         {{700, 300, mix(barBlue, white, a)}, {787, 315, mix(barBlue, white, a)}, {792, 315, mix(yellow, white, a)},
-          {300, 590, mix(barBlue, white, a)}, {300, 593, mix(yellow, white, a)}, {262, 450, mix(yellow, white, a)},
-          {280, 450, mix(barBlue, white, a)}, {400, 200, mix(red, white, a)}}},
-        {std::nextafter(40.1f, 100.0f), {{8, 300, green}, {88, 300, black}, {395, 300, green}, {405, 300, black}}},
-        {60.0f, {{0, 0, magenta}, {799, 599, magenta}, {400, 300, magenta}}},
-        {68.5f, {{0, 0, black}, {400, 300, black}, {799, 599, black}}},
-        {68.6f, {{400, 300, black}, {400, 594, black}, {400, 598, red}}},
-        {81.0f, {{400, 2, red}, {400, 295, red}, {400, 305, green}, {400, 597, green}}},
-        {end, {{400, 2, blue}, {400, 37, blue}, {400, 45, black}}},
-    };
-}
-
 } // namespace
 
 TEST(CapturePicture, MatchesTheLiveTimelinePixelForPixel)

@@ -2,7 +2,7 @@
 // state and frames, the whole-track spectrum, and PNG encoding.
 #include "CaptureFixture.h"
 #include "GLStateChecks.h"
-#include "../audio/TestTracks.h"
+#include "TestTracks.h"
 #include "assets/PngEncode.h"
 #include "audio/TrackSpectrum.h"
 #include "demo/Timeline.h"

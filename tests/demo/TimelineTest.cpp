@@ -1,8 +1,9 @@
 // The timeline at the moments where its schedule turns, drawn through the
 // demo's own window (and its offscreen frame) with pictures of known colours,
 // checked pixel by pixel.
-#include "XServer.h"
 #include "TestFiles.h"
+#include "TimelinePictures.h"
+#include "XServer.h"
 #include "demo/Timeline.h"
 #include "display/GLWindow.h"
 
@@ -11,63 +12,9 @@
 #include <gtest/gtest.h>
 
 using namespace testsupport;
+using namespace timelinepictures;
 
 namespace {
-
-using Rgb = std::array<int, 3>;
-constexpr Rgb red{255, 0, 0};
-constexpr Rgb yellow{255, 255, 0};
-constexpr Rgb green{0, 255, 0};
-constexpr Rgb blue{0, 0, 255};
-constexpr Rgb cyan{0, 255, 255};
-constexpr Rgb magenta{255, 0, 255};
-constexpr Rgb grey{128, 128, 128};
-constexpr Rgb black{0, 0, 0};
-constexpr Rgb barBlue{0, 0, 179};  // 0.7 of full blue
-
-// A picture whose rows, from the top, are bands of the given colours.
-void writeBands(const std::string& path, const std::vector<Rgb>& bands, unsigned width = 64, unsigned bandHeight = 32)
-{
-    testfiles::PngRecipe spec{.width = width, .height = bandHeight * static_cast<unsigned>(bands.size()), .colorType = 2};
-    for (const Rgb& band : bands)
-        for (unsigned i = 0; i < width * bandHeight; ++i)
-            for (int c : band)
-                spec.samples.push_back(static_cast<uint16_t>(c));
-    testfiles::writeFile(path, testfiles::encodePng(spec));
-}
-
-// 160 x 2 texels in ten vertical stripes of 16, alternating two colours, so
-// that stripe edges show where the picture's columns land on screen.
-void writeStripes(const std::string& path, const Rgb& a, const Rgb& b)
-{
-    testfiles::PngRecipe spec{.width = 160, .height = 2, .colorType = 2};
-    for (unsigned y = 0; y < 2; ++y)
-        for (unsigned x = 0; x < 160; ++x)
-            for (int c : (x / 16) % 2 ? b : a)
-                spec.samples.push_back(static_cast<uint16_t>(c));
-    testfiles::writeFile(path, testfiles::encodePng(spec));
-}
-
-// White everywhere, fully opaque: drawn blended, it covers by the pulse alone.
-void writeWhite(const std::string& path)
-{
-    testfiles::PngRecipe spec{.width = 8, .height = 8, .colorType = 6};
-    spec.samples.assign(8 * 8 * 4, 255);
-    testfiles::writeFile(path, testfiles::encodePng(spec));
-}
-
-Rgb mix(const Rgb& under, const Rgb& over, double a)
-{
-    Rgb out{};
-    for (int i = 0; i < 3; ++i)
-        out[static_cast<size_t>(i)] = static_cast<int>(std::lround(under[static_cast<size_t>(i)] * (1 - a) + over[static_cast<size_t>(i)] * a));
-    return out;
-}
-
-double pulse(float t)
-{
-    return 0.5 * std::sin(static_cast<double>(5.0f * t)) + 0.5;
-}
 
 class Timeline : public ::testing::Test {
 protected:
@@ -86,14 +33,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(window->hWnd, nullptr);
-        writeBands(dir.prefix() + "danish.png", {red, yellow});
-        writeWhite(dir.prefix() + "text.png");
-        writeStripes(dir.prefix() + "finnish.png", green, black);
-        writeBands(dir.prefix() + "finnish2.png", {cyan});
-        writeBands(dir.prefix() + "finnish3.png", {magenta});
-        writeBands(dir.prefix() + "finnish4.png", {grey});
-        writeBands(dir.prefix() + "finnish5.png", {blue});
-        writeBands(dir.prefix() + "endscroller.png", {red, green, blue}, 64, 64);
+        writePictures(dir.prefix());
     }
 
     // Loads the pictures written so far and draws moment t as a frame does.
@@ -122,6 +62,14 @@ protected:
             EXPECT_NEAR(actual[i], expected[i], 3) << "at (" << x << ", " << y << ") channel " << i;
     }
     static void expectAt(int x, int y, const Rgb& expected) { expectNear(at(x, y), expected, x, y); }
+    // Draws moment t and checks every pixel the schedule's table gives for it.
+    void expectGolden(float t)
+    {
+        SCOPED_TRACE(t);
+        draw(t);
+        for (const auto& [x, y, colour] : goldenAt(t).pixels)
+            expectAt(x, y, colour);
+    }
 
     testfiles::TempDir dir;
     std::unique_ptr<ResourceCache<Texture>> textures;
@@ -153,46 +101,23 @@ TEST_F(Timeline, UpTo10Point2OnlyTheFirstPictureIsSeenInItsOwnColours)
 
 TEST_F(Timeline, JustAfter10Point2TheBarsStartAndTheTextPulses)
 {
-    float t = std::nextafter(10.2f, 100.0f);
-    draw(t);
-    double a = pulse(t);
-    // The bars have no visible size yet; the text covers by the pulse.
-    expectAt(400, 290, mix(red, {255, 255, 255}, a));
-    expectAt(400, 310, mix(yellow, {255, 255, 255}, a));
-    expectAt(150, 250, mix(red, {255, 255, 255}, a));
+    expectGolden(std::nextafter(10.2f, 100.0f));
 }
 
 TEST_F(Timeline, TheBarsGrowUntilTheLastOpeningFrame)
 {
-    float last = std::nextafter(40.1f, 0.0f);  // 40.09999847, still the opening
+    const float last = std::nextafter(40.1f, 0.0f);  // 40.09999847, still the opening
     ASSERT_LT(static_cast<double>(last), 40.1);
-    draw(last);
-    double a = pulse(last);
-    const Rgb white{255, 255, 255};
-    // Horizontal bar: right edge at x = 0.9734 (pixel 789); vertical bar:
-    // bottom edge at y = -0.9734 (pixel 589 from the top), x from -0.325 to -0.185.
-    expectAt(700, 300, mix(barBlue, white, a));
-    expectAt(787, 315, mix(barBlue, white, a));
-    expectAt(792, 315, mix(yellow, white, a));
-    expectAt(300, 590, mix(barBlue, white, a));
-    expectAt(300, 593, mix(yellow, white, a));
-    expectAt(262, 450, mix(yellow, white, a));  // just left of the vertical bar
-    expectAt(280, 450, mix(barBlue, white, a));
-    expectAt(332, 450, mix(yellow, white, a));  // just right of it
-    expectAt(400, 200, mix(red, white, a));
+    expectGolden(last);
 
-    float next = std::nextafter(40.1f, 100.0f);  // 40.10000229, the sequence
+    const float next = std::nextafter(40.1f, 100.0f);  // 40.10000229, the sequence
     ASSERT_GT(static_cast<double>(next), 40.1);
-    draw(next);
-    expectAt(8, 300, green);
-    expectAt(88, 300, black);
+    expectGolden(next);
 }
 
 TEST_F(Timeline, At60TheThirdPictureIsSeenAtWindowSize)
 {
-    draw(60.0f, 0.0f);
-    for (auto [x, y] : std::array<std::pair<int, int>, 5>{{{0, 0}, {799, 0}, {0, 599}, {799, 599}, {400, 300}}})
-        expectAt(x, y, magenta);
+    expectGolden(60.0f);
 }
 
 TEST_F(Timeline, EachCutOfTheSequenceShowsItsPicture)
@@ -230,32 +155,14 @@ TEST_F(Timeline, TheSpectrumScalesTheSequenceAboutTheCentre)
 
 TEST_F(Timeline, At68Point5ExactlyTheFrameIsBlack)
 {
-    draw(68.5f);
-    for (auto [x, y] : std::array<std::pair<int, int>, 3>{{{0, 0}, {400, 300}, {799, 599}}})
-        expectAt(x, y, black);
+    expectGolden(68.5f);
 }
 
 TEST_F(Timeline, TheScrollerRisesFromBelowTheWindow)
 {
-    // Just after 68.5 it lies below the window: at 68.6 its top edge is at
-    // y = -0.984, four pixel rows above the bottom.
-    draw(68.6f);
-    expectAt(400, 300, black);
-    expectAt(400, 594, black);
-    expectAt(400, 598, red);
-    // At 81 its top edge reaches the top: red (its top third) over the upper
-    // half of the window, green over the lower half.
-    draw(81.0f);
-    expectAt(400, 2, red);
-    expectAt(400, 295, red);
-    expectAt(400, 305, green);
-    expectAt(400, 597, green);
-    // At the very end its bottom edge is at y = 0.864: blue above, black below.
-    float end = std::nextafter(98.9f, 100.0f);
-    draw(end);
-    expectAt(400, 2, blue);
-    expectAt(400, 37, blue);
-    expectAt(400, 45, black);
+    expectGolden(68.6f);
+    expectGolden(81.0f);
+    expectGolden(std::nextafter(98.9f, 100.0f));
 }
 
 TEST_F(Timeline, TheScheduleEndsJustAfterTheSinglePrecision98Point9)
