@@ -13,9 +13,14 @@ constexpr Uint16 kPeriodFrames = 1024;
 
 } // namespace
 
+AudioOutput::AudioOutput(int rate, Playback& playback)
+{
+    open(rate, playback);
+}
+
 bool AudioOutput::open(int rate, Playback& playback)
 {
-    if (isOpen() || rate <= 0) {
+    if (rate <= 0) {
         return false;
     }
     // The window layer installs its own signal handling; SDL must not take it over.

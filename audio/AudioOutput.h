@@ -11,18 +11,18 @@ class AudioOutput {
 public:
     static constexpr int kChannels = 2;
 
-    AudioOutput() = default;
+    // Opens the default output device at `rate` frames per second and starts it; its
+    // callback renders through `playback`.
+    AudioOutput(int rate, Playback& playback);
     ~AudioOutput() { close(); }
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
 
-    // Opens the default output device at `rate` frames per second and starts it; its
-    // callback renders through `playback`. False when there is no driver or no device.
-    bool open(int rate, Playback& playback);
     // Stops the callback, closes the device and shuts the audio subsystem down.
     void close();
 
-    bool isOpen() const { return device != 0; }
+    // False when there is no driver or no device, or once closed.
+    bool ok() const { return device != 0; }
     int rate() const { return frameRate; }
     int bufferFrames() const { return periodFrames; }
 
@@ -31,6 +31,7 @@ public:
     void unlock();
 
 private:
+    bool open(int rate, Playback& playback);
     static void callback(void* playback, std::uint8_t* stream, int length);
 
     bool subsystemUp = false;

@@ -21,6 +21,8 @@ Mp3File::~Mp3File()
     }
 }
 
+Mp3File::Mp3File(const std::string& path, bool scanIndex) : opened(open(path, scanIndex)) {}
+
 bool Mp3File::open(const std::string& path, bool scanIndex)
 {
     int error = MPG123_OK;

@@ -11,14 +11,15 @@ struct mpg123_handle_struct;
 
 class Mp3File {
 public:
-    Mp3File() = default;
+    // Opens the file. With scanIndex the whole file is scanned once, so the length is
+    // exact and seeks land at once.
+    Mp3File(const std::string& path, bool scanIndex);
     ~Mp3File();
     Mp3File(const Mp3File&) = delete;
     Mp3File& operator=(const Mp3File&) = delete;
 
-    // False when the file cannot be opened or holds no MPEG audio. With scanIndex the
-    // whole file is scanned once, so the length is exact and seeks land at once.
-    bool open(const std::string& path, bool scanIndex);
+    // False when the file cannot be opened or holds no MPEG audio.
+    bool ok() const { return opened; }
 
     int rate() const { return sampleRate; }
     int channels() const { return channelCount; }
@@ -34,6 +35,7 @@ public:
     std::size_t read(std::int16_t* samples, std::size_t maxFrames);
 
 private:
+    bool open(const std::string& path, bool scanIndex);
     std::size_t decode(std::int16_t* samples, std::size_t maxFrames);
 
     mpg123_handle_struct* handle = nullptr;
@@ -41,4 +43,5 @@ private:
     int sampleRate = 0;
     int channelCount = 0;
     std::int64_t frameCount = -1;
+    bool opened = false;
 };

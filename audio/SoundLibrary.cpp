@@ -26,7 +26,7 @@ struct Library {
     Playback playback;
     FrequencyAnalyser analyser;
     std::array<std::int16_t, Playback::kWindowFrames * Playback::kChannels> window{};
-    AudioOutput output;
+    std::unique_ptr<AudioOutput> output;  // made by init, never null after it
 };
 
 std::unique_ptr<Library> library;
@@ -62,7 +62,12 @@ bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /
     }
     library = std::make_unique<Library>();
     library->rate = static_cast<int>(std::min<std::uint32_t>(freq, 384000));
-    return device == 1 && library->output.open(library->rate, library->playback);
+    if (device != 1) {
+        library->output = std::make_unique<AudioOutput>(0, library->playback);  // no device
+        return false;
+    }
+    library->output = std::make_unique<AudioOutput>(library->rate, library->playback);
+    return library->output->ok();
 }
 
 Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset, std::uint32_t length,
@@ -72,12 +77,16 @@ Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset,
         length != 0) {
         return 0;
     }
-    auto stream = std::make_unique<StreamDecoder>();
-    const int rate = library->output.isOpen() ? library->output.rate() : library->rate;
-    if (rate <= 0 || !stream->open(static_cast<const char*>(file), (flags & kStreamPrescan) != 0, rate)) {
+    const int rate = library->output->ok() ? library->output->rate() : library->rate;
+    if (rate <= 0) {
         return 0;
     }
-    DeviceLock lock(library->output);
+    auto stream =
+        std::make_unique<StreamDecoder>(static_cast<const char*>(file), (flags & kStreamPrescan) != 0, rate);
+    if (!stream->ok()) {
+        return 0;
+    }
+    DeviceLock lock(*library->output);
     library->stream = std::move(stream);
     library->playback.attach(library->stream.get());
     library->lastHandle = library->lastHandle == UINT32_MAX ? 1 : library->lastHandle + 1;
@@ -87,10 +96,10 @@ Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset,
 
 bool streamPlay(Handle stream, bool /*flush*/, std::uint32_t /*flags*/)
 {
-    if (streamOf(stream) == nullptr || !library->output.isOpen()) {
+    if (streamOf(stream) == nullptr || !library->output->ok()) {
         return false;
     }
-    DeviceLock lock(library->output);
+    DeviceLock lock(*library->output);
     library->playback.start();
     return true;
 }
@@ -103,7 +112,7 @@ bool channelSetPosition(Handle channel, std::uint64_t position)
     }
     const std::uint64_t frameBytes = sizeof(std::int16_t) * static_cast<std::uint64_t>(stream->fileChannels());
     const std::uint64_t frame = std::min<std::uint64_t>(position / frameBytes, INT64_MAX);
-    DeviceLock lock(library->output);
+    DeviceLock lock(*library->output);
     library->playback.rewind();
     stream->requestPosition(static_cast<std::int64_t>(frame));
     return true;
@@ -120,18 +129,18 @@ bool channelSetAttributes(Handle channel, int /*freq*/, int volume, int /*pan*/)
 
 int channelGetData(Handle channel, void* buffer, std::uint32_t length)
 {
-    if (streamOf(channel) == nullptr || !library->output.isOpen() || length != kDataFft512 ||
+    if (streamOf(channel) == nullptr || !library->output->ok() || length != kDataFft512 ||
         buffer == nullptr || !library->analyser.valid()) {
         return -1;
     }
     Playback::Clock clock;
     clock.ticksPerSecond = SDL_GetPerformanceFrequency();
-    clock.rate = library->output.rate();
-    clock.bufferFrames = library->output.bufferFrames();
+    clock.rate = library->output->rate();
+    clock.bufferFrames = library->output->bufferFrames();
     bool playing = false;
     {
         // The callback waits at most for this copy of 2 KiB.
-        DeviceLock lock(library->output);
+        DeviceLock lock(*library->output);
         clock.now = SDL_GetPerformanceCounter();
         playing = library->playback.snapshot(library->window.data(), clock);
     }
@@ -144,13 +153,13 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length)
 
 bool channelLock(Handle channel, bool lock)
 {
-    if (streamOf(channel) == nullptr || !library->output.isOpen()) {
+    if (streamOf(channel) == nullptr || !library->output->ok()) {
         return false;
     }
     if (lock) {
-        library->output.lock();
+        library->output->lock();
     } else {
-        library->output.unlock();
+        library->output->unlock();
     }
     return true;
 }
@@ -160,7 +169,7 @@ bool free()
     if (library == nullptr) {
         return false;
     }
-    library->output.close();
+    library->output->close();
     library.reset();
     return true;
 }

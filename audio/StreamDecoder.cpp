@@ -12,7 +12,11 @@ constexpr Uint32 kIdleWaitMs = 10;
 
 } // namespace
 
-StreamDecoder::StreamDecoder() = default;
+StreamDecoder::StreamDecoder(const std::string& path, bool scanIndex, int deviceRate)
+    : file(path, scanIndex), outputRate(deviceRate)
+{
+    started = file.ok() && start();
+}
 
 StreamDecoder::~StreamDecoder()
 {
@@ -29,15 +33,11 @@ StreamDecoder::~StreamDecoder()
     }
 }
 
-bool StreamDecoder::open(const std::string& path, bool scanIndex, int deviceRate)
+bool StreamDecoder::start()
 {
-    if (!file.open(path, scanIndex)) {
-        return false;
-    }
-    outputRate = deviceRate;
-    if (file.rate() != deviceRate || file.channels() != kChannels) {
+    if (file.rate() != outputRate || file.channels() != kChannels) {
         converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(file.channels()), file.rate(),
-                                       AUDIO_S16SYS, kChannels, deviceRate);
+                                       AUDIO_S16SYS, kChannels, outputRate);
         if (converter == nullptr) {
             return false;
         }

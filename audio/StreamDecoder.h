@@ -30,15 +30,15 @@ class StreamDecoder {
 public:
     static constexpr int kChannels = FrameRing::kChannels;
 
-    StreamDecoder();
+    // Opens the file, sets up the conversion to stereo at deviceRate when the file differs,
+    // and starts decoding from its first frame.
+    StreamDecoder(const std::string& path, bool scanIndex, int deviceRate);
     ~StreamDecoder(); // stops the thread
     StreamDecoder(const StreamDecoder&) = delete;
     StreamDecoder& operator=(const StreamDecoder&) = delete;
 
-    // Opens the file, sets up the conversion to stereo at deviceRate when the file differs,
-    // and starts decoding from its first frame. False when the file is not usable MP3 or
-    // the thread cannot start.
-    bool open(const std::string& path, bool scanIndex, int deviceRate);
+    // False when the file is not usable MP3 or the thread could not start.
+    bool ok() const { return started; }
 
     int fileChannels() const { return file.channels(); }
 
@@ -55,6 +55,7 @@ public:
     Pull pull(std::int16_t* out, std::size_t frames);
 
 private:
+    bool start();
     static int threadEntry(void* self);
     void run();
     void startGeneration(std::uint32_t generation);
@@ -70,6 +71,7 @@ private:
     SDL_semaphore* wake = nullptr;
     SDL_Thread* thread = nullptr;
     std::atomic<bool> quit{false};
+    bool started = false;
 
     // Written by the main thread.
     std::atomic<std::int64_t> requestedFrame{0};

@@ -27,8 +27,8 @@ std::int64_t framesFor(double seconds, int rate)
 bool TrackSpectrum::load(const std::string& path, double untilSeconds)
 {
     samples.clear();
-    Mp3File file;
-    if (!file.open(path, false))
+    Mp3File file(path, false);
+    if (!file.ok())
         return false;
     if (std::isnan(untilSeconds))
         untilSeconds = kMaxSeconds;

@@ -35,7 +35,7 @@ struct Running {
 TEST(Program, EscapeInTheWindowEndsItAfterTheStartLines)
 {
     Running run(800, 600);
-    ASSERT_TRUE(run.server.running());
+    ASSERT_TRUE(run.server.ok());
     ASSERT_NE(run.window, 0u) << run.demo->output() << run.demo->errorOutput();
     EXPECT_EQ(run.demo->output().rfind(startLines, 0), 0u) << run.demo->output();
     EXPECT_FALSE(run.demo->exited());

@@ -41,7 +41,7 @@ TEST(CapturePicture, MatchesTheLiveTimelinePixelForPixel)
     // The live reference: the demo's own window on a private X server,
     // drawing the same pictures through the same timeline.
     testsupport::XServer server(800, 600);
-    ASSERT_TRUE(server.running());
+    ASSERT_TRUE(server.ok());
     server.exportDisplay();
     GLWindow window(800, 600, 32, false, "capture reference");
     ASSERT_NE(window.hWnd, nullptr);

@@ -29,7 +29,7 @@ std::vector<std::string> sortedNames(const fs::path& directory)
 TEST(DemoRun, PlaysToTheEndOnItsOwnData)
 {
     XServer server(800, 600);
-    ASSERT_TRUE(server.running());
+    ASSERT_TRUE(server.ok());
     testfiles::TempDir work;
     fs::create_directory_symlink(fs::path(sourceDir()) / "data", fs::path(work.directory()) / "data");
 

@@ -7,7 +7,7 @@ namespace testsupport {
 
 GLTestContext::GLTestContext(int width, int height) : server(width, height)
 {
-    if (!server.running())
+    if (!server.ok())
         return;
     server.exportDisplay();
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);

@@ -16,7 +16,7 @@ public:
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
 
-    bool running() const { return pid > 0 && !display.empty(); }
+    bool ok() const { return pid > 0 && !display.empty(); }
     // The DISPLAY value, such as ":12".
     const std::string& name() const { return display; }
     // Points DISPLAY of this process at the server (for in-process SDL use).
