@@ -9,7 +9,7 @@ namespace {
 
 // 1024 frames is 23 ms at 44.1 kHz: short enough for the spectrum to follow the music,
 // long enough that a busy machine does not starve the device.
-constexpr Uint16 kPeriodFrames = 1024;
+constexpr Uint16 requestedPeriodFrames = 1024;
 
 } // namespace
 
@@ -34,8 +34,8 @@ bool AudioOutput::open(int rate, Playback& playback)
     SDL_AudioSpec wanted{};
     wanted.freq = rate;
     wanted.format = AUDIO_S16SYS;
-    wanted.channels = kChannels;
-    wanted.samples = kPeriodFrames;
+    wanted.channels = channelsPerFrame;
+    wanted.samples = requestedPeriodFrames;
     wanted.callback = callback;
     wanted.userdata = &playback;
     SDL_AudioSpec obtained{};
@@ -81,5 +81,5 @@ void AudioOutput::unlock()
 void AudioOutput::callback(void* playback, std::uint8_t* stream, int length)
 {
     static_cast<Playback*>(playback)->render(reinterpret_cast<std::int16_t*>(stream),
-                                             length / static_cast<int>(kChannels * sizeof(std::int16_t)));
+                                             length / static_cast<int>(channelsPerFrame * sizeof(std::int16_t)));
 }

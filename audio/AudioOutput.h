@@ -9,7 +9,7 @@ class Playback;
 
 class AudioOutput {
 public:
-    static constexpr int kChannels = 2;
+    static constexpr int channelsPerFrame = 2;
 
     // Opens the default output device at `rate` frames per second and starts it; its
     // callback renders through `playback`.

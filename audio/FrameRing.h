@@ -11,10 +11,10 @@
 
 class FrameRing {
 public:
-    static constexpr int kChannels = 2;
+    static constexpr int channelsPerFrame = 2;
 
     // capacity must be a power of two, so positions map to slots with a mask.
-    explicit FrameRing(std::size_t capacity) : slots(capacity * kChannels), mask(capacity - 1) {}
+    explicit FrameRing(std::size_t capacity) : slots(capacity * channelsPerFrame), mask(capacity - 1) {}
     FrameRing(const FrameRing&) = delete;
     FrameRing& operator=(const FrameRing&) = delete;
 
@@ -67,18 +67,18 @@ private:
     void store(const std::int16_t* frames, std::size_t count, std::uint64_t at)
     {
         const std::size_t first = slotOf(at), head = std::min(count, capacity() - first);
-        std::memcpy(slots.data() + first * kChannels, frames, head * kFrameBytes);
-        std::memcpy(slots.data(), frames + head * kChannels, (count - head) * kFrameBytes);
+        std::memcpy(slots.data() + first * channelsPerFrame, frames, head * bytesPerFrame);
+        std::memcpy(slots.data(), frames + head * channelsPerFrame, (count - head) * bytesPerFrame);
     }
     void load(std::int16_t* frames, std::size_t count, std::uint64_t at) const
     {
         const std::size_t first = slotOf(at), head = std::min(count, capacity() - first);
-        std::memcpy(frames, slots.data() + first * kChannels, head * kFrameBytes);
-        std::memcpy(frames + head * kChannels, slots.data(), (count - head) * kFrameBytes);
+        std::memcpy(frames, slots.data() + first * channelsPerFrame, head * bytesPerFrame);
+        std::memcpy(frames + head * channelsPerFrame, slots.data(), (count - head) * bytesPerFrame);
     }
     std::size_t slotOf(std::uint64_t position) const { return static_cast<std::size_t>(position) & mask; }
 
-    static constexpr std::size_t kFrameBytes = kChannels * sizeof(std::int16_t);
+    static constexpr std::size_t bytesPerFrame = channelsPerFrame * sizeof(std::int16_t);
     std::vector<std::int16_t> slots;
     std::size_t mask;
     std::atomic<std::uint64_t> writeAt{0};

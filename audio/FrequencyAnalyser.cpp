@@ -6,12 +6,12 @@
 #include <numbers>
 
 FrequencyAnalyser::FrequencyAnalyser()
-    : config(kiss_fftr_alloc(kFrames, 0, nullptr, nullptr))
+    : config(kiss_fftr_alloc(analysedFrames, 0, nullptr, nullptr))
 {
     // Periodic Hann: w[n] = 0.5 - 0.5 cos(2 pi n / N). It sums to N / 2, which the
     // magnitude scale of 2 / N turns into a gain of 1 for a constant signal.
-    for (int n = 0; n < kFrames; ++n) {
-        window[n] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kFrames));
+    for (int n = 0; n < analysedFrames; ++n) {
+        window[n] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / analysedFrames));
         stereoWindow[n] = window[n] / (2.0f * 32768.0f);
     }
 }
@@ -25,7 +25,7 @@ FrequencyAnalyser::~FrequencyAnalyser()
 
 void FrequencyAnalyser::analyse(float* magnitudes)
 {
-    for (int n = 0; n < kFrames; ++n) {
+    for (int n = 0; n < analysedFrames; ++n) {
         windowed[n] = samples[n] * window[n];
     }
     transform(magnitudes);
@@ -33,7 +33,7 @@ void FrequencyAnalyser::analyse(float* magnitudes)
 
 void FrequencyAnalyser::analyseStereo(const std::int16_t* frames, float* magnitudes)
 {
-    for (int n = 0; n < kFrames; ++n) {
+    for (int n = 0; n < analysedFrames; ++n) {
         windowed[n] = static_cast<float>(frames[2 * n] + frames[2 * n + 1]) * stereoWindow[n];
     }
     transform(magnitudes);
@@ -42,8 +42,8 @@ void FrequencyAnalyser::analyseStereo(const std::int16_t* frames, float* magnitu
 void FrequencyAnalyser::transform(float* magnitudes)
 {
     kiss_fftr(config, windowed.data(), bins.data());
-    constexpr float kScale = 2.0f / kFrames;
-    for (int k = 0; k < kBins; ++k) {
-        magnitudes[k] = std::sqrt(bins[k].r * bins[k].r + bins[k].i * bins[k].i) * kScale;
+    constexpr float scale = 2.0f / analysedFrames;
+    for (int k = 0; k < binCount; ++k) {
+        magnitudes[k] = std::sqrt(bins[k].r * bins[k].r + bins[k].i * bins[k].i) * scale;
     }
 }

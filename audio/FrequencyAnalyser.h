@@ -11,8 +11,8 @@ struct kiss_fftr_state;
 
 class FrequencyAnalyser {
 public:
-    static constexpr int kFrames = 512;        // sample frames per transform
-    static constexpr int kBins = kFrames / 2;  // magnitudes written: bins 0 .. 255
+    static constexpr int analysedFrames = 512;        // sample frames per transform
+    static constexpr int binCount = analysedFrames / 2;  // magnitudes written: bins 0 .. 255
 
     FrequencyAnalyser();
     ~FrequencyAnalyser();
@@ -21,22 +21,22 @@ public:
 
     bool valid() const { return config != nullptr; } // false when KissFFT had no memory
 
-    // Both write |X[k]| * 2 / kFrames for k = 0 .. kBins - 1 of their windowed input into
+    // Both write |X[k]| * 2 / analysedFrames for k = 0 .. binCount - 1 of their windowed input into
     // magnitudes, touch nothing else of it, and allocate nothing.
 
-    // Analyses the kFrames mono samples in input(), full scale being -1 .. 1.
+    // Analyses the analysedFrames mono samples in input(), full scale being -1 .. 1.
     float* input() { return samples.data(); }
     void analyse(float* magnitudes);
-    // Analyses kFrames interleaved 16-bit stereo frames, the channels averaged to mono.
+    // Analyses analysedFrames interleaved 16-bit stereo frames, the channels averaged to mono.
     void analyseStereo(const std::int16_t* frames, float* magnitudes);
 
 private:
     void transform(float* magnitudes); // of windowed
 
     kiss_fftr_state* config = nullptr;
-    std::array<float, kFrames> window{};
-    std::array<float, kFrames> stereoWindow{}; // the window over 2 * 32768: mixing and scaling in one
-    std::array<float, kFrames> samples{};
-    std::array<float, kFrames> windowed{};
-    std::array<kiss_fft_cpx, kBins + 1> bins{}; // the transform also yields the Nyquist bin
+    std::array<float, analysedFrames> window{};
+    std::array<float, analysedFrames> stereoWindow{}; // the window over 2 * 32768: mixing and scaling in one
+    std::array<float, analysedFrames> samples{};
+    std::array<float, analysedFrames> windowed{};
+    std::array<kiss_fft_cpx, binCount + 1> bins{}; // the transform also yields the Nyquist bin
 };

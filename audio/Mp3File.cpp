@@ -9,7 +9,7 @@ namespace {
 
 // Eight of the longest MPEG frames: more than the bit reservoir can reach back, with
 // room for the filter banks to settle.
-constexpr std::int64_t kSeekLeadFrames = 8 * 1152;
+constexpr std::int64_t seekLeadFrames = 8 * 1152;
 
 } // namespace
 
@@ -68,7 +68,7 @@ bool Mp3File::seek(std::int64_t frame)
     if (handle == nullptr || frame < 0 || (frameCount >= 0 && frame >= frameCount)) {
         return false;
     }
-    const std::int64_t from = std::max<std::int64_t>(0, frame - kSeekLeadFrames);
+    const std::int64_t from = std::max<std::int64_t>(0, frame - seekLeadFrames);
     framesToDrop = frame - from;
     return mpg123_seek(handle, static_cast<off_t>(from), SEEK_SET) >= 0;
 }

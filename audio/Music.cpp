@@ -10,15 +10,15 @@
 
 namespace {
 
-constexpr std::uint32_t kOutputRate = 44100;
-constexpr double kBytesPerSecond = 176400.0; // 44100 frames of two 16-bit samples
+constexpr std::uint32_t outputRate = 44100;
+constexpr double bytesPerSecond = 176400.0; // 44100 frames of two 16-bit samples
 
 // Seconds to a byte offset, truncated toward zero to 32 bits. Negative or NaN times
 // start at the beginning and times beyond 32 bits stay beyond the end, instead of the
 // undefined conversion of an out-of-range double.
 std::uint64_t byteOffset(double seconds)
 {
-    const double bytes = seconds * kBytesPerSecond;
+    const double bytes = seconds * bytesPerSecond;
     if (!(bytes > 0.0)) {
         return 0;
     }
@@ -52,10 +52,10 @@ void reportMusicMissing()
 Music::Music(const void* hWnd, std::string path)
 {
     announceMusic(path);
-    if (!sound::init(1, kOutputRate, 0, hWnd, nullptr)) {
+    if (!sound::init(1, outputRate, 0, hWnd, nullptr)) {
         std::cout << "Unable to init BASS" << std::endl;
     }
-    streamHandle = sound::streamCreateFile(false, path.c_str(), 0, 0, sound::kStreamPrescan);
+    streamHandle = sound::streamCreateFile(false, path.c_str(), 0, 0, sound::streamPrescan);
     if (streamHandle == 0) {
         reportMusicMissing();
     }
@@ -81,10 +81,10 @@ void Music::play(double seconds)
 
 void Music::setVolume(double volume)
 {
-    sound::channelSetAttributes(streamHandle, static_cast<int>(kOutputRate), truncatedVolume(volume), 0);
+    sound::channelSetAttributes(streamHandle, static_cast<int>(outputRate), truncatedVolume(volume), 0);
 }
 
 int Music::fetchSpectrum(float* buffer)
 {
-    return sound::channelGetData(streamHandle, buffer, sound::kDataFft512);
+    return sound::channelGetData(streamHandle, buffer, sound::dataFft512);
 }

@@ -17,13 +17,13 @@ void Playback::render(std::int16_t* out, int frames)
             endedAt = handed + got;
         }
     }
-    std::memset(out + got * kChannels, 0, (count - got) * kChannels * sizeof(std::int16_t));
+    std::memset(out + got * channelsPerFrame, 0, (count - got) * channelsPerFrame * sizeof(std::int16_t));
 
     remember(out, count);
 
     const int percent = volume.load(std::memory_order_relaxed);
     if (percent < 100) {
-        for (std::size_t i = 0; i < count * kChannels; ++i) {
+        for (std::size_t i = 0; i < count * channelsPerFrame; ++i) {
             out[i] = static_cast<std::int16_t>(out[i] * percent / 100);
         }
     }
@@ -49,28 +49,28 @@ bool Playback::snapshot(std::int16_t* window, const Clock& clock) const
     }
     // Only frames already handed over are known; early on, the zeroed history stands
     // for the silence before the first period.
-    const std::uint64_t lastStart = handed >= kWindowFrames ? handed - kWindowFrames : 0;
+    const std::uint64_t lastStart = handed >= windowFrames ? handed - windowFrames : 0;
     const std::uint64_t first = std::min(heard, lastStart);
-    recall(window, first, kWindowFrames);
+    recall(window, first, windowFrames);
     return true;
 }
 
 void Playback::remember(const std::int16_t* frames, std::size_t count)
 {
-    // Only the last kHistoryFrames of an oversized period can be kept.
-    const std::size_t kept = std::min<std::size_t>(count, kHistoryFrames);
+    // Only the last historyFrames of an oversized period can be kept.
+    const std::size_t kept = std::min<std::size_t>(count, historyFrames);
     const std::uint64_t at = handed + (count - kept);
-    frames += (count - kept) * kChannels;
-    const std::size_t first = static_cast<std::size_t>(at % kHistoryFrames);
-    const std::size_t head = std::min<std::size_t>(kept, kHistoryFrames - first);
-    std::memcpy(history.data() + first * kChannels, frames, head * kFrameBytes);
-    std::memcpy(history.data(), frames + head * kChannels, (kept - head) * kFrameBytes);
+    frames += (count - kept) * channelsPerFrame;
+    const std::size_t first = static_cast<std::size_t>(at % historyFrames);
+    const std::size_t head = std::min<std::size_t>(kept, historyFrames - first);
+    std::memcpy(history.data() + first * channelsPerFrame, frames, head * bytesPerFrame);
+    std::memcpy(history.data(), frames + head * channelsPerFrame, (kept - head) * bytesPerFrame);
 }
 
 void Playback::recall(std::int16_t* frames, std::uint64_t at, std::size_t count) const
 {
-    const std::size_t first = static_cast<std::size_t>(at % kHistoryFrames);
-    const std::size_t head = std::min<std::size_t>(count, kHistoryFrames - first);
-    std::memcpy(frames, history.data() + first * kChannels, head * kFrameBytes);
-    std::memcpy(frames + head * kChannels, history.data(), (count - head) * kFrameBytes);
+    const std::size_t first = static_cast<std::size_t>(at % historyFrames);
+    const std::size_t head = std::min<std::size_t>(count, historyFrames - first);
+    std::memcpy(frames, history.data() + first * channelsPerFrame, head * bytesPerFrame);
+    std::memcpy(frames + head * channelsPerFrame, history.data(), (count - head) * bytesPerFrame);
 }

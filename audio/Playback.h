@@ -15,8 +15,8 @@
 
 class Playback {
 public:
-    static constexpr int kChannels = StreamDecoder::kChannels;
-    static constexpr int kWindowFrames = 512; // the frames snapshot() copies
+    static constexpr int channelsPerFrame = StreamDecoder::channelsPerFrame;
+    static constexpr int windowFrames = 512; // the frames snapshot() copies
 
     void attach(StreamDecoder* stream) { decoder = stream; }
     void start() { started = true; }
@@ -34,18 +34,18 @@ public:
         int rate = 0;                     // device frames per second
         int bufferFrames = 0;             // frames the device takes per period
     };
-    // Copies the kWindowFrames frames starting where the device is playing now, as far as
+    // Copies the windowFrames frames starting where the device is playing now, as far as
     // they have been handed over, before the volume was applied. False when nothing is
     // playing: not started, or the stream has ended and its last frame has been heard.
     bool snapshot(std::int16_t* window, const Clock& clock) const;
 
 private:
-    static constexpr std::uint64_t kHistoryFrames = 8192; // more than a period plus a window
-    static constexpr std::size_t kFrameBytes = kChannels * sizeof(std::int16_t);
+    static constexpr std::uint64_t historyFrames = 8192; // more than a period plus a window
+    static constexpr std::size_t bytesPerFrame = channelsPerFrame * sizeof(std::int16_t);
 
     // Keeps the frames of the period being handed over, which begins at device frame `handed`.
     void remember(const std::int16_t* frames, std::size_t count);
-    // Copies count frames from device frame `at` on (at most kHistoryFrames back).
+    // Copies count frames from device frame `at` on (at most historyFrames back).
     void recall(std::int16_t* frames, std::uint64_t at, std::size_t count) const;
 
     StreamDecoder* decoder = nullptr;
@@ -55,5 +55,5 @@ private:
     std::uint64_t handed = 0;        // frames handed to the device since it opened
     std::uint64_t handedAtTicks = 0; // when the last period was handed over
     std::atomic<int> volume{100};
-    std::array<std::int16_t, kHistoryFrames * kChannels> history{};
+    std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
 };

@@ -25,7 +25,7 @@ struct Library {
     int rate = 0;
     Playback playback;
     FrequencyAnalyser analyser;
-    std::array<std::int16_t, Playback::kWindowFrames * Playback::kChannels> window{};
+    std::array<std::int16_t, Playback::windowFrames * Playback::channelsPerFrame> window{};
     std::unique_ptr<AudioOutput> output;  // made by init, never null after it
 };
 
@@ -82,7 +82,7 @@ Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset,
         return 0;
     }
     auto stream =
-        std::make_unique<StreamDecoder>(static_cast<const char*>(file), (flags & kStreamPrescan) != 0, rate);
+        std::make_unique<StreamDecoder>(static_cast<const char*>(file), (flags & streamPrescan) != 0, rate);
     if (!stream->ok()) {
         return 0;
     }
@@ -129,7 +129,7 @@ bool channelSetAttributes(Handle channel, int /*freq*/, int volume, int /*pan*/)
 
 int channelGetData(Handle channel, void* buffer, std::uint32_t length)
 {
-    if (streamOf(channel) == nullptr || !library->output->ok() || length != kDataFft512 ||
+    if (streamOf(channel) == nullptr || !library->output->ok() || length != dataFft512 ||
         buffer == nullptr || !library->analyser.valid()) {
         return -1;
     }

@@ -10,9 +10,9 @@ namespace sound {
 using Handle = std::uint32_t; // 0 is never a valid stream
 
 // streamCreateFile flag: scan the whole file's frame index at open, for exact seeking.
-inline constexpr std::uint32_t kStreamPrescan = 0x20000;
+inline constexpr std::uint32_t streamPrescan = 0x20000;
 // channelGetData request: the 512-frame magnitude spectrum, 256 floats.
-inline constexpr std::uint32_t kDataFft512 = 0x80000000;
+inline constexpr std::uint32_t dataFft512 = 0x80000000;
 
 // Opens output `device` (1: the system's default) at `freq` frames per second, stereo.
 // The window and device identifier are accepted for the caller's sake and not needed.
@@ -38,7 +38,7 @@ bool channelSetPosition(Handle channel, std::uint64_t position);
 // at its own rate and centred, whatever `freq` and `pan` say.
 bool channelSetAttributes(Handle channel, int freq, int volume, int pan);
 
-// With kDataFft512: writes |X[k]| * 2 / 512 for k = 0 .. 255 of the Hann-windowed 512
+// With dataFft512: writes |X[k]| * 2 / 512 for k = 0 .. 255 of the Hann-windowed 512
 // frames now being heard, mixed to mono, and returns the bytes analysed (512 stereo
 // 16-bit frames). -1, with the buffer untouched, when nothing is playing. Allocates nothing.
 int channelGetData(Handle channel, void* buffer, std::uint32_t length);

@@ -8,7 +8,7 @@ namespace {
 
 // How long the thread sleeps when the ring is full and nobody wakes it; short enough that
 // a request or a stop is seen at once even if a wake-up were missed.
-constexpr Uint32 kIdleWaitMs = 10;
+constexpr Uint32 idleWaitMs = 10;
 
 } // namespace
 
@@ -35,15 +35,15 @@ StreamDecoder::~StreamDecoder()
 
 bool StreamDecoder::start()
 {
-    if (file.rate() != outputRate || file.channels() != kChannels) {
+    if (file.rate() != outputRate || file.channels() != channelsPerFrame) {
         converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(file.channels()), file.rate(),
-                                       AUDIO_S16SYS, kChannels, outputRate);
+                                       AUDIO_S16SYS, channelsPerFrame, outputRate);
         if (converter == nullptr) {
             return false;
         }
     }
-    decoded.resize(kChunkFrames * static_cast<std::size_t>(file.channels()));
-    pending.resize(kChunkFrames * kChannels);
+    decoded.resize(chunkFrames * static_cast<std::size_t>(file.channels()));
+    pending.resize(chunkFrames * channelsPerFrame);
     wake = SDL_CreateSemaphore(0);
     if (wake == nullptr) {
         return false;
@@ -81,7 +81,7 @@ StreamDecoder::Pull StreamDecoder::pull(std::int16_t* out, std::size_t frames)
     if (result.frames < frames && endedGeneration.load(std::memory_order_acquire) == generation) {
         // Everything of this generation was written before the end was published, so
         // what the ring holds now is all there is.
-        result.frames += ring.read(out + result.frames * kChannels, frames - result.frames);
+        result.frames += ring.read(out + result.frames * channelsPerFrame, frames - result.frames);
         result.ended = ring.readable() == 0;
     }
     pulledSinceRequest += result.frames;
@@ -105,7 +105,7 @@ void StreamDecoder::run()
             startGeneration(generation);
         }
         if (!decodeSome()) {
-            SDL_SemWaitTimeout(wake, kIdleWaitMs);
+            SDL_SemWaitTimeout(wake, idleWaitMs);
         }
     }
 }
@@ -131,7 +131,7 @@ void StreamDecoder::startGeneration(std::uint32_t generation)
 bool StreamDecoder::decodeSome()
 {
     if (pendingFrames > 0) {
-        const std::size_t taken = ring.write(pending.data() + pendingAt * kChannels, pendingFrames);
+        const std::size_t taken = ring.write(pending.data() + pendingAt * channelsPerFrame, pendingFrames);
         pendingAt += taken;
         pendingFrames -= taken;
         return taken > 0;
@@ -144,7 +144,7 @@ bool StreamDecoder::decodeSome()
                                              static_cast<int>(pending.size() * sizeof(std::int16_t)));
         if (bytes > 0) {
             pendingAt = 0;
-            pendingFrames = static_cast<std::size_t>(bytes) / (kChannels * sizeof(std::int16_t));
+            pendingFrames = static_cast<std::size_t>(bytes) / (channelsPerFrame * sizeof(std::int16_t));
             if (converterFlushed) {
                 // Past the end of the file only what the file's frames are worth counts;
                 // the rest was made from the silence fed in below.
@@ -178,11 +178,11 @@ bool StreamDecoder::decodeSome()
     if (converter == nullptr) {
         // Already stereo at the device rate: decode straight into the frames to hand over.
         pendingAt = 0;
-        pendingFrames = file.read(pending.data(), kChunkFrames);
+        pendingFrames = file.read(pending.data(), chunkFrames);
         fileDone = pendingFrames == 0;
         return true;
     }
-    const std::size_t frames = file.read(decoded.data(), kChunkFrames);
+    const std::size_t frames = file.read(decoded.data(), chunkFrames);
     const int bytes = static_cast<int>(frames * static_cast<std::size_t>(file.channels()) * sizeof(std::int16_t));
     fileDone = frames == 0 || SDL_AudioStreamPut(converter, decoded.data(), bytes) != 0;
     convertedIn += fileDone ? 0 : frames;

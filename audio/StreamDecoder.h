@@ -28,7 +28,7 @@ struct _SDL_AudioStream;
 
 class StreamDecoder {
 public:
-    static constexpr int kChannels = FrameRing::kChannels;
+    static constexpr int channelsPerFrame = FrameRing::channelsPerFrame;
 
     // Opens the file, sets up the conversion to stereo at deviceRate when the file differs,
     // and starts decoding from its first frame.
@@ -61,12 +61,12 @@ private:
     void startGeneration(std::uint32_t generation);
     bool decodeSome(); // false when there was nothing to do (ring full or stream done)
 
-    static constexpr std::size_t kRingFrames = 32768; // 0.74 s at 44.1 kHz
-    static constexpr std::size_t kChunkFrames = 2048;
+    static constexpr std::size_t ringFrames = 32768; // 0.74 s at 44.1 kHz
+    static constexpr std::size_t chunkFrames = 2048;
 
     Mp3File file;
     int outputRate = 0;
-    FrameRing ring{kRingFrames};
+    FrameRing ring{ringFrames};
     _SDL_AudioStream* converter = nullptr;
     SDL_semaphore* wake = nullptr;
     SDL_Thread* thread = nullptr;
@@ -88,7 +88,7 @@ private:
     bool endPublished = false;
     std::uint64_t convertedIn = 0;  // file frames given to the converter since the seek
     std::uint64_t convertedOut = 0; // device frames taken from it
-    std::vector<std::int16_t> decoded;  // kChunkFrames frames as the file has them
+    std::vector<std::int16_t> decoded;  // chunkFrames frames as the file has them
     std::vector<std::int16_t> pending;  // stereo frames not yet in the ring
     std::size_t pendingAt = 0;
     std::size_t pendingFrames = 0;

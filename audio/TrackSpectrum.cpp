@@ -12,13 +12,13 @@
 
 namespace {
 
-constexpr std::size_t kChunkFrames = 4096;
-constexpr double kFrameLimit = 4611686018427387904.0;  // 2^62
+constexpr std::size_t chunkFrames = 4096;
+constexpr double frameLimit = 4611686018427387904.0;  // 2^62
 
-// Frames of `rate` that cover `seconds`, within [0, kMaxSeconds].
+// Frames of `rate` that cover `seconds`, within [0, maxSeconds].
 std::int64_t framesFor(double seconds, int rate)
 {
-    const double wanted = std::clamp(seconds, 0.0, TrackSpectrum::kMaxSeconds);
+    const double wanted = std::clamp(seconds, 0.0, TrackSpectrum::maxSeconds);
     return static_cast<std::int64_t>(std::ceil(wanted * rate)) + 1;
 }
 
@@ -31,19 +31,19 @@ bool TrackSpectrum::load(const std::string& path, double untilSeconds)
     if (!file.ok())
         return false;
     if (std::isnan(untilSeconds))
-        untilSeconds = kMaxSeconds;
-    const std::int64_t wanted = framesFor(untilSeconds, kRate);
-    if (file.rate() == kRate && file.channels() == kChannels) {
+        untilSeconds = maxSeconds;
+    const std::int64_t wanted = framesFor(untilSeconds, trackRate);
+    if (file.rate() == trackRate && file.channels() == channelsPerFrame) {
         std::int64_t frames = 0;
         while (frames < wanted) {
-            const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(kChunkFrames, wanted - frames));
-            samples.resize(static_cast<std::size_t>(frames + static_cast<std::int64_t>(chunk)) * kChannels);
-            const std::size_t got = file.read(samples.data() + frames * kChannels, chunk);
+            const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(chunkFrames, wanted - frames));
+            samples.resize(static_cast<std::size_t>(frames + static_cast<std::int64_t>(chunk)) * channelsPerFrame);
+            const std::size_t got = file.read(samples.data() + frames * channelsPerFrame, chunk);
             frames += static_cast<std::int64_t>(got);
             if (got == 0)
                 break;
         }
-        samples.resize(static_cast<std::size_t>(frames) * kChannels);
+        samples.resize(static_cast<std::size_t>(frames) * channelsPerFrame);
         return true;
     }
     return convert(file, wanted);
@@ -52,15 +52,15 @@ bool TrackSpectrum::load(const std::string& path, double untilSeconds)
 bool TrackSpectrum::convert(Mp3File& file, std::int64_t maxFrames)
 {
     SDL_AudioStream* converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(file.channels()), file.rate(),
-                                                    AUDIO_S16SYS, kChannels, kRate);
+                                                    AUDIO_S16SYS, channelsPerFrame, trackRate);
     if (!converter)
         return false;
-    const std::int64_t fileFrames = framesFor(static_cast<double>(maxFrames) / kRate, file.rate());
-    std::vector<std::int16_t> chunk(kChunkFrames * static_cast<std::size_t>(file.channels()));
+    const std::int64_t fileFrames = framesFor(static_cast<double>(maxFrames) / trackRate, file.rate());
+    std::vector<std::int16_t> chunk(chunkFrames * static_cast<std::size_t>(file.channels()));
     std::int64_t framesIn = 0;
     bool failed = false;
     while (framesIn < fileFrames && !failed) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(kChunkFrames, fileFrames - framesIn));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(chunkFrames, fileFrames - framesIn));
         const std::size_t got = file.read(chunk.data(), want);
         if (got == 0)
             break;
@@ -76,8 +76,8 @@ bool TrackSpectrum::convert(Mp3File& file, std::int64_t maxFrames)
     failed = failed || SDL_AudioStreamPut(converter, chunk.data(),
                                           static_cast<int>(chunk.size() * sizeof(std::int16_t))) != 0;
     SDL_AudioStreamFlush(converter);
-    const std::int64_t worth = std::min(maxFrames, framesIn * kRate / file.rate());
-    samples.resize(static_cast<std::size_t>(worth) * kChannels);
+    const std::int64_t worth = std::min(maxFrames, framesIn * trackRate / file.rate());
+    samples.resize(static_cast<std::size_t>(worth) * channelsPerFrame);
     std::size_t taken = 0;
     while (!failed && taken < samples.size()) {
         const int bytes = SDL_AudioStreamGet(converter, samples.data() + taken,
@@ -92,27 +92,27 @@ bool TrackSpectrum::convert(Mp3File& file, std::int64_t maxFrames)
         samples.clear();
         return false;
     }
-    samples.resize(taken - taken % kChannels);
+    samples.resize(taken - taken % channelsPerFrame);
     return true;
 }
 
 std::int64_t TrackSpectrum::frameAt(double t)
 {
-    const double frame = std::floor(t * kRate);
-    if (!(frame > -kFrameLimit))
-        return -static_cast<std::int64_t>(kFrameLimit);  // far before the start, or not a number
-    if (frame >= kFrameLimit)
-        return static_cast<std::int64_t>(kFrameLimit);
+    const double frame = std::floor(t * trackRate);
+    if (!(frame > -frameLimit))
+        return -static_cast<std::int64_t>(frameLimit);  // far before the start, or not a number
+    if (frame >= frameLimit)
+        return static_cast<std::int64_t>(frameLimit);
     return static_cast<std::int64_t>(frame);
 }
 
 void TrackSpectrum::spectrumAt(double t, float* magnitudes)
 {
     if (!analyser.valid()) {
-        std::fill_n(magnitudes, FrequencyAnalyser::kBins, 0.0f);
+        std::fill_n(magnitudes, FrequencyAnalyser::binCount, 0.0f);
         return;
     }
-    copyFrames(frameAt(t) - FrequencyAnalyser::kFrames, FrequencyAnalyser::kFrames, window.data());
+    copyFrames(frameAt(t) - FrequencyAnalyser::analysedFrames, FrequencyAnalyser::analysedFrames, window.data());
     analyser.analyseStereo(window.data(), magnitudes);
 }
 
@@ -127,12 +127,12 @@ void TrackSpectrum::copyFrames(std::int64_t first, std::size_t count, std::int16
             std::size_t gap = count - done;
             if (frame < 0)
                 gap = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(gap), -frame));
-            std::memset(out + done * kChannels, 0, gap * kChannels * sizeof(std::int16_t));
+            std::memset(out + done * channelsPerFrame, 0, gap * channelsPerFrame * sizeof(std::int16_t));
             done += gap;
             continue;
         }
         const std::size_t run = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count - done), held - frame));
-        std::memcpy(out + done * kChannels, samples.data() + frame * kChannels, run * kChannels * sizeof(std::int16_t));
+        std::memcpy(out + done * channelsPerFrame, samples.data() + frame * channelsPerFrame, run * channelsPerFrame * sizeof(std::int16_t));
         done += run;
     }
 }

@@ -20,24 +20,24 @@ class Mp3File;
 
 class TrackSpectrum {
 public:
-    static constexpr int kRate = 44100;
-    static constexpr int kChannels = 2;
+    static constexpr int trackRate = 44100;
+    static constexpr int channelsPerFrame = 2;
     // Longest stretch ever decoded: an hour, far beyond any demo, so that a
     // huge file cannot exhaust memory.
-    static constexpr double kMaxSeconds = 3600.0;
+    static constexpr double maxSeconds = 3600.0;
 
     // Decodes the file from its start up to untilSeconds (the rest of the
     // track is not needed). False when it cannot be opened or holds no MPEG
     // audio; the track is then empty and all silence.
-    bool load(const std::string& path, double untilSeconds = kMaxSeconds);
+    bool load(const std::string& path, double untilSeconds = maxSeconds);
 
     // Stereo frames held.
-    std::int64_t frameCount() const { return static_cast<std::int64_t>(samples.size() / kChannels); }
+    std::int64_t frameCount() const { return static_cast<std::int64_t>(samples.size() / channelsPerFrame); }
 
-    // The sample frame playing at t: floor(t * kRate), clamped to +-2^62.
+    // The sample frame playing at t: floor(t * trackRate), clamped to +-2^62.
     static std::int64_t frameAt(double t);
 
-    // Writes the FrequencyAnalyser::kBins magnitudes of the frames
+    // Writes the FrequencyAnalyser::binCount magnitudes of the frames
     // [frameAt(t) - 512, frameAt(t)) into magnitudes.
     void spectrumAt(double t, float* magnitudes);
 
@@ -46,10 +46,10 @@ public:
     void copyFrames(std::int64_t first, std::size_t count, std::int16_t* out) const;
 
 private:
-    // Decodes through SDL's converter into kRate stereo, at most maxFrames.
+    // Decodes through SDL's converter into trackRate stereo, at most maxFrames.
     bool convert(Mp3File& file, std::int64_t maxFrames);
 
-    std::vector<std::int16_t> samples;  // interleaved stereo at kRate
+    std::vector<std::int16_t> samples;  // interleaved stereo at trackRate
     FrequencyAnalyser analyser;
-    std::array<std::int16_t, FrequencyAnalyser::kFrames * kChannels> window{};
+    std::array<std::int16_t, FrequencyAnalyser::analysedFrames * channelsPerFrame> window{};
 };

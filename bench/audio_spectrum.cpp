@@ -21,8 +21,8 @@
 
 namespace {
 
-constexpr int kRounds = 41;
-constexpr int kCallsPerRound = 2000;
+constexpr int rounds = 41;
+constexpr int callsPerRound = 2000;
 
 volatile float sink = 0.0f; // keeps the compiler from dropping the work
 
@@ -30,11 +30,11 @@ template <typename Work>
 double nanosecondsPerCall(Work&& work)
 {
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kCallsPerRound; ++i) {
+    for (int i = 0; i < callsPerRound; ++i) {
         work();
     }
     const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - start;
-    return spent.count() / kCallsPerRound;
+    return spent.count() / callsPerRound;
 }
 
 } // namespace
@@ -86,7 +86,7 @@ int main()
             music.fetchSpectrum(spectrum.data());
             sink = sink + spectrum[3];
         };
-        for (int round = 0; round < kRounds; ++round) {
+        for (int round = 0; round < rounds; ++round) {
             // Alternate which goes first, so neither always runs on a warmer cache.
             if (round % 2 == 0) {
                 bareTimes.push_back(nanosecondsPerCall(bare));

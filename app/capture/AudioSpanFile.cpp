@@ -20,8 +20,8 @@ void putLittleEndian(std::vector<unsigned char>& out, std::uint32_t value, int b
 
 std::vector<unsigned char> wavHeader(std::uint32_t dataBytes)
 {
-    constexpr std::uint32_t rate = TrackSpectrum::kRate;
-    constexpr std::uint32_t channels = TrackSpectrum::kChannels;
+    constexpr std::uint32_t rate = TrackSpectrum::trackRate;
+    constexpr std::uint32_t channels = TrackSpectrum::channelsPerFrame;
     std::vector<unsigned char> header = {'R', 'I', 'F', 'F'};
     putLittleEndian(header, 36 + dataBytes, 4);
     for (char c : std::string("WAVEfmt "))
@@ -80,14 +80,14 @@ bool AudioSpanFile::write(const TrackSpectrum& track, std::int64_t first, std::i
         return false;
     }
     file = pattern;
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(fileFrames * TrackSpectrum::kChannels * 2);
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(fileFrames * TrackSpectrum::channelsPerFrame * 2);
     bool ok = writeAll(fd, wavHeader(dataBytes).data(), 44);
     constexpr std::int64_t chunkFrames = 65536;
-    std::vector<std::int16_t> chunk(static_cast<std::size_t>(chunkFrames) * TrackSpectrum::kChannels);
+    std::vector<std::int16_t> chunk(static_cast<std::size_t>(chunkFrames) * TrackSpectrum::channelsPerFrame);
     for (std::int64_t at = begin; ok && at < end; at += chunkFrames) {
         const std::size_t frames = static_cast<std::size_t>(std::min(chunkFrames, end - at));
         track.copyFrames(at, frames, chunk.data());
-        ok = writeAll(fd, chunk.data(), frames * TrackSpectrum::kChannels * sizeof(std::int16_t));
+        ok = writeAll(fd, chunk.data(), frames * TrackSpectrum::channelsPerFrame * sizeof(std::int16_t));
     }
     if (::close(fd) != 0)
         ok = false;

@@ -134,7 +134,7 @@ int captureVideo(const CaptureOptions& options, const std::string& ffmpeg, const
 {
     // The span in sample frames of the music, from the sample playing at the first frame.
     const std::int64_t firstSample = TrackSpectrum::frameAt(schedule.from);
-    const std::int64_t samples = std::llround(schedule.duration() * TrackSpectrum::kRate);
+    const std::int64_t samples = std::llround(schedule.duration() * TrackSpectrum::trackRate);
     AudioSpanFile audio;
     std::string error;
     if (!scene.hasMusic())

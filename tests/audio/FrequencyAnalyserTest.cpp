@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int N = FrequencyAnalyser::kFrames;
+constexpr int N = FrequencyAnalyser::analysedFrames;
 
 // Runs the mono analysis, or the stereo one on the given frames.
 std::array<float, N> analyse(FrequencyAnalyser& analyser, const std::int16_t* stereoFrames = nullptr)
@@ -21,7 +21,7 @@ std::array<float, N> analyse(FrequencyAnalyser& analyser, const std::int16_t* st
     } else {
         analyser.analyse(out.data());
     }
-    for (int k = FrequencyAnalyser::kBins; k < N; ++k) {
+    for (int k = FrequencyAnalyser::binCount; k < N; ++k) {
         EXPECT_EQ(out[k], -7.0f) << "wrote past the 256 magnitudes at " << k;
     }
     return out;
@@ -30,7 +30,7 @@ std::array<float, N> analyse(FrequencyAnalyser& analyser, const std::int16_t* st
 // Every bin other than the listed ones is (close to) zero.
 void expectOnly(const std::array<float, N>& out, std::initializer_list<std::pair<int, double>> expected)
 {
-    for (int k = 0; k < FrequencyAnalyser::kBins; ++k) {
+    for (int k = 0; k < FrequencyAnalyser::binCount; ++k) {
         double want = 0.0;
         for (const auto& [bin, value] : expected) {
             if (bin == k) {

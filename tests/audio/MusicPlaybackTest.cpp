@@ -12,7 +12,7 @@ using namespace testtracks;
 
 namespace {
 
-constexpr int kToneBin = 24;
+constexpr int toneBin = 24;
 
 class MusicPlayback : public testing::Test {
 protected:
@@ -124,22 +124,22 @@ TEST_F(MusicPlayback, VolumeIsALinearGainThatLeavesTheSpectrumAlone)
 
 TEST_F(MusicPlayback, ConvertsAMonoFileAtAnotherRate)
 {
-    const std::string path = track("mono", 22050, 1, 6.0, tone(kToneBin, 0.9));
+    const std::string path = track("mono", 22050, 1, 6.0, tone(toneBin, 0.9));
     std::vector<float> peak;
     // One second is byte 176400, which for 16-bit mono is frame 88200: 4 s into the file.
     const std::vector<std::int16_t> capture =
-        playAndCapture(path, 1.0, 100.0, [&](int, const float* spectrum) { peak.push_back(spectrum[kToneBin]); });
+        playAndCapture(path, 1.0, 100.0, [&](int, const float* spectrum) { peak.push_back(spectrum[toneBin]); });
     const auto [first, end] = soundSpan(capture);
     EXPECT_NEAR(static_cast<double>(end - first), 2.0 * 44100, 0.01 * 44100);
     for (std::size_t i = 0; i + 1 < capture.size(); i += 2) {
         ASSERT_EQ(capture[i], capture[i + 1]) << "channels differ at frame " << i / 2;
     }
-    EXPECT_NEAR(median(peak), 0.45, 0.03) << "a tone of 0.9 full scale on bin " << kToneBin;
+    EXPECT_NEAR(median(peak), 0.45, 0.03) << "a tone of 0.9 full scale on bin " << toneBin;
 }
 
 TEST_F(MusicPlayback, SpectrumOfAFullScaleTone)
 {
-    const std::string path = track("tone", 44100, 2, 4.0, tone(kToneBin, 1.0));
+    const std::string path = track("tone", 44100, 2, 4.0, tone(toneBin, 1.0));
     std::vector<std::vector<float>> bins(256);
     bool allFullWindows = true;
     playAndCapture(path, 0.0, 100.0, [&](int result, const float* spectrum) {
@@ -150,11 +150,11 @@ TEST_F(MusicPlayback, SpectrumOfAFullScaleTone)
     });
     EXPECT_TRUE(allFullWindows) << "each fetch analyses 512 stereo 16-bit frames";
     ASSERT_FALSE(bins[0].empty());
-    EXPECT_NEAR(median(bins[kToneBin]), 0.5, 0.02);
-    EXPECT_NEAR(median(bins[kToneBin - 1]), 0.25, 0.02);
-    EXPECT_NEAR(median(bins[kToneBin + 1]), 0.25, 0.02);
+    EXPECT_NEAR(median(bins[toneBin]), 0.5, 0.02);
+    EXPECT_NEAR(median(bins[toneBin - 1]), 0.25, 0.02);
+    EXPECT_NEAR(median(bins[toneBin + 1]), 0.25, 0.02);
     for (int k = 0; k < 256; ++k) {
-        if (std::abs(k - kToneBin) > 1) {
+        if (std::abs(k - toneBin) > 1) {
             EXPECT_LT(median(bins[static_cast<std::size_t>(k)]), 0.01) << "bin " << k;
         }
     }
@@ -187,7 +187,7 @@ TEST_F(MusicPlayback, SpectrumFollowsWhatIsBeingHeard)
     // Silence, a tone, silence: the spectrum may show the tone only while the device is
     // playing it, not while it is merely decoded ahead, and must show it all that time.
     const auto signal = [](int frame, int channel, int rate) {
-        return frame >= 66150 && frame < 132300 ? tone(kToneBin, 1.0)(frame, channel, rate) : 0.0;
+        return frame >= 66150 && frame < 132300 ? tone(toneBin, 1.0)(frame, channel, rate) : 0.0;
     };
     const std::string path = track("burst", 44100, 2, 4.5, signal);
     struct Sample {
@@ -202,21 +202,21 @@ TEST_F(MusicPlayback, SpectrumFollowsWhatIsBeingHeard)
     std::size_t before = 0;
     const std::vector<std::int16_t> capture = playAndCapture(path, 0.0, 100.0, [&](int, const float* spectrum) {
         const std::size_t after = written();
-        samples.push_back({before, after, spectrum[kToneBin]});
+        samples.push_back({before, after, spectrum[toneBin]});
         before = after;
     });
     const auto [onset, offset] = soundSpan(capture);
     ASSERT_GT(offset, onset + 40000);
     // The capture file trails the device by a period and a stdio buffer; the window
     // spans 512 frames: 4096 frames cover all of it.
-    constexpr std::size_t kSlack = 4096;
+    constexpr std::size_t slack = 4096;
     std::size_t heardInside = 0;
     for (const Sample& s : samples) {
         if (s.value > 0.25f) {
-            EXPECT_GE(s.writtenAfter + kSlack, onset) << "tone shown before it was played";
-            EXPECT_LE(s.writtenBefore, offset + kSlack) << "tone shown after it was played";
+            EXPECT_GE(s.writtenAfter + slack, onset) << "tone shown before it was played";
+            EXPECT_LE(s.writtenBefore, offset + slack) << "tone shown after it was played";
         }
-        if (s.writtenBefore >= onset + kSlack && s.writtenAfter + kSlack <= offset) {
+        if (s.writtenBefore >= onset + slack && s.writtenAfter + slack <= offset) {
             ++heardInside;
             EXPECT_GT(s.value, 0.45f) << "tone missing while it was played";
         }

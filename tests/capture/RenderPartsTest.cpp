@@ -123,7 +123,7 @@ TEST(TrackSpectrum, TheSpectrumAtTIsThatOfThe512FramesEndingAtT)
     ASSERT_TRUE(track.load(path));
     EXPECT_NEAR(static_cast<double>(track.frameCount()), 2.0 * 44100, 1.0);
 
-    float bins[FrequencyAnalyser::kBins];
+    float bins[FrequencyAnalyser::binCount];
     track.spectrumAt(0.99, bins);
     EXPECT_LT(bins[20], 0.01f) << "all 512 frames before the onset";
     track.spectrumAt(1.0 + 512.0 / 44100 + 0.001, bins);
@@ -147,7 +147,7 @@ TEST(TrackSpectrum, OtherRatesAndMonoAreConvertedLikePlayback)
     TrackSpectrum track;
     ASSERT_TRUE(track.load(path));
     EXPECT_NEAR(static_cast<double>(track.frameCount()), 1.5 * 44100, 64.0);
-    float bins[FrequencyAnalyser::kBins];
+    float bins[FrequencyAnalyser::binCount];
     track.spectrumAt(0.75, bins);
     EXPECT_NEAR(bins[12], 0.3, 0.03);
 
