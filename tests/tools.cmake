@@ -3,6 +3,6 @@
 if(TARGET brakvane_makedata)
   brakvane_add_test(NAME makedata_tests
     SOURCES tools/MakeDataTest.cpp tools/PictureTest.cpp tools/SynthTest.cpp tools/DataTest.cpp
-    LIBS brakvane_makedata)
+    LIBS brakvane_makedata brakvane_assets)
   target_compile_definitions(makedata_tests PRIVATE BRAKVANE_DATA_DIR="${BRAKVANE_ROOT}/data")
 endif()
