@@ -15,8 +15,9 @@ source scripts/xvfb.sh
 start_xvfb
 export SDL_AUDIODRIVER=dummy
 
-for bench in "${programs[@]}"; do
-  [[ -z ${1:-} || $bench == *"$1"* ]] || continue
-  echo "== $(basename "$bench")"
-  "$bench"
+for entry in "${programs[@]}"; do
+  name=${entry%% *}
+  [[ -z ${1:-} || $name == *"$1"* ]] || continue
+  echo "== $name"
+  "${entry#* }"
 done

@@ -1,0 +1,22 @@
+# brakvane_program_list(<aggregate target> <list file> [STRIP_PREFIX prefix])
+# Makes <aggregate target> build every executable defined in the calling
+# directory, and writes <list file> with one line per executable: its name
+# (less the prefix) and its path, for the scripts that run them.
+function(brakvane_program_list aggregate listFile)
+  cmake_parse_arguments(L "" "STRIP_PREFIX" "" ${ARGN})
+  get_property(targets DIRECTORY PROPERTY BUILDSYSTEM_TARGETS)
+  add_custom_target(${aggregate})
+  set(lines "")
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      add_dependencies(${aggregate} ${target})
+      set(name ${target})
+      if(L_STRIP_PREFIX)
+        string(REGEX REPLACE "^${L_STRIP_PREFIX}" "" name ${target})
+      endif()
+      string(APPEND lines "${name} $<TARGET_FILE:${target}>\n")
+    endif()
+  endforeach()
+  file(GENERATE OUTPUT ${listFile} CONTENT "${lines}")
+endfunction()
