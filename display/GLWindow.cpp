@@ -3,8 +3,10 @@
 //   register the window class  -> bring up SDL's video subsystem
 //   query the display mode     -> the desktop display mode
 //   switch the display         -> pick an exact full-screen mode, or emulate it
+//                                 (checked again once shown, when SDL switches)
 //   create the window          -> SDL_CreateWindow (hidden until shown)
-//   choose the pixel format    -> the GL attributes the window was created with
+//   choose the pixel format    -> SDL's match of the GL attributes while it
+//                                 creates the OpenGL window
 //   create / select the context-> SDL_GL_CreateContext / SDL_GL_MakeCurrent
 #include "display/GLWindow.h"
 
@@ -62,6 +64,31 @@ bool findExactMode(SDL_DisplayMode& wanted, int bitsPerPixel)
     return false;
 }
 
+// Whether the exact mode asked for is what the display shows now. SDL only
+// switches when a full-screen window is shown, and a display may refuse the
+// switch then; SDL's current mode stays the old one in that case.
+bool modeInEffect(SDL_Window* window, int width, int height)
+{
+    const int display = SDL_GetWindowDisplayIndex(window);
+    SDL_DisplayMode current{};
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &current) != 0)
+        return false;
+    int windowWidth = 0;
+    int windowHeight = 0;
+    SDL_GetWindowSize(window, &windowWidth, &windowHeight);
+    return current.w == width && current.h == height && windowWidth == width && windowHeight == height;
+}
+
+// Turns a shown window into a full-screen window of the desktop mode. Without
+// a window manager nobody else would resize it, so it is sized here.
+void coverDesktop(SDL_Window* window, const SDL_DisplayMode& desktop)
+{
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowSize(window, desktop.w, desktop.h);
+    SDL_SetWindowPosition(window, 0, 0);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
 void fail(const char* message)
 {
     // No line break and no flush: the next console output continues this line.
@@ -94,6 +121,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     classRegistered = true;
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    SDL_DisplayMode desktop{};
     bool exactMode = false;
     int windowWidth = width;
     int windowHeight = height;
@@ -102,7 +130,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
             fail("Unable to get display settings");
             return;
         }
-        SDL_DisplayMode desktop = dmSettings->mode;
+        desktop = dmSettings->mode;
         dmSettings->mode.w = width;
         dmSettings->mode.h = height;
         dmSettings->mode.refresh_rate = 0;  // not part of the request
@@ -118,6 +146,9 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
             scaleToFit = true;
             windowWidth = desktop.w;
             windowHeight = desktop.h;
+            std::cerr << "brakvane: the display has no " << width << "x" << height << " mode at " << bitsPerPixel
+                      << " bits per pixel; showing the picture scaled to " << desktop.w << "x" << desktop.h
+                      << std::endl;
         } else {
             fail("Unable to switch to fullscreen");
             return;
@@ -126,18 +157,27 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     }
 
     // The pixel format request: double-buffered, 16-bit depth, 8-bit stencil,
-    // at least the requested colour depth.
-    bool formatOk = requestPixelFormat(bitsPerPixel);
+    // at least the requested colour depth. SDL only stores these; they are
+    // matched against the display when the OpenGL window is created.
+    const bool requestStored = requestPixelFormat(bitsPerPixel);
 
     // The window's client area is exactly width x height at (0, 0), or the
     // whole display when the mode is emulated.
-    hWnd = SDL_CreateWindow(className, 0, 0, windowWidth, windowHeight, flags);
+    hWnd = requestStored ? SDL_CreateWindow(className, 0, 0, windowWidth, windowHeight, flags) : nullptr;
+    // SDL chooses the pixel format (GLX visual, EGL config) while it creates
+    // an OpenGL window, and fails the creation when the display has none that
+    // meets the request. Whether the window itself could exist tells that
+    // apart from a failed window creation: if a plain one can, the failure was
+    // the pixel format's, and it is reported at that step.
+    const bool formatFound = hWnd != nullptr;
+    if (!hWnd)
+        hWnd = SDL_CreateWindow(className, 0, 0, windowWidth, windowHeight, flags & ~SDL_WINDOW_OPENGL);
     if (!hWnd)
         return;
     if (exactMode)
         SDL_SetWindowDisplayMode(hWnd, &dmSettings->mode);
 
-    if (!formatOk) {
+    if (!formatFound) {
         fail("Unable to find a suitable pixelformat");
         return;
     }
@@ -157,6 +197,16 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     SDL_ShowWindow(hWnd);
     SDL_RaiseWindow(hWnd);
     SDL_SetWindowInputFocus(hWnd);
+
+    // The switch itself happened just now, on showing. A display that
+    // refused it gets the same emulated full screen as one that never
+    // offered the mode, rather than an unscaled picture in a corner.
+    if (exactMode && !modeInEffect(hWnd, width, height)) {
+        std::cerr << "brakvane: the display refused the switch to " << width << "x" << height
+                  << "; showing the picture scaled to " << desktop.w << "x" << desktop.h << std::endl;
+        coverDesktop(hWnd, desktop);
+        scaleToFit = true;
+    }
 
     presenter = std::make_unique<FramePresenter>(width, height);
 
