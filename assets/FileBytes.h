@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,9 @@ struct FileBytes {
 };
 
 // False when the path cannot be opened, is not a regular file (a directory,
-// a pipe, a device) or cannot be read to its end.
-bool readFileBytes(const std::string& path, FileBytes& out);
+// a pipe, a device), is larger than maxBytes, needs more memory than can be
+// had, or cannot be read to its end; error then gets the reason. A file over
+// the limit is refused from its size alone, before any memory is taken.
+bool readFileBytes(const std::string& path, FileBytes& out, std::size_t maxBytes = SIZE_MAX,
+                   std::string* error = nullptr);
 

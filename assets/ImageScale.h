@@ -15,6 +15,9 @@ TextureSize fitTextureSize(unsigned width, unsigned height, bool nonPowerOfTwo, 
 // Resamples an image of interleaved 8-bit channels, rows tightly packed, each
 // axis on its own: area averaging where it shrinks, linear interpolation
 // between pixel centres where it grows. Both sizes must be at least 1 x 1.
-void scaleImage(const unsigned char* source, unsigned sourceWidth, unsigned sourceHeight, unsigned channels,
+// Works row by row: besides the two images it needs only memory in proportion
+// to the sides, never to the pixel count. False, with target unfinished, when
+// even that cannot be allocated.
+bool scaleImage(const unsigned char* source, unsigned sourceWidth, unsigned sourceHeight, unsigned channels,
                 unsigned char* target, unsigned targetWidth, unsigned targetHeight);
 

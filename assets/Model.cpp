@@ -119,14 +119,23 @@ bool Model::load(std::string path)
     name = path;
     std::cout << "Loading model: " << path << std::endl;
     FileBytes file;
-    if (!readFileBytes(path, file)) {
+    std::string reason;
+    if (!readFileBytes(path, file, modelMaxFileBytes, &reason)) {
         meshes.reset();
         meshCount = 0;
+        std::cerr << "brakvane: " << path << ": " << reason << std::endl;
         std::cout << "Unable to open model file: " << path << std::endl;
         return false;
     }
-    if (!parse(file.data.get(), file.size)) {
-        std::cout << "Corrupt model file: " << path << std::endl;
+    bool outOfMemory = false;
+    if (!parse(file.data.get(), file.size, &outOfMemory)) {
+        // A file that is merely too big for the memory at hand is not corrupt.
+        if (outOfMemory) {
+            std::cerr << "brakvane: " << path << ": out of memory" << std::endl;
+            std::cout << "Unable to open model file: " << path << std::endl;
+        } else {
+            std::cout << "Corrupt model file: " << path << std::endl;
+        }
         return false;
     }
     return true;

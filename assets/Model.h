@@ -8,12 +8,19 @@
 //     vertexCount records of 5 floats: x, y, z, u, v,
 //     faceCount records of 3 u32 vertex indices into the same block.
 //   Bytes after the last block are ignored.
+//
+// Model files larger than modelMaxFileBytes (64 MiB) are refused unread, so
+// that loading one never takes more than about two and a half times that.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+// Far above any model a demo draws (some three million vertices); the arrays
+// decoded from a file take at most 1.6 times its size.
+inline constexpr std::size_t modelMaxFileBytes = std::size_t{64} << 20;
 
 class Mesh {
 public:
@@ -54,13 +61,15 @@ public:
     Model& operator=(const Model&) = delete;
 
     // Reads the file at path. False with a console line when the file cannot
-    // be opened or is corrupt (ends early, has counts its bytes cannot back, or
+    // be opened, is larger than modelMaxFileBytes, needs more memory than can
+    // be had, or is corrupt (ends early, has counts its bytes cannot back, or
     // a face index not below its mesh's vertexCount); the model then keeps no
     // meshes. name is set to the path either way.
     bool load(std::string path);
     // Decodes a whole model file held in memory, replacing any meshes. False,
-    // with no meshes kept, for a corrupt file. Writes nothing.
-    bool parse(const unsigned char* data, std::size_t size);
+    // with no meshes kept, for a corrupt file or when memory for its arrays
+    // cannot be had (outOfMemory, when given, tells which). Writes nothing.
+    bool parse(const unsigned char* data, std::size_t size, bool* outOfMemory = nullptr);
     // Draws every mesh, enabling the three arrays once around them all.
     void draw() const;
 

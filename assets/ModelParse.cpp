@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -38,7 +39,7 @@ struct Cursor {
     }
 };
 
-bool parseMesh(Cursor& in, Mesh& mesh)
+bool parseMesh(Cursor& in, Mesh& mesh, bool& outOfMemory)
 {
     if (in.remaining < blockHeaderBytes)
         return false;
@@ -58,10 +59,14 @@ bool parseMesh(Cursor& in, Mesh& mesh)
 
     mesh.vertexCount = vertexCount;
     mesh.faceCount = faceCount;
-    mesh.vertices = std::make_unique_for_overwrite<float[]>(std::size_t{vertexCount} * 3);
-    mesh.texCoords = std::make_unique_for_overwrite<float[]>(std::size_t{vertexCount} * 2);
-    mesh.normals = std::make_unique_for_overwrite<float[]>(std::size_t{vertexCount} * 3);
-    mesh.faces = std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t{faceCount} * 3);
+    mesh.vertices.reset(new (std::nothrow) float[std::size_t{vertexCount} * 3]);
+    mesh.texCoords.reset(new (std::nothrow) float[std::size_t{vertexCount} * 2]);
+    mesh.normals.reset(new (std::nothrow) float[std::size_t{vertexCount} * 3]);
+    mesh.faces.reset(new (std::nothrow) std::uint32_t[std::size_t{faceCount} * 3]);
+    if (!mesh.vertices || !mesh.texCoords || !mesh.normals || !mesh.faces) {
+        outOfMemory = true;
+        return false;
+    }
 
     const unsigned char* record = in.take(vertexRecordBytes * vertexCount);
     float* position = mesh.vertices.get();
@@ -91,10 +96,13 @@ bool parseMesh(Cursor& in, Mesh& mesh)
 
 } // namespace
 
-bool Model::parse(const unsigned char* data, std::size_t size)
+bool Model::parse(const unsigned char* data, std::size_t size, bool* outOfMemory)
 {
     meshes.reset();
     meshCount = 0;
+    bool noMemory = false;
+    if (outOfMemory)
+        *outOfMemory = false;
     Cursor in{data, size};
     if (in.remaining < 4)
         return false;
@@ -104,10 +112,18 @@ bool Model::parse(const unsigned char* data, std::size_t size)
     if (count > in.remaining / blockHeaderBytes)
         return false;
 
-    auto list = std::make_unique<Mesh[]>(count);
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (!parseMesh(in, list[i]))
-            return false;
+    // Allocations that fail end the parse like a corrupt file, never with an
+    // exception; outOfMemory tells the two apart.
+    std::unique_ptr<Mesh[]> list(new (std::nothrow) Mesh[count]);
+    bool ok = list != nullptr;
+    noMemory = !ok;
+    for (std::uint32_t i = 0; ok && i < count; ++i)
+        ok = parseMesh(in, list[i], noMemory);
+    if (!ok) {
+        if (outOfMemory)
+            *outOfMemory = noMemory;
+        return false;
+    }
     meshes = std::move(list);
     meshCount = count;
     return true;

@@ -8,7 +8,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <new>
 
 namespace {
 
@@ -147,11 +147,15 @@ bool decodePng(const unsigned char* data, std::size_t size, PngImage& out, const
     out.width = header.width;
     out.height = header.height;
     out.channels = header.channels;
-    out.pixels = std::make_unique_for_overwrite<unsigned char[]>(out.byteCount());
-    std::vector<png_bytep> rows(header.height);
+    // Allocations that fail are a decoding failure like any other, never an
+    // exception: the caller leaves the picture out and goes on.
+    out.pixels.reset(new (std::nothrow) unsigned char[out.byteCount()]);
+    std::unique_ptr<png_bytep[]> rows(new (std::nothrow) png_bytep[header.height]);
+    if (!out.pixels || !rows)
+        return fail("out of memory");
     for (png_uint_32 y = 0; y < header.height; ++y)
         rows[y] = out.pixels.get() + y * out.rowBytes();
-    if (!readRows(reader.png, rows.data()))
+    if (!readRows(reader.png, rows.get()))
         return fail(state.message);
     return true;
 }

@@ -29,7 +29,10 @@ bool Texture::load(std::string path)
     if (extension == ".png" || extension == ".PNG" || extension == ".Png") {
         pngInfo info;
         textureName = pngBind(path.c_str(), pngNoMipmap, pngAlpha, &info, GL_REPEAT, GL_LINEAR, GL_LINEAR);
-        if (textureName == 0) {
+        // pngBind fills info for every good file, also one it could not
+        // upload (no OpenGL context, or the driver refused it). Such a file is
+        // not to blame: it is kept without a texture name.
+        if (textureName == 0 && info.Width == 0) {
             std::cout << "Unable to read PNG file: " << path << std::endl;
             return false;
         }

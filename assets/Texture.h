@@ -16,7 +16,8 @@ public:
     // Takes the full path of the file. PNG files (".png", ".PNG", ".Png") are
     // decoded and uploaded; JPEG names (".jpg", ".JPG", "jpeg") are accepted
     // without loading anything. False for any other name and for a PNG that
-    // cannot be decoded, each with its console line.
+    // cannot be decoded, each with its console line. A good PNG that cannot
+    // be uploaded (no OpenGL context) is accepted with texture name 0.
     bool load(std::string path);
     // Enables 2D texturing and binds this texture (name 0 when it holds none).
     void bind();

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -30,11 +32,14 @@ void clearGlErrors()
     }
 }
 
-GLuint upload(const PngImage& image, int wrapst, int minfilter, int magfilter)
+// Why an upload made no texture name.
+enum class Upload { done, noContext, noMemory, refused };
+
+Upload upload(const PngImage& image, int wrapst, int minfilter, int magfilter, GLuint& name)
 {
     const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (!version)
-        return 0; // no current context
+        return Upload::noContext;
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
     const TextureSize size = fitTextureSize(image.width, image.height,
@@ -44,15 +49,17 @@ GLuint upload(const PngImage& image, int wrapst, int minfilter, int magfilter)
     const unsigned char* pixels = image.pixels.get();
     std::unique_ptr<unsigned char[]> scaled;
     if (size.width != image.width || size.height != image.height) {
-        scaled = std::make_unique_for_overwrite<unsigned char[]>(std::size_t{size.width} * size.height *
-                                                                 image.channels);
-        scaleImage(pixels, image.width, image.height, image.channels, scaled.get(), size.width,
-                           size.height);
+        // Bounded by the decoded image: sides shrink to fit the driver, or
+        // grow to a power of two below twice their own (only on drivers
+        // without non-power-of-two textures), so at most four times it.
+        scaled.reset(new (std::nothrow) unsigned char[std::size_t{size.width} * size.height * image.channels]);
+        if (!scaled || !scaleImage(pixels, image.width, image.height, image.channels, scaled.get(),
+                                           size.width, size.height))
+            return Upload::noMemory;
         pixels = scaled.get();
     }
 
     clearGlErrors();
-    GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapst);
@@ -71,9 +78,10 @@ GLuint upload(const PngImage& image, int wrapst, int minfilter, int magfilter)
 
     if (glGetError() != GL_NO_ERROR) {
         glDeleteTextures(1, &name);
-        return 0;
+        name = 0;
+        return Upload::refused;
     }
-    return name;
+    return Upload::done;
 }
 
 } // namespace
@@ -86,23 +94,38 @@ GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int w
         return 0;
     }
     FileBytes file;
-    if (!readFileBytes(filename, file)) {
-        std::cerr << "pngBind: cannot read " << filename << std::endl;
+    std::string reason;
+    if (!readFileBytes(filename, file, pngMaxFileBytes, &reason)) {
+        std::cerr << "pngBind: cannot read " << filename << ": " << reason << std::endl;
         return 0;
     }
     PngImage image;
     PngDecodeOptions options;
     options.keepAlpha = trans == pngAlpha;
     options.fourChannels = true;
-    std::string reason;
     if (!decodePng(file.data.get(), file.size, image, options, &reason)) {
         std::cerr << "pngBind: " << filename << ": " << reason << std::endl;
         return 0;
     }
     file = {}; // the compressed bytes are not needed during upload
 
-    const GLuint name = upload(image, wrapst, minfilter, magfilter);
-    if (name != 0 && info) {
+    GLuint name = 0;
+    switch (upload(image, wrapst, minfilter, magfilter, name)) {
+    case Upload::done:
+        break;
+    case Upload::noMemory:
+        std::cerr << "pngBind: " << filename << ": out of memory for resampling" << std::endl;
+        return 0;
+    case Upload::noContext:
+        std::cerr << "pngBind: " << filename << ": no OpenGL context to upload to" << std::endl;
+        break;
+    case Upload::refused:
+        std::cerr << "pngBind: " << filename << ": the driver refused the image" << std::endl;
+        break;
+    }
+    // Filled for a good file even when it could not be uploaded, which is
+    // how callers tell that from a file that cannot be read.
+    if (info) {
         info->Width = image.width;
         info->Height = image.height;
     }

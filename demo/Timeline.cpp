@@ -32,12 +32,13 @@ constexpr Cut sequenceCuts[] = {
 };
 
 // Looks the picture up and binds it (which also turns texturing on). A
-// picture the cache does not hold is skipped: no bind, and the caller draws
+// picture the cache does not hold, or holds without an image (a good file
+// that could not be uploaded), is skipped: no bind, and the caller draws
 // nothing for that layer.
 bool bindPicture(const ResourceCache<Texture>& textures, const char* name)
 {
     Texture* texture = textures.get(name);
-    if (!texture)
+    if (!texture || texture->textureName == 0)
         return false;
     texture->bind();
     return true;

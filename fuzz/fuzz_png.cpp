@@ -6,19 +6,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     PngDecodeOptions options;
     options.keepAlpha = size % 2 == 0; // both transparency modes, chosen by the input
-    options.maxPixels = std::size_t{1} << 20; // keeps each run fast; larger sizes take the same path
+    // The demo's own limit, so that a small input can ask for the largest
+    // image the decoder takes (2^26 pixels) and its resampling.
     options.verifyChecksums = false;
     PngImage image;
     if (!decodePng(data, size, image, options))
         return 0;
-    const TextureSize fit = fitTextureSize(image.width, image.height, false, 64);
-    auto scaled = std::make_unique<unsigned char[]>(std::size_t{fit.width} * fit.height * image.channels);
-    scaleImage(image.pixels.get(), image.width, image.height, image.channels, scaled.get(), fit.width,
-                       fit.height);
+    // Both ways a driver fits an image: powers of two, or its own size up to
+    // a largest side.
+    const bool nonPowerOfTwo = size % 3 == 0;
+    const TextureSize fit = fitTextureSize(image.width, image.height, nonPowerOfTwo, 64);
+    std::unique_ptr<unsigned char[]> scaled(new (std::nothrow)
+                                                unsigned char[std::size_t{fit.width} * fit.height * image.channels]);
+    if (scaled)
+        scaleImage(image.pixels.get(), image.width, image.height, image.channels, scaled.get(), fit.width,
+                           fit.height);
     return 0;
 }
