@@ -35,7 +35,9 @@ void clearGlErrors()
 // Why an upload made no texture name.
 enum class Upload { done, noContext, noMemory, refused };
 
-Upload upload(const PngImage& image, int wrapst, int minfilter, int magfilter, GLuint& name)
+// Releases the decoded pixels once resampled, so that the driver's copy is
+// never made while both images are held.
+Upload upload(PngImage& image, int wrapst, int minfilter, int magfilter, GLuint& name)
 {
     const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (!version)
@@ -56,6 +58,7 @@ Upload upload(const PngImage& image, int wrapst, int minfilter, int magfilter, G
         if (!scaled || !scaleImage(pixels, image.width, image.height, image.channels, scaled.get(),
                                            size.width, size.height))
             return Upload::noMemory;
+        image.pixels.reset();
         pixels = scaled.get();
     }
 
@@ -116,9 +119,14 @@ GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int w
     case Upload::noMemory:
         std::cerr << "pngBind: " << filename << ": out of memory for resampling" << std::endl;
         return 0;
-    case Upload::noContext:
-        std::cerr << "pngBind: " << filename << ": no OpenGL context to upload to" << std::endl;
+    case Upload::noContext: {
+        // Said once: without a context every picture ends up here.
+        static bool told = false;
+        if (!told)
+            std::cerr << "pngBind: no OpenGL context; pictures are kept without textures" << std::endl;
+        told = true;
         break;
+    }
     case Upload::refused:
         std::cerr << "pngBind: " << filename << ": the driver refused the image" << std::endl;
         break;

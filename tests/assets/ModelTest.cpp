@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 
 #include <GL/gl.h>
@@ -163,6 +164,25 @@ TEST(ModelLoad, ReportsMissingUnreadableAndCorruptFiles)
         EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
         EXPECT_EQ(model.name, c.path);
         EXPECT_EQ(model.meshCount, c.loads ? 1u : 0u);
+    }
+}
+
+TEST(ModelLoad, RefusesFilesOverTheSizeLimitUnread)
+{
+    // A good triangle followed by zeros (ignored after the last block), as a
+    // sparse file: exactly at the limit it loads, one byte more is refused.
+    testfiles::TempDir dir;
+    for (const std::size_t size : {modelMaxFileBytes, modelMaxFileBytes + 1}) {
+        const std::string path = dir.prefix() + "padded" + std::to_string(size) + ".bin";
+        testfiles::writeFile(path, triangle().bytes);
+        std::filesystem::resize_file(path, size);
+        testing::internal::CaptureStdout();
+        Model model(path);
+        std::string expected = "Loading model: " + path + "\n";
+        if (size > modelMaxFileBytes)
+            expected += "Unable to open model file: " + path + "\n";
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+        EXPECT_EQ(model.meshCount, size > modelMaxFileBytes ? 0u : 1u);
     }
 }
 

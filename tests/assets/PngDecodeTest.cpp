@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 using testfiles::PngRecipe;
@@ -154,4 +156,33 @@ TEST(ImageScale, AveragesWhenShrinkingAndInterpolatesWhenGrowing)
     std::vector<unsigned char> out(8 * 2 * 4);
     scaleImage(flat.data(), 5, 3, 4, out.data(), 8, 2);
     EXPECT_EQ(out, std::vector<unsigned char>(out.size(), 77));
+}
+
+TEST(ImageScale, ShrinksVeryTallImagesExactly)
+{
+    // 3 x 40000 rows, each row one grey value (y % 125) in all channels,
+    // shrunk to 3 x 16: every target row averages 2500 whole source rows,
+    // twenty full cycles of 0..124, whose mean is 62.
+    const unsigned width = 3, height = 40000, channels = 4;
+    std::vector<unsigned char> tall(std::size_t{width} * height * channels);
+    for (unsigned y = 0; y < height; ++y)
+        std::fill_n(tall.begin() + std::ptrdiff_t{y} * width * channels, width * channels,
+                    static_cast<unsigned char>(y % 125));
+    std::vector<unsigned char> out(std::size_t{width} * 16 * channels);
+    ASSERT_TRUE(scaleImage(tall.data(), width, height, channels, out.data(), width, 16));
+    EXPECT_EQ(out, std::vector<unsigned char>(out.size(), 62));
+
+    // Growing a short column keeps the ends and interpolates in between, on
+    // every row of a wide image alike.
+    const unsigned wide = 5000;
+    std::vector<unsigned char> twoRows(std::size_t{wide} * 2);
+    std::fill_n(twoRows.begin(), wide, 0);
+    std::fill_n(twoRows.begin() + wide, wide, 200);
+    std::vector<unsigned char> grown(std::size_t{wide} * 4);
+    ASSERT_TRUE(scaleImage(twoRows.data(), wide, 2, 1, grown.data(), wide, 4));
+    for (unsigned y = 0; y < 4; ++y)
+        EXPECT_EQ(std::count(grown.begin() + std::ptrdiff_t{y} * wide, grown.begin() + std::ptrdiff_t{y + 1} * wide,
+                             std::array<unsigned char, 4>{0, 50, 150, 200}[y]),
+                  wide)
+            << "row " << y;
 }

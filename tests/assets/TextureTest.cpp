@@ -210,4 +210,22 @@ TEST_F(TextureTest, NeverUploadsBeyondTheLargestTextureSize)
     EXPECT_EQ(readBack(name), expected);
     glDeleteTextures(1, &name);
     EXPECT_EQ(pngBind(path.c_str(), 1, pngAlpha, &info, GL_REPEAT, GL_LINEAR, GL_LINEAR), 0u); // mipmaps: unsupported
+
+    // Four times too tall, in bands of four rows: each texel row is one band.
+    PngRecipe tall{.width = 2, .height = 4 * static_cast<unsigned>(maxSize), .colorType = PNG_COLOR_TYPE_GRAY};
+    for (unsigned y = 0; y < tall.height; ++y)
+        tall.samples.insert(tall.samples.end(), 2, static_cast<std::uint16_t>(y / 4 % 200));
+    const std::string tallPath = write("tall.png", tall);
+    pngInfo tallInfo;
+    const GLuint tallName = pngBind(tallPath.c_str(), pngNoMipmap, pngAlpha, &tallInfo, GL_REPEAT, GL_LINEAR, GL_LINEAR);
+    ASSERT_NE(tallName, 0u);
+    EXPECT_EQ(tallInfo.Height, tall.height);
+    Bytes tallExpected;
+    for (GLint y = 0; y < maxSize; ++y)
+        for (int x = 0; x < 2; ++x) {
+            const auto grey = static_cast<unsigned char>(y % 200);
+            tallExpected.insert(tallExpected.end(), {grey, grey, grey, 255});
+        }
+    EXPECT_EQ(readBack(tallName), tallExpected);
+    glDeleteTextures(1, &tallName);
 }

@@ -206,3 +206,22 @@ TEST_F(Timeline, MissingPicturesAreLeftOutAndTheRestIsDrawn)
     expectAt(600, 150, mix(black, {255, 255, 255}, a));
     expectAt(100, 300, mix(barBlue, {255, 255, 255}, a));
 }
+
+TEST_F(Timeline, PicturesHeldWithoutATextureAreLeftOutLikeMissingOnes)
+{
+    // A good file that could not be uploaded stays in the cache with texture
+    // name 0; it must not be drawn as an untextured white quad.
+    draw(60.0f);
+    for (const char* name : {"finnish3.png", "danish.png"}) {
+        Texture* texture = textures->get(name);
+        ASSERT_NE(texture, nullptr) << name;
+        glDeleteTextures(1, &texture->textureName);
+        texture->textureName = 0;
+    }
+    draw(60.0f);
+    expectAt(400, 300, cyan);  // the picture before it stays in view
+    draw(20.0f);
+    double a = pulse(20.0f);
+    expectAt(600, 150, mix(black, {255, 255, 255}, a));
+    expectAt(100, 300, mix(barBlue, {255, 255, 255}, a));
+}

@@ -11,12 +11,12 @@
 
 namespace testsupport {
 
-XServer::XServer(int width, int height)
+XServer::XServer(int width, int height, int depth)
 {
     int fds[2];
     if (pipe(fds) != 0)
         return;
-    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
     std::string fd = std::to_string(fds[1]);
     pid = fork();
     if (pid == 0) {

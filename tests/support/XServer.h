@@ -10,8 +10,8 @@ namespace testsupport {
 
 class XServer {
 public:
-    // Starts Xvfb with one screen of width x height at 24-bit depth.
-    XServer(int width, int height);
+    // Starts Xvfb with one screen of width x height at the given depth.
+    XServer(int width, int height, int depth = 24);
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
