@@ -178,6 +178,27 @@ TEST(Program, WithoutADisplayItReportsAndKeepsRunningUntilInterrupted)
     EXPECT_EQ(demo->wait(20s), 0);
 }
 
+TEST(Program, WhereTheDisplayOffersTheModeItIsReallySwitchedAndRestored)
+{
+    XServer server(1024, 768);
+    XClient client(server.name());
+    ASSERT_TRUE(client.offerMode(800, 600));
+    testfiles::TempDir dir;
+    auto demo = startDemo(server.name(), dir.directory());
+    ASSERT_NE(client.findWindow("Brakvane", 20s), 0u) << demo->output() << demo->errorOutput();
+    ScreenImage screen = client.grabScreen();
+    for (int i = 0; i < 100 && screen.width != 800; ++i) {
+        std::this_thread::sleep_for(50ms);
+        screen = client.grabScreen();
+    }
+    EXPECT_EQ(screen.width, 800);
+    EXPECT_EQ(screen.height, 600);
+    EXPECT_EQ(xdotool(server.name(), {"key", "Escape"}), 0);
+    EXPECT_EQ(demo->wait(20s), 0);
+    EXPECT_EQ(countLines(demo->errorOutput(), "brakvane: the display"), 0) << demo->errorOutput();
+    EXPECT_EQ(client.grabScreen().width, 1024) << "the display's own mode comes back with the window";
+}
+
 TEST(Program, OnADisplayWithoutTheModeEscapeStillEndsIt)
 {
     Running run(1280, 720);

@@ -6,6 +6,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <cstdio>
 #include <thread>
 
@@ -93,6 +94,50 @@ bool XClient::sendDeleteWindow(unsigned long window)
     Status s = XSendEvent(dpy, window, False, NoEventMask, &e);
     XSync(dpy, False);
     return s != 0;
+}
+
+bool XClient::offerMode(unsigned width, unsigned height)
+{
+    if (!dpy)
+        return false;
+    int event = 0;
+    int error = 0;
+    if (!XRRQueryExtension(dpy, &event, &error))
+        return false;
+    Window root = DefaultRootWindow(dpy);
+    XRRScreenResources* resources = XRRGetScreenResources(dpy, root);
+    if (!resources || resources->noutput < 1) {
+        if (resources)
+            XRRFreeScreenResources(resources);
+        return false;
+    }
+    // Timings of a plain 60 Hz mode; a virtual screen only uses the size.
+    const std::string name = std::to_string(width) + "x" + std::to_string(height);
+    XRRModeInfo* mode = XRRAllocModeInfo(name.c_str(), static_cast<int>(name.size()));
+    mode->width = width;
+    mode->height = height;
+    mode->dotClock = 40000000;
+    mode->hSyncStart = width + 40;
+    mode->hSyncEnd = width + 168;
+    mode->hTotal = width + 256;
+    mode->vSyncStart = height + 1;
+    mode->vSyncEnd = height + 5;
+    mode->vTotal = height + 28;
+    const RRMode id = XRRCreateMode(dpy, root, mode);
+    XRRAddOutputMode(dpy, resources->outputs[0], id);
+    XSync(dpy, False);
+    XRRFreeModeInfo(mode);
+
+    XRRScreenResources* after = XRRGetScreenResources(dpy, root);
+    XRROutputInfo* output = XRRGetOutputInfo(dpy, after, after->outputs[0]);
+    bool offered = false;
+    for (int i = 0; output && i < output->nmode; ++i)
+        offered = offered || output->modes[i] == id;
+    if (output)
+        XRRFreeOutputInfo(output);
+    XRRFreeScreenResources(after);
+    XRRFreeScreenResources(resources);
+    return offered;
 }
 
 ScreenImage XClient::grabScreen()

@@ -30,6 +30,10 @@ public:
     unsigned long findWindow(const std::string& title, std::chrono::milliseconds timeout);
     // Sends WM_PROTOCOLS / WM_DELETE_WINDOW, as a window manager's close button does.
     bool sendDeleteWindow(unsigned long window);
+    // Adds a mode of that size to the screen's RandR output, as a display
+    // that offers it would. The mode lasts as long as this connection; false
+    // when the server cannot offer it.
+    bool offerMode(unsigned width, unsigned height);
     // The whole root window as it is on screen now.
     ScreenImage grabScreen();
 
