@@ -41,15 +41,15 @@ for entry in "${fuzzers[@]}"; do
   dictionary=()
   [[ -f "$root/fuzz/$name.dict" ]] && dictionary=(-dict="$root/fuzz/$name.dict")
   echo "fuzz: running $target for ${seconds}s"
-  # -timeout turns any input that runs longer than 30 s into a reported hang;
-  # the outer timeout catches a fuzzer that stops making progress altogether.
   # Inputs of up to 1 MiB reach the largest picture the decoder takes (2^26
-  # pixels compress to about 260 KB) and model files with large meshes; the
-  # memory limit leaves room for such a picture, its resampling and the
-  # sanitizer's own bookkeeping, and still catches memory that grows with
-  # anything but the decoded pixels.
-  if ! timeout --signal=KILL $((seconds + 120)) "$binary" \
-      -max_total_time="$seconds" -timeout=30 -max_len=1048576 -rss_limit_mb=3072 -print_final_stats=1 \
+  # pixels compress to under 1 MB) and model files with large meshes. Such a
+  # picture takes about 300 MB and half a minute to decode and resample under
+  # the sanitizers, so -timeout reports only inputs that run four times
+  # longer as hangs, and the memory limit still catches memory that grows
+  # with anything but the decoded pixels. The outer timeout catches a fuzzer
+  # that stops making progress altogether.
+  if ! timeout --signal=KILL $((seconds + 240)) "$binary" \
+      -max_total_time="$seconds" -timeout=120 -max_len=1048576 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$artifacts" "${dictionary[@]}" "$work" "${seeds[@]}"; then
     echo "fuzz: $target FAILED (inputs kept in $artifacts)" >&2
     failed+=("$target")
