@@ -12,6 +12,7 @@
 #include "display/PixelFormat.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstring>
 
 OffscreenContext::OffscreenContext(int width, int height) : frameWidth(width), frameHeight(height)
@@ -88,20 +89,31 @@ void OffscreenContext::flush()
         glFlush();
 }
 
+const unsigned char* OffscreenContext::readFrameRgba(bool& exact)
+{
+    exact = true;
+    if (!ok())
+        return nullptr;
+    // RGBA is the layout the driver hands over fastest.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, frameWidth, frameHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.get());
+    exact = !(drawingColourOnly && (glIsEnabled(GL_DEPTH_TEST) || glIsEnabled(GL_STENCIL_TEST)));
+    return rgba.get();
+}
+
 bool OffscreenContext::readFrame(unsigned char* rgb)
 {
-    if (!ok()) {
+    bool exact = true;
+    const unsigned char* pixels = readFrameRgba(exact);
+    if (!pixels) {
         std::memset(rgb, 0, static_cast<std::size_t>(frameWidth) * frameHeight * 3);
         return true;
     }
-    // RGBA is the layout the driver hands over fastest; the alpha channel
-    // carries nothing (the window is opaque) and is dropped while the rows,
-    // which OpenGL gives bottom row first, are put top row first.
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, frameWidth, frameHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.get());
+    // The alpha channel carries nothing (the window is opaque) and is dropped
+    // while the rows, which OpenGL gives bottom row first, are put top row first.
     const std::size_t rowPixels = static_cast<std::size_t>(frameWidth);
     for (int y = 0; y < frameHeight; ++y) {
-        const unsigned char* from = rgba.get() + static_cast<std::size_t>(frameHeight - 1 - y) * rowPixels * 4;
+        const unsigned char* from = pixels + static_cast<std::size_t>(frameHeight - 1 - y) * rowPixels * 4;
         unsigned char* to = rgb + static_cast<std::size_t>(y) * rowPixels * 3;
         for (std::size_t x = 0; x < rowPixels; ++x) {
             to[3 * x] = from[4 * x];
@@ -109,5 +121,16 @@ bool OffscreenContext::readFrame(unsigned char* rgb)
             to[3 * x + 2] = from[4 * x + 2];
         }
     }
-    return !(drawingColourOnly && (glIsEnabled(GL_DEPTH_TEST) || glIsEnabled(GL_STENCIL_TEST)));
+    return exact;
+}
+
+int OffscreenContext::largestSide() const
+{
+    if (!ok())
+        return 0;
+    GLint renderbuffer = 0;
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    return std::min({static_cast<int>(renderbuffer), static_cast<int>(viewport[0]), static_cast<int>(viewport[1])});
 }

@@ -46,6 +46,12 @@ public:
     // when the picture was drawn without depth and stencil buffers but the
     // drawing turned depth or stencil testing on, so it may be wrong.
     bool readFrame(unsigned char* rgb);
+    // The same picture as OpenGL hands it over, without the copy: width *
+    // height pixels of 8-bit R, G, B, A, the bottom row first, valid until
+    // the next call. Null when there is no context.
+    const unsigned char* readFrameRgba(bool& exact);
+    // The largest width and height this OpenGL draws and reads back.
+    int largestSide() const;
 
     // Every picture into the full frame (for comparing the two).
     bool fullFrameOnly = false;

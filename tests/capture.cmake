@@ -2,7 +2,7 @@
 # offscreen context, spectrum and PNG encoding; the real brakvane-capture
 # program, with no display, on a small data set made at test time.
 brakvane_add_test(NAME capture_unit_tests
-  SOURCES capture/CaptureUnitTest.cpp
+  SOURCES capture/CaptureUnitTest.cpp capture/VideoPartsTest.cpp
   LIBS brakvane_capture)
 
 brakvane_add_test(NAME capture_render_tests

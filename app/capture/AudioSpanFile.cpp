@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 #include <vector>
 
@@ -72,9 +74,16 @@ bool AudioSpanFile::write(const TrackSpectrum& track, std::int64_t first, std::i
     if (fileFrames == 0)
         return true;
 
+    // An absolute path (the encoder takes it as a file name), created
+    // exclusively under a name of its own.
     const char* folder = std::getenv("TMPDIR");
-    std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/brakvane-capture-XXXXXX.wav";
-    const int fd = ::mkstemps(pattern.data(), 4);
+    std::string base = folder && *folder ? folder : "/tmp";
+    if (base[0] != '/') {
+        std::error_code ignored;
+        base = (std::filesystem::current_path(ignored) / base).string();
+    }
+    std::string pattern = base + "/brakvane-capture-XXXXXX.wav";
+    const int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
     if (fd < 0) {
         error = std::string("cannot write the sound for the video: ") + std::strerror(errno);
         return false;

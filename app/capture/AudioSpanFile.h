@@ -20,6 +20,7 @@ public:
     // with a reason when the file cannot be written.
     bool write(const TrackSpectrum& track, std::int64_t first, std::int64_t count, std::string& error);
 
+    // The file's absolute path.
     const std::string& path() const { return file; }
     // Silent frames between the start of the span and the file's first frame.
     std::int64_t lead() const { return leadFrames; }

@@ -1,7 +1,7 @@
 // The frame loop: draw each moment, read it back, hand it to the output.
-// Everything that can fail without drawing (ffmpeg missing, no OpenGL) is
-// checked before the data is loaded, and every early end removes what was
-// written so far.
+// Everything that can fail without drawing (ffmpeg missing, a size OpenGL
+// cannot draw, an output that cannot be written) is checked before the data
+// is loaded, and every early end removes what was written so far.
 #include "app/capture/Capture.h"
 
 #include "app/capture/AudioSpanFile.h"
@@ -12,18 +12,29 @@
 #include "app/capture/PngWorkers.h"
 #include "app/capture/ProgressBar.h"
 #include "app/capture/VideoWriter.h"
+#include "app/capture/Yuv420.h"
 #include "assets/PngEncode.h"
+#include "demo/DemoFrames.h"
 #include "display/OffscreenContext.h"
 
+#include <GL/gl.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <vector>
 
 namespace {
 
-constexpr int frameWidth = DemoFrames::width;
-constexpr int frameHeight = DemoFrames::height;
+// The demo's own frame: every size keeps its shape.
+constexpr int pictureWidth = DemoFrames::width;
+constexpr int pictureHeight = DemoFrames::height;
+
+// Sizes up to this are drawn by every OpenGL implementation there is; larger
+// ones are first asked of a small context.
+constexpr int surelyDrawable = 1024;
 
 int interrupted()
 {
@@ -41,27 +52,68 @@ constexpr const char* inexact =
     "the demo turned depth or stencil testing on while drawing into the frame without those buffers; "
     "the picture may be wrong";
 
-// One picture as read back: RGB, the top row first.
-struct Frame {
-    std::unique_ptr<unsigned char[]> rgb =
-        std::make_unique_for_overwrite<unsigned char[]>(std::size_t{frameWidth} * frameHeight * 3);
+// The largest 4:3 rectangle in a width x height frame, centred: the bars
+// beside it (or above and below) stay black. OpenGL counts rows from the bottom.
+void drawIntoPictureArea(int width, int height)
+{
+    int w = width;
+    int h = height;
+    if (static_cast<long long>(width) * pictureHeight > static_cast<long long>(height) * pictureWidth)
+        w = static_cast<int>((static_cast<long long>(height) * pictureWidth + pictureHeight / 2) / pictureHeight);
+    else
+        h = static_cast<int>((static_cast<long long>(width) * pictureHeight + pictureWidth / 2) / pictureWidth);
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+    const int left = (width - w) / 2;
+    const int top = (height - h) / 2;
+    glViewport(left, height - top - h, w, h);
+}
+
+// One picture as read back: RGB with the top row first, or 4:2:0 YUV for a video.
+class Frame {
+public:
+    Frame(int frameWidth, int frameHeight, bool forVideo)
+        : width(frameWidth), height(frameHeight), yuv(forVideo),
+          bytes(std::make_unique_for_overwrite<unsigned char[]>(
+              yuv ? yuv420Bytes(width, height) : static_cast<std::size_t>(width) * height * 3))
+    {
+    }
+
+    // Waits for the drawing and reads it. False when the picture may be wrong.
+    bool read(OffscreenContext& gl)
+    {
+        if (!yuv)
+            return gl.readFrame(bytes.get());
+        bool exact = true;
+        if (const unsigned char* rgba = gl.readFrameRgba(exact))
+            rgbaToYuv420(rgba, width, height, bytes.get());
+        return exact;
+    }
+    const unsigned char* data() const { return bytes.get(); }
+
+private:
+    int width;
+    int height;
+    bool yuv;
+    std::unique_ptr<unsigned char[]> bytes;
 };
 
-int capturePicture(const CaptureOptions& options, OffscreenContext& gl, CaptureScene& scene)
+int capturePicture(const CaptureOptions& options, OffscreenContext& gl, CaptureScene& scene, PendingFile& file)
 {
-    Frame frame;
+    Frame frame(options.width, options.height, false);
     gl.beginFrame();
     scene.draw(static_cast<float>(options.at));
-    if (!gl.readFrame(frame.rgb.get()))
+    if (!frame.read(gl))
         return failed(inexact);
     std::vector<unsigned char> png;
-    if (!encodePng(frame.rgb.get(), frameWidth, frameHeight, 3, png))
+    if (!encodePng(frame.data(), static_cast<unsigned>(options.width), static_cast<unsigned>(options.height),
+                           3, png))
         return failed("cannot encode the picture");
-    if (captureInterrupted())
-        return interrupted();
     std::string error;
-    if (!writeFileAtomically(options.out, png, error))
+    if (!file.write(png, error))
         return failed(error);
+    if (!file.commit(error))
+        return error.empty() ? interrupted() : failed(error);
     return exitDone;
 }
 
@@ -72,15 +124,14 @@ void drawFrame(OffscreenContext& gl, CaptureScene& scene, float t)
     gl.flush();
 }
 
-// Draws every frame of the schedule and hands each to `take`, which returns
-// false to stop (with a reason, or none when interrupted). Each frame is
-// drawn while the one before is being handed over: the driver renders on
-// threads of its own, so the two overlap.
+// Draws every frame of the schedule into frame and hands each to `take`,
+// which returns false to stop (with a reason, or none when interrupted).
+// Each frame is drawn while the one before is being handed over: the driver
+// renders on threads of its own, so the two overlap.
 template <class Take>
-bool renderFrames(const FrameSchedule& schedule, OffscreenContext& gl, CaptureScene& scene, Take take,
+bool renderFrames(const FrameSchedule& schedule, OffscreenContext& gl, CaptureScene& scene, Frame& frame, Take take,
                   std::string& error)
 {
-    Frame frame;
     ProgressBar bar(schedule.count, schedule.count > 1 && ProgressBar::wanted());
     bar.update(0);
     drawFrame(gl, scene, schedule.time(0));
@@ -89,11 +140,11 @@ bool renderFrames(const FrameSchedule& schedule, OffscreenContext& gl, CaptureSc
             bar.finish();
             return false;
         }
-        if (!gl.readFrame(frame.rgb.get()))
+        if (!frame.read(gl))
             error = inexact;
         if (i + 1 < schedule.count)
             drawFrame(gl, scene, schedule.time(i + 1));
-        if (!error.empty() || !take(i, frame, error)) {
+        if (!error.empty() || !take(i, error)) {
             bar.finish();
             return false;
         }
@@ -104,33 +155,29 @@ bool renderFrames(const FrameSchedule& schedule, OffscreenContext& gl, CaptureSc
 }
 
 int captureFolder(const CaptureOptions& options, const FrameSchedule& schedule, OffscreenContext& gl,
-                  CaptureScene& scene)
+                  CaptureScene& scene, FrameFolder& folder)
 {
-    FrameFolder folder;
     std::string error;
-    if (!folder.open(options.out, schedule.count, error))
-        return failed(error);
-    PngWorkers workers(folder, frameWidth, frameHeight);
-    auto take = [&](std::int64_t i, Frame& frame, std::string& reason) {
-        if (workers.add(i, frame.rgb.get()))
+    Frame frame(options.width, options.height, false);
+    PngWorkers workers(folder, options.width, options.height);
+    auto take = [&](std::int64_t i, std::string& reason) {
+        if (workers.add(i, frame.data()))
             return true;
         workers.finish(reason);  // a frame has failed: its reason
         return false;
     };
-    const bool drawn = renderFrames(schedule, gl, scene, take, error);
+    const bool drawn = renderFrames(schedule, gl, scene, frame, take, error);
     if (!drawn && error.empty())
         return interrupted();
     if (!workers.finish(error))
         return failed(error);
-    if (captureInterrupted())
-        return interrupted();
     if (!folder.commit(error))
-        return failed(error);
+        return error.empty() ? interrupted() : failed(error);
     return exitDone;
 }
 
 int captureVideo(const CaptureOptions& options, const std::string& ffmpeg, const FrameSchedule& schedule,
-                 OffscreenContext& gl, CaptureScene& scene)
+                 OffscreenContext& gl, CaptureScene& scene, VideoWriter& writer)
 {
     // The span in sample frames of the music, from the sample playing at the first frame.
     const std::int64_t firstSample = TrackSpectrum::frameAt(schedule.from);
@@ -145,20 +192,18 @@ int captureVideo(const CaptureOptions& options, const std::string& ffmpeg, const
         captureMessage("the span lies outside the music: the video has no sound");
 
     VideoJob job;
-    job.out = options.out;
     job.format = options.videoFormat;
-    job.width = frameWidth;
-    job.height = frameHeight;
+    job.width = options.width;
+    job.height = options.height;
     job.fps = schedule.fps;
+    job.crf = options.crf;
     job.audio = &audio;
     job.audioFrames = samples;
-    VideoWriter writer;
     if (!writer.start(ffmpeg, job, error))
         return failed(error);
-    auto take = [&](std::int64_t, Frame& frame, std::string& reason) {
-        return writer.writeFrame(frame.rgb.get(), reason);
-    };
-    if (!renderFrames(schedule, gl, scene, take, error)) {
+    Frame frame(options.width, options.height, true);
+    auto take = [&](std::int64_t, std::string& reason) { return writer.writeFrame(frame.data(), reason); };
+    if (!renderFrames(schedule, gl, scene, frame, take, error)) {
         writer.abort();
         return error.empty() ? interrupted() : failed(error);
     }
@@ -167,6 +212,16 @@ int captureVideo(const CaptureOptions& options, const std::string& ffmpeg, const
         return error.empty() ? interrupted() : failed(error);
     }
     return exitDone;
+}
+
+// Whether OpenGL draws frames of the size asked for; a size too large is bad usage.
+bool sizeDrawable(const CaptureOptions& options, int largest)
+{
+    if (std::max(options.width, options.height) <= largest)
+        return true;
+    captureMessage("--size: " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                   " is larger than OpenGL draws here (at most " + std::to_string(largest) + " on a side)");
+    return false;
 }
 
 } // namespace
@@ -179,20 +234,47 @@ void captureMessage(const std::string& message)
 int runCapture(const CaptureOptions& options)
 {
     watchInterrupts();
-    const bool video = options.output == CaptureOptions::Output::Video;
     std::string ffmpeg;
-    if (video) {
+    if (options.output == CaptureOptions::Output::Video) {
         ffmpeg = findOnPath("ffmpeg");
         if (ffmpeg.empty())
             return failed("ffmpeg is needed for .mp4, .mkv and .webm videos but was not found on PATH "
                           "(on Debian: apt-get install ffmpeg)");
     }
+    if (std::max(options.width, options.height) > surelyDrawable) {
+        OffscreenContext probe(16, 16);
+        if (probe.ok() && !sizeDrawable(options, probe.largestSide()))
+            return exitUsage;
+    }
 
-    OffscreenContext gl(frameWidth, frameHeight);
+    // The output, checked and prepared before anything is drawn.
+    std::string error;
+    PendingFile picture;
+    FrameFolder folder;
+    VideoWriter writer;
+    const FrameSchedule schedule{options.from, options.fps, options.frames};
+    bool ready = false;
+    switch (options.output) {
+    case CaptureOptions::Output::Picture:
+        ready = picture.open(options.out, error);
+        break;
+    case CaptureOptions::Output::Folder:
+        ready = folder.open(options.out, schedule.count, error);
+        break;
+    case CaptureOptions::Output::Video:
+        ready = writer.open(options.out, error);
+        break;
+    }
+    if (!ready)
+        return failed(error);
+
+    OffscreenContext gl(options.width, options.height);
     if (!gl.ok())
         return failed("cannot render without a display: " + gl.error());
+    if (!sizeDrawable(options, gl.largestSide()))
+        return exitUsage;
+    drawIntoPictureArea(options.width, options.height);
 
-    const FrameSchedule schedule{options.from, options.fps, options.frames};
     const double until = options.output == CaptureOptions::Output::Picture ? options.at
                                                                             : options.from + schedule.duration();
     CaptureScene scene;
@@ -202,11 +284,11 @@ int runCapture(const CaptureOptions& options)
 
     switch (options.output) {
     case CaptureOptions::Output::Picture:
-        return capturePicture(options, gl, scene);
+        return capturePicture(options, gl, scene, picture);
     case CaptureOptions::Output::Folder:
-        return captureFolder(options, schedule, gl, scene);
+        return captureFolder(options, schedule, gl, scene, folder);
     case CaptureOptions::Output::Video:
-        return captureVideo(options, ffmpeg, schedule, gl, scene);
+        return captureVideo(options, ffmpeg, schedule, gl, scene, writer);
     }
     return exitFailed;
 }

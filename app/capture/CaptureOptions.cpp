@@ -13,13 +13,15 @@
 
 namespace {
 
-enum OptionId { optAt = 1, optFps, optFrom, optTo, optHelp = 'h' };
+enum OptionId { optAt = 1, optFps, optFrom, optTo, optSize, optCrf, optHelp = 'h' };
 
 const option longOptions[] = {
     {"at", required_argument, nullptr, optAt},
     {"fps", required_argument, nullptr, optFps},
     {"from", required_argument, nullptr, optFrom},
     {"to", required_argument, nullptr, optTo},
+    {"size", required_argument, nullptr, optSize},
+    {"crf", required_argument, nullptr, optCrf},
     {"help", no_argument, nullptr, optHelp},
     {nullptr, 0, nullptr, 0},
 };
@@ -44,6 +46,38 @@ bool parseFps(const char* text, int& value, std::string& error)
     const auto [end, status] = std::from_chars(view.data(), view.data() + view.size(), value);
     if (view.empty() || status != std::errc() || end != view.data() + view.size() || value < 1 || value > maxFps) {
         error = std::string("--fps: '") + text + "' is not a whole number from 1 to " + std::to_string(maxFps);
+        return false;
+    }
+    return true;
+}
+
+// A whole number in plain decimal digits that fills the whole text.
+bool parseWhole(std::string_view text, int& value)
+{
+    if (text.empty() || text[0] < '0' || text[0] > '9')
+        return false;
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return status == std::errc() && end == text.data() + text.size();
+}
+
+// WIDTHxHEIGHT, such as 1920x1080.
+bool parseSize(const char* text, int& width, int& height, std::string& error)
+{
+    const std::string_view view(text);
+    const std::size_t cross = view.find('x');
+    if (cross == std::string_view::npos || !parseWhole(view.substr(0, cross), width) ||
+        !parseWhole(view.substr(cross + 1), height) || width < 1 || height < 1 || width > maxFrameSide ||
+        height > maxFrameSide) {
+        error = std::string("--size: '") + text + "' is not WIDTHxHEIGHT in pixels, such as 1920x1080";
+        return false;
+    }
+    return true;
+}
+
+bool parseCrf(const char* text, int& value, std::string& error)
+{
+    if (!parseWhole(text, value) || value > 63) {
+        error = std::string("--crf: '") + text + "' is not a whole number from 0 to 63";
         return false;
     }
     return true;
@@ -82,6 +116,30 @@ std::string shortest(double value)
     return std::string(text, result.ptr);
 }
 
+// What only a video takes: --crf, and even sides for its 4:2:0 colour sampling.
+bool checkVideoOptions(const CaptureOptions& options, std::string& error)
+{
+    if (options.output != CaptureOptions::Output::Video) {
+        if (options.crf) {
+            error = "--crf sets the quality of a video; pictures are lossless";
+            return false;
+        }
+        return true;
+    }
+    if (options.width % 2 != 0 || options.height % 2 != 0) {
+        error = "--size: a video needs an even width and height, not " + std::to_string(options.width) + "x" +
+                std::to_string(options.height);
+        return false;
+    }
+    const int maxCrf = options.videoFormat == "webm" ? 63 : 51;
+    if (options.crf && *options.crf > maxCrf) {
+        error = "--crf: " + std::to_string(*options.crf) + " is above " + std::to_string(maxCrf) + ", the most a ." +
+                (options.videoFormat == "matroska" ? std::string("mkv") : options.videoFormat) + " video takes";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error)
@@ -89,6 +147,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     options = CaptureOptions{};
     bool atGiven = false;
     bool spanGiven = false;
+    int crf = 0;
     opterr = 0;
     optind = 0;  // a fresh scan, also on a second call in the same process
     for (;;) {
@@ -121,6 +180,15 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             options.to = to;
             break;
         }
+        case optSize:
+            if (!parseSize(optarg, options.width, options.height, error))
+                return false;
+            break;
+        case optCrf:
+            if (!parseCrf(optarg, crf, error))
+                return false;
+            options.crf = crf;
+            break;
         case optHelp:
             options.help = true;
             return true;
@@ -161,7 +229,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             return false;
         }
         options.output = CaptureOptions::Output::Picture;
-        return true;
+        return checkVideoOptions(options, error);
     }
     if (endsWith(options.out, ".png")) {
         error = "a span of frames goes to a folder or a .mp4, .mkv or .webm video; use --at for one picture";
@@ -175,25 +243,29 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     }
     options.videoFormat = videoFormatOf(options.out);
     options.output = options.videoFormat.empty() ? CaptureOptions::Output::Folder : CaptureOptions::Output::Video;
-    return true;
+    return checkVideoOptions(options, error);
 }
 
 std::string captureUsage()
 {
-    return "Usage: brakvane-capture --at SECONDS OUT.png\n"
-           "       brakvane-capture [--fps N] [--from SECONDS] [--to SECONDS] OUT\n"
+    return "Usage: brakvane-capture [--size WxH] --at SECONDS OUT.png\n"
+           "       brakvane-capture [--size WxH] [--fps N] [--from SECONDS] [--to SECONDS] [--crf N] OUT\n"
            "\n"
            "Renders the demo offline, frame by frame, with no display and no sound device.\n"
            "Run it where the demo runs: it reads data/ from the working directory.\n"
            "\n"
-           "  --at SECONDS    one 800 x 600 picture of that moment, written to OUT.png\n"
+           "  --at SECONDS    one picture of that moment, written to OUT.png\n"
+           "  --size WxH      frame size in pixels (default 800x600); the demo's 4:3 picture\n"
+           "                  is centred in it with black bars at other aspect ratios\n"
            "  --fps N         frames per second of a span, 1 to 1000 (default 60)\n"
            "  --from SECONDS  time of the first frame (default 0)\n"
            "  --to SECONDS    end of the span, not included (default: up to and with the\n"
            "                  frame that ends the demo)\n"
+           "  --crf N         video quality, lower is better: 0 to 51 for .mp4 and .mkv\n"
+           "                  (default 18), 0 to 63 for .webm (default 24)\n"
            "  -h, --help      this text\n"
            "\n"
            "OUT names a folder for numbered PNG files (000000.png, 000001.png, ...) or a\n"
            "video file ending in .mp4, .mkv or .webm, which ffmpeg encodes with the music.\n"
-           "Frame i shows the moment from + i / fps.\n";
+           "Frame i shows the moment from + i / fps. A name that starts with '-' goes after --.\n";
 }

@@ -22,11 +22,16 @@ struct CaptureOptions {
     double from = 0;
     std::optional<double> to;     // none: up to the frame that ends the demo
     std::int64_t frames = 1;      // how many frames the span has (1 for a picture)
+    int width = 800;              // --size: the frame, the demo's 4:3 picture centred in it
+    int height = 600;
+    std::optional<int> crf;       // --crf: the video's quality; none: the codec's default
     std::string out;
     std::string videoFormat;      // ffmpeg's name of the container: mp4, matroska, webm
 };
 
 inline constexpr int maxFps = 1000;
+// No frame side is larger than this; the OpenGL implementation may allow less.
+inline constexpr int maxFrameSide = 65536;
 
 // Fills options from the arguments (argv[0] is the program). False for bad
 // usage, with a one-line reason (no program name, no line break) in error.

@@ -1,4 +1,7 @@
-// Over the window's quit-signal flag, which the capture shares with the demo.
+// Ctrl+C and SIGTERM over the window's quit-signal flag, which the capture
+// shares with the demo; SIGHUP and SIGQUIT, which only the capture stops on,
+// with a flag of their own. None of the handlers restarts a system call, so
+// a blocked write or wait returns at once to look at the flags.
 #include "app/capture/Interrupt.h"
 
 #include "display/QuitSignal.h"
@@ -8,18 +11,50 @@
 namespace {
 
 bool seen = false;
+volatile std::sig_atomic_t hungUp = 0;
+
+extern "C" void onHangUp(int)
+{
+    hungUp = 1;
+}
+
+sigset_t interruptingSignals()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&signals, sig);
+    return signals;
+}
 
 } // namespace
 
 void watchInterrupts()
 {
     quitSignal::install();
+    struct sigaction action {};
+    action.sa_handler = onHangUp;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGQUIT, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool captureInterrupted()
 {
     if (!seen)
-        seen = quitSignal::take();
+        seen = quitSignal::take() || hungUp;
     return seen;
+}
+
+bool runUnlessInterrupted(const std::function<void()>& step)
+{
+    const sigset_t signals = interruptingSignals();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &signals, &previous);
+    const bool run = !captureInterrupted();
+    if (run)
+        step();
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return run;
 }

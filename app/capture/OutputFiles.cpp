@@ -2,9 +2,12 @@
 // one folder is atomic, so a reader never sees half a picture.
 #include "app/capture/OutputFiles.h"
 
+#include "app/capture/Interrupt.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -33,31 +36,18 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size)
     return true;
 }
 
-bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = reasonFor("write", path);
-        return false;
-    }
-    const bool written = writeAll(fd, bytes.data(), bytes.size());
-    const int savedErrno = errno;
-    if (::close(fd) != 0 || !written) {
-        if (!written)
-            errno = savedErrno;
-        error = reasonFor("write", path);
-        ::unlink(path.c_str());
-        return false;
-    }
-    return true;
-}
-
-// The folder part of a path, for a private folder beside it ("." for a bare name).
-std::string parentOf(const std::string& path)
+std::string withoutTrailingSlashes(const std::string& path)
 {
     std::string trimmed = path;
     while (trimmed.size() > 1 && trimmed.back() == '/')
         trimmed.pop_back();
+    return trimmed;
+}
+
+// The folder part of a path ("." for a bare name).
+std::string parentOf(const std::string& path)
+{
+    const std::string trimmed = withoutTrailingSlashes(path);
     const std::size_t slash = trimmed.rfind('/');
     if (slash == std::string::npos)
         return ".";
@@ -66,25 +56,120 @@ std::string parentOf(const std::string& path)
 
 std::string baseOf(const std::string& path)
 {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
+    const std::string trimmed = withoutTrailingSlashes(path);
     const std::size_t slash = trimmed.rfind('/');
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
-} // namespace
-
-bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error)
+std::string absolute(const std::string& path)
 {
-    const std::string partial = path + ".partial";
-    if (!writeFile(partial, bytes, error))
-        return false;
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        error = reasonFor("write", path);
-        ::unlink(partial.c_str());
+    if (!path.empty() && path[0] == '/')
+        return path;
+    std::error_code ignored;
+    const std::filesystem::path cwd = std::filesystem::current_path(ignored);
+    return cwd.empty() ? path : (cwd / path).string();
+}
+
+// Checks that folder exists and is a folder, for a new entry in it.
+bool folderTakesEntries(const std::string& folder, const std::string& name, std::string& error)
+{
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) {
+        error = reasonFor("write", name);
         return false;
     }
+    if (!S_ISDIR(status.st_mode)) {
+        errno = ENOTDIR;
+        error = reasonFor("write", name);
+        return false;
+    }
+    return true;
+}
+
+// Makes the folder's entry (a rename into it) durable.
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+PendingFile::~PendingFile()
+{
+    if (fd >= 0)
+        ::close(fd);
+    if (!temporary.empty())
+        ::unlink(temporary.c_str());
+}
+
+bool PendingFile::open(const std::string& path, std::string& error)
+{
+    target = path;
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        error = path + " is a folder; name a file";
+        return false;
+    }
+    if (!path.empty() && path.back() == '/') {
+        error = path + " names a folder; name a file";
+        return false;
+    }
+    const std::string folder = parentOf(path);
+    if (!folderTakesEntries(folder, path, error))
+        return false;
+    // mkostemp creates the file exclusively (never through a symbolic link)
+    // under a name no other capture has.
+    std::string pattern = absolute(folder + "/" + baseOf(path) + ".partial-XXXXXX");
+    fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = reasonFor("write", path);
+        return false;
+    }
+    temporary = pattern;
+    return true;
+}
+
+bool PendingFile::write(const std::vector<unsigned char>& bytes, std::string& error)
+{
+    if (!writeAll(fd, bytes.data(), bytes.size())) {
+        error = reasonFor("write", target);
+        return false;
+    }
+    return true;
+}
+
+bool PendingFile::commit(std::string& error)
+{
+    if (::fchmod(fd, 0666 & ~currentUmask()) != 0 || ::fsync(fd) != 0) {
+        error = reasonFor("write", target);
+        return false;
+    }
+    int renameErrno = 0;
+    const bool ran = runUnlessInterrupted([&] {
+        if (std::rename(temporary.c_str(), target.c_str()) != 0)
+            renameErrno = errno;
+    });
+    if (!ran)
+        return false;
+    if (renameErrno != 0) {
+        errno = renameErrno;
+        error = reasonFor("write", target) + "; what was written is kept in " + temporary;
+        temporary.clear();
+        return false;
+    }
+    temporary.clear();
+    syncFolder(parentOf(target));
     return true;
 }
 
@@ -99,15 +184,31 @@ bool FrameFolder::open(const std::string& folder, std::int64_t frameCount, std::
     target = folder;
     frames = frameCount;
     digits = std::max<int>(6, static_cast<int>(std::to_string(std::max<std::int64_t>(0, frameCount - 1)).size()));
+    struct stat link {};
     struct stat status {};
-    if (::stat(folder.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
-        error = folder + " exists and is not a folder";
+    std::string pattern;
+    if (::lstat(folder.c_str(), &link) == 0) {
+        if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+            error = folder + " exists and is not a folder";
+            return false;
+        }
+        // The private folder inside the one asked for: the frames then move
+        // within one file system whatever that folder is (".", a mount point,
+        // a symbolic link), and the folder itself is never replaced.
+        intoExisting = true;
+        pattern = withoutTrailingSlashes(folder) + "/.frames.partial-XXXXXX";
+    } else if (errno == ENOENT) {
+        if (!folderTakesEntries(parentOf(folder), folder, error))
+            return false;
+        // Beside it, to become it in one rename at the end.
+        intoExisting = false;
+        pattern = parentOf(folder) + "/" + baseOf(folder) + ".partial-XXXXXX";
+    } else {
+        error = reasonFor("write into", folder);
         return false;
     }
-    // A private folder beside the target, so the final move stays on one file system.
-    std::string pattern = parentOf(folder) + "/" + baseOf(folder) + ".partial-XXXXXX";
     if (!::mkdtemp(pattern.data())) {
-        error = reasonFor("create a folder beside", folder);
+        error = reasonFor(intoExisting ? "write into" : "create", folder);
         return false;
     }
     partial = pattern;
@@ -123,7 +224,22 @@ std::string FrameFolder::frameName(std::int64_t i) const
 
 bool FrameFolder::write(std::int64_t i, const std::vector<unsigned char>& png, std::string& error)
 {
-    return writeFile(partial + "/" + frameName(i), png, error);
+    const std::string path = partial + "/" + frameName(i);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = reasonFor("write", path);
+        return false;
+    }
+    const bool written = writeAll(fd, png.data(), png.size());
+    const int savedErrno = errno;
+    if (::close(fd) != 0 || !written) {
+        if (!written)
+            errno = savedErrno;
+        error = reasonFor("write", path);
+        ::unlink(path.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool FrameFolder::commit(std::string& error)
@@ -132,23 +248,71 @@ bool FrameFolder::commit(std::string& error)
         error = "nothing to move into " + target;
         return false;
     }
-    // Into a new folder the whole private folder moves in one step.
-    if (std::rename(partial.c_str(), target.c_str()) == 0) {
-        partial.clear();
-        return true;
+    // One sync of the file system for all frames, cheaper than one per file.
+    const int fd = ::open(partial.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::syncfs(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced) {
+        error = reasonFor("write", target);
+        return false;
     }
-    if (errno != EEXIST && errno != ENOTEMPTY) {
+    if (intoExisting)
+        return moveFramesIn(error);
+
+    // Into a new folder the whole private folder moves in one step, with the
+    // permissions mkdir would have given it.
+    if (::chmod(partial.c_str(), 0777 & ~currentUmask()) != 0) {
         error = reasonFor("create", target);
         return false;
     }
-    // An existing folder gets the frames one by one, each rename atomic.
-    for (std::int64_t i = 0; i < frames; ++i) {
-        const std::string name = frameName(i);
-        if (std::rename((partial + "/" + name).c_str(), (target + "/" + name).c_str()) != 0) {
-            error = reasonFor("write", target + "/" + name);
-            return false;
-        }
+    int renameErrno = 0;
+    if (!runUnlessInterrupted([&] {
+            if (std::rename(partial.c_str(), target.c_str()) != 0)
+                renameErrno = errno;
+        }))
+        return false;
+    if (renameErrno == 0) {
+        partial.clear();
+        syncFolder(parentOf(target));
+        return true;
     }
+    // Someone else made the folder meanwhile: the frames go into it one by one.
+    struct stat status {};
+    if ((renameErrno == EEXIST || renameErrno == ENOTEMPTY) && ::stat(target.c_str(), &status) == 0 &&
+        S_ISDIR(status.st_mode))
+        return moveFramesIn(error);
+    errno = renameErrno;
+    error = reasonFor("create", target) + "; the frames are kept in " + partial;
+    partial.clear();
+    return false;
+}
+
+bool FrameFolder::moveFramesIn(std::string& error)
+{
+    // Each rename is atomic; all of them run with the interrupting signals
+    // held back (a few milliseconds), so an interruption either leaves the
+    // folder as it was or comes after the last frame is in.
+    std::int64_t failedAt = -1;
+    int renameErrno = 0;
+    if (!runUnlessInterrupted([&] {
+            for (std::int64_t i = 0; i < frames && failedAt < 0; ++i) {
+                const std::string name = frameName(i);
+                if (std::rename((partial + "/" + name).c_str(), (target + "/" + name).c_str()) != 0) {
+                    failedAt = i;
+                    renameErrno = errno;
+                }
+            }
+        }))
+        return false;
+    if (failedAt >= 0) {
+        errno = renameErrno;
+        error = reasonFor("move frames into", target) + "; frames " + std::to_string(failedAt) + " to " +
+                std::to_string(frames - 1) + " are kept in " + partial;
+        partial.clear();
+        return false;
+    }
+    syncFolder(target);
     discard();
     return true;
 }

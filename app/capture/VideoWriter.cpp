@@ -1,15 +1,21 @@
 // ffmpeg's command line and its process. Each container gets codecs that every
-// common player opens: H.264 with AAC in .mp4, H.264 with lossless FLAC in
-// .mkv, VP9 with Opus in .webm; the pictures are converted to 4:2:0 with the
-// BT.709 matrix and tagged so, which is how their sRGB colours are shown.
-// H.264 uses x264's fastest preset at quality 18: the pictures come out as
-// close to the frames as with slower presets (the 4:2:0 colour sampling
-// dominates what is lost), in files about twice the size, and encoding keeps
-// well ahead of real time next to the software renderer.
+// common player opens: H.264 (High profile) with AAC in .mp4, H.264 with
+// lossless FLAC in .mkv, VP9 with Opus in .webm; the frames arrive as 4:2:0
+// with the BT.709 matrix and are tagged so, which is how their sRGB colours
+// are shown. H.264 uses x264's fastest preset at quality 18, with the 8x8
+// transform of the High profile that compo rules ask for: the pictures come
+// out as close to the frames as with slower presets (the 4:2:0 colour
+// sampling dominates what is lost), in files about twice the size, and
+// encoding keeps ahead of real time next to the software renderer.
+//
+// Every file name goes to ffmpeg as "file:" and an absolute path, so that no
+// name is taken for an option ("-x.mp4") or a protocol ("take2:final.mp4").
 #include "app/capture/VideoWriter.h"
 
 #include "app/capture/AudioSpanFile.h"
 #include "app/capture/Interrupt.h"
+#include "app/capture/VideoFileCheck.h"
+#include "app/capture/Yuv420.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,29 +33,31 @@ extern char** environ;
 
 namespace {
 
-std::vector<std::string> ffmpegArguments(const std::string& program, const VideoJob& job, const std::string& partial)
+std::vector<std::string> ffmpegArguments(const std::string& program, const VideoJob& job, const std::string& output)
 {
     const bool sound = job.audio && job.audio->frames() > 0;
+    // -xerror: any error ends ffmpeg with a failure status; at error level
+    // it says nothing else, so anything it says is a failure too.
     std::vector<std::string> args = {
-        program, "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-        "-f", "rawvideo", "-pixel_format", "rgb24",
+        program, "-hide_banner", "-nostdin", "-loglevel", "error", "-xerror", "-y",
+        "-f", "rawvideo", "-pixel_format", "yuv420p",
         "-video_size", std::to_string(job.width) + "x" + std::to_string(job.height),
         "-framerate", std::to_string(job.fps), "-i", "pipe:0",
     };
     if (sound)
-        args.insert(args.end(), {"-f", "wav", "-i", job.audio->path()});
+        args.insert(args.end(), {"-f", "wav", "-i", "file:" + job.audio->path()});
     args.insert(args.end(), {"-map", "0:v:0"});
     if (sound)
         args.insert(args.end(), {"-map", "1:a:0"});
 
-    args.insert(args.end(), {"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p",
-                             "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
-                             "-color_range", "tv"});
+    args.insert(args.end(), {"-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709",
+                             "-color_trc", "bt709", "-color_range", "tv"});
     if (job.format == "webm")
         args.insert(args.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
-                                 "-crf", "24", "-b:v", "0"});
+                                 "-crf", std::to_string(job.crf.value_or(24)), "-b:v", "0"});
     else
-        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18"});
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-x264-params", "8x8dct=1",
+                                 "-profile:v", "high", "-crf", std::to_string(job.crf.value_or(18))});
 
     if (sound) {
         // Silence before the track (a span that starts before 0) and after
@@ -69,7 +77,7 @@ std::vector<std::string> ffmpegArguments(const std::string& program, const Video
     }
     if (job.format == "mp4")
         args.insert(args.end(), {"-movflags", "+faststart"});
-    args.insert(args.end(), {"-f", job.format, partial});
+    args.insert(args.end(), {"-f", job.format, "file:" + output});
     return args;
 }
 
@@ -104,11 +112,15 @@ VideoWriter::~VideoWriter()
     abort();
 }
 
+bool VideoWriter::open(const std::string& out, std::string& error)
+{
+    return file.open(out, error);
+}
+
 bool VideoWriter::start(const std::string& ffmpeg, const VideoJob& job, std::string& error)
 {
-    out = job.out;
-    partial = job.out + ".partial";
-    frameBytes = static_cast<std::size_t>(job.width) * job.height * 3;
+    format = job.format;
+    frameBytes = yuv420Bytes(job.width, job.height);
 
     char pattern[] = "/tmp/brakvane-ffmpeg-XXXXXX";
     messages = ::mkostemp(pattern, O_CLOEXEC);
@@ -133,14 +145,13 @@ bool VideoWriter::start(const std::string& ffmpeg, const VideoJob& job, std::str
     sigset_t signals;
     sigemptyset(&signals);
     posix_spawnattr_setsigmask(&attributes, &signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGPIPE);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+        sigaddset(&signals, sig);
     posix_spawnattr_setsigdefault(&attributes, &signals);
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    const std::vector<std::string> args = ffmpegArguments(ffmpeg, job, partial);
+    const std::vector<std::string> args = ffmpegArguments(ffmpeg, job, file.temporaryPath());
     std::vector<char*> argv;
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -159,13 +170,13 @@ bool VideoWriter::start(const std::string& ffmpeg, const VideoJob& job, std::str
     return true;
 }
 
-bool VideoWriter::writeFrame(const unsigned char* rgb, std::string& error)
+bool VideoWriter::writeFrame(const unsigned char* yuv, std::string& error)
 {
     std::size_t left = frameBytes;
     while (left > 0) {
-        const ssize_t written = ::write(input, rgb, left);
+        const ssize_t written = ::write(input, yuv, left);
         if (written >= 0) {
-            rgb += written;
+            yuv += written;
             left -= static_cast<std::size_t>(written);
             continue;
         }
@@ -187,6 +198,8 @@ bool VideoWriter::finish(std::string& error)
         return false;
     ::close(input);
     input = -1;
+    if (captureInterrupted())
+        return false;
     const int status = waitForExit(true);
     if (status == -1)
         return false;  // interrupted while ffmpeg was finishing
@@ -194,13 +207,25 @@ bool VideoWriter::finish(std::string& error)
         error = failure("ffmpeg failed (exit status " + std::to_string(status) + ")");
         return false;
     }
-    if (std::rename(partial.c_str(), out.c_str()) != 0) {
-        error = "cannot write " + out + ": " + std::strerror(errno);
-        ::unlink(partial.c_str());
+    const std::string said = failure("");
+    if (!said.empty()) {
+        error = "ffmpeg reported an error" + said;
         return false;
     }
-    partial.clear();
-    return true;
+    // The file ffmpeg wrote must still be ours, and whole.
+    struct stat written {};
+    struct stat named {};
+    std::string problem;
+    if (::fstat(file.descriptor(), &written) != 0 || ::stat(file.temporaryPath().c_str(), &named) != 0 ||
+        written.st_dev != named.st_dev || written.st_ino != named.st_ino)
+        problem = "it was replaced while ffmpeg wrote it";
+    else
+        videoFileComplete(file.descriptor(), format, problem);
+    if (!problem.empty()) {
+        error = "ffmpeg left an incomplete video: " + problem;
+        return false;
+    }
+    return file.commit(error);
 }
 
 void VideoWriter::abort()
@@ -212,10 +237,6 @@ void VideoWriter::abort()
     if (pid > 0) {
         ::kill(pid, SIGKILL);
         waitForExit(false);
-    }
-    if (!partial.empty()) {
-        ::unlink(partial.c_str());
-        partial.clear();
     }
     if (messages >= 0) {
         ::close(messages);

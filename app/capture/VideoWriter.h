@@ -1,22 +1,26 @@
 // A video file written by the ffmpeg program: raw frames go down a pipe into
 // it, the music comes from a temporary WAV file, and ffmpeg encodes and muxes
-// both into "NAME.partial", which becomes NAME only once ffmpeg has finished
-// without error. ffmpeg runs in a process group of its own, so Ctrl+C in the
-// terminal reaches only the capture, which then stops ffmpeg itself.
+// both into a temporary file beside NAME, which becomes NAME only once ffmpeg
+// has finished without error, said nothing at error level, and left a whole
+// file. ffmpeg runs in a process group of its own, so Ctrl+C or a hang-up of
+// the terminal reaches only the capture, which then stops ffmpeg itself.
 #pragma once
 
+#include "app/capture/OutputFiles.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
 class AudioSpanFile;
 
 struct VideoJob {
-    std::string out;         // the file asked for
     std::string format;      // ffmpeg's container name: mp4, matroska or webm
     int width = 800;
     int height = 600;
     int fps = 60;
+    std::optional<int> crf;  // none: 18 for H.264, 24 for VP9
     const AudioSpanFile* audio = nullptr;  // null or empty: a video without sound
     std::int64_t audioFrames = 0;          // sample frames the span lasts at 44.1 kHz
 };
@@ -31,15 +35,19 @@ public:
     VideoWriter(const VideoWriter&) = delete;
     VideoWriter& operator=(const VideoWriter&) = delete;
 
+    // Checks that the video can be written under out and creates its
+    // temporary file, before anything is drawn. False with a reason.
+    bool open(const std::string& out, std::string& error);
     // Starts ffmpeg (the full path of the program). False with a reason.
     bool start(const std::string& ffmpeg, const VideoJob& job, std::string& error);
-    // Hands over one frame: width * height * 3 bytes of RGB, the top row
-    // first. False when ffmpeg has failed (with its reason) or when the
-    // capture was interrupted (error left empty).
-    bool writeFrame(const unsigned char* rgb, std::string& error);
-    // Ends the input, waits for ffmpeg and puts the file under its name.
+    // Hands over one frame: yuv420Bytes(width, height) of planar 4:2:0 YUV.
+    // False when ffmpeg has failed (with its reason) or when the capture was
+    // interrupted (error left empty).
+    bool writeFrame(const unsigned char* yuv, std::string& error);
+    // Ends the input, waits for ffmpeg, checks the file and puts it under its
+    // name. False with a reason, or with none when interrupted.
     bool finish(std::string& error);
-    // Stops ffmpeg at once and removes the partial file.
+    // Stops ffmpeg at once; the temporary file goes with the writer.
     void abort();
 
 private:
@@ -50,6 +58,6 @@ private:
     int input = -1;      // our end of the pipe
     int messages = -1;   // ffmpeg's standard error, an unlinked temporary file
     std::size_t frameBytes = 0;
-    std::string out;
-    std::string partial;
+    std::string format;
+    PendingFile file;
 };

@@ -5,6 +5,8 @@
 #include "app/capture/OutputFiles.h"
 #include "app/capture/ProgressBar.h"
 #include "app/capture/PngWorkers.h"
+#include "app/capture/VideoFileCheck.h"
+#include "app/capture/Yuv420.h"
 #include "assets/FileBytes.h"
 #include "assets/PngDecode.h"
 #include "TestFiles.h"
@@ -15,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -36,6 +40,27 @@ Parsed parse(std::vector<std::string> args)
     Parsed result;
     result.ok = parseCaptureOptions(static_cast<int>(args.size()), argv.data(), result.options, result.error);
     return result;
+}
+
+std::vector<std::string> entries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<unsigned char> testBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 
 } // namespace
@@ -187,17 +212,74 @@ TEST(ProgressBar, LineShowsFramesRateAndTimeLeft)
     EXPECT_EQ(progressLine(1, 300000, 1.0).substr(26), "      1/300000 frames     1.0 fps  83:19:59 left");
 }
 
-TEST(OutputFiles, APictureAppearsOnlyWhenComplete)
+TEST(OutputFiles, AFileAppearsOnlyWhenCompleteAndNeverMixesWithAnother)
 {
     testfiles::TempDir dir;
     std::string error;
     const std::string path = dir.prefix() + "shot.png";
-    ASSERT_TRUE(writeFileAtomically(path, {1, 2, 3}, error)) << error;
+    {
+        PendingFile file;
+        ASSERT_TRUE(file.open(path, error)) << error;
+        EXPECT_EQ(file.temporaryPath().front(), '/');
+        ASSERT_TRUE(file.write({1, 2, 3}, error)) << error;
+        EXPECT_FALSE(fs::exists(path)) << "nothing under the name before the end";
+        ASSERT_TRUE(file.commit(error)) << error;
+    }
     EXPECT_EQ(fs::file_size(path), 3u);
-    EXPECT_FALSE(fs::exists(path + ".partial"));
+    EXPECT_EQ(entries(dir.directory()), std::vector<std::string>{"shot.png"});
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0666 & ~currentUmask()) << "a new file's permissions";
 
-    EXPECT_FALSE(writeFileAtomically(dir.prefix() + "missing/shot.png", {1}, error));
+    // Given up: the temporary goes, the old file stays.
+    {
+        PendingFile file;
+        ASSERT_TRUE(file.open(path, error));
+        ASSERT_TRUE(file.write({9}, error));
+    }
+    EXPECT_EQ(entries(dir.directory()), std::vector<std::string>{"shot.png"});
+    EXPECT_EQ(fs::file_size(path), 3u);
+
+    // Two writers to one name: each has a temporary of its own, and the name
+    // ends up with one whole file.
+    {
+        PendingFile first;
+        PendingFile second;
+        ASSERT_TRUE(first.open(path, error));
+        ASSERT_TRUE(second.open(path, error));
+        EXPECT_NE(first.temporaryPath(), second.temporaryPath());
+        ASSERT_TRUE(first.write(std::vector<unsigned char>(5000, 1), error));
+        ASSERT_TRUE(second.write(std::vector<unsigned char>(7000, 2), error));
+        ASSERT_TRUE(second.commit(error));
+        ASSERT_TRUE(first.commit(error));
+    }
+    EXPECT_TRUE(testBytes(path) == std::vector<unsigned char>(5000, 1));
+
+    // Refused at once: a missing folder, a folder where a file is meant, a
+    // file where a folder is meant.
+    PendingFile refused;
+    EXPECT_FALSE(refused.open(dir.prefix() + "missing/shot.png", error));
     EXPECT_NE(error.find("missing/shot.png"), std::string::npos) << error;
+    fs::create_directory(dir.prefix() + "folder.png");
+    EXPECT_FALSE(refused.open(dir.prefix() + "folder.png", error));
+    EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+    EXPECT_FALSE(refused.open(dir.prefix() + "shot.png/inner.png", error));
+    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+
+    // The last step fails (a folder took the name meanwhile): what was
+    // written stays, under the name the error gives.
+    const std::string late = dir.prefix() + "late.png";
+    std::string kept;
+    {
+        PendingFile file;
+        ASSERT_TRUE(file.open(late, error));
+        ASSERT_TRUE(file.write({4, 5}, error));
+        kept = file.temporaryPath();
+        fs::create_directories(late + "/inside");
+        EXPECT_FALSE(file.commit(error));
+    }
+    EXPECT_NE(error.find("kept in " + kept), std::string::npos) << error;
+    EXPECT_EQ(fs::file_size(kept), 2u);
 }
 
 TEST(OutputFiles, FramesMoveIntoANewOrAnExistingFolder)
@@ -246,6 +328,72 @@ TEST(OutputFiles, FramesMoveIntoANewOrAnExistingFolder)
     FrameFolder refused;
     EXPECT_FALSE(refused.open(dir.prefix() + "plain", 2, error));
     EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
+    EXPECT_FALSE(refused.open(dir.prefix() + "no/such/frames", 2, error));
+    EXPECT_NE(error.find("no/such/frames"), std::string::npos) << error;
+    fs::create_symlink(dir.prefix() + "nowhere", dir.prefix() + "dangling");
+    EXPECT_FALSE(refused.open(dir.prefix() + "dangling", 2, error));
+    EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
+}
+
+TEST(OutputFiles, ExistingFoldersKeepTheirPlaceAndMode)
+{
+    testfiles::TempDir dir;
+    std::string error;
+    auto capture = [&](const std::string& target, int count) {
+        FrameFolder folder;
+        if (!folder.open(target, count, error))
+            return false;
+        for (int i = 0; i < count; ++i)
+            if (!folder.write(i, {static_cast<unsigned char>(i)}, error))
+                return false;
+        return folder.commit(error);
+    };
+
+    // A new folder: the permissions of a plain mkdir, not the private folder's 0700.
+    ASSERT_TRUE(capture(dir.prefix() + "fresh", 2)) << error;
+    EXPECT_EQ(modeOf(dir.prefix() + "fresh"), 0777 & ~currentUmask());
+
+    // An existing empty folder keeps its own mode.
+    fs::create_directory(dir.prefix() + "empty");
+    ::chmod((dir.prefix() + "empty").c_str(), 0751);
+    ASSERT_TRUE(capture(dir.prefix() + "empty", 2)) << error;
+    EXPECT_EQ(modeOf(dir.prefix() + "empty"), 0751u);
+    EXPECT_EQ(entries(dir.prefix() + "empty"), (std::vector<std::string>{"000000.png", "000001.png"}));
+
+    // A symbolic link to a folder stays a link; the frames land in its folder,
+    // also when the name ends in a slash.
+    fs::create_directory(dir.prefix() + "real");
+    fs::create_directory_symlink(dir.prefix() + "real", dir.prefix() + "link");
+    ASSERT_TRUE(capture(dir.prefix() + "link", 1)) << error;
+    ASSERT_TRUE(capture(dir.prefix() + "link/", 2)) << error;
+    EXPECT_TRUE(fs::is_symlink(dir.prefix() + "link"));
+    EXPECT_EQ(entries(dir.prefix() + "real"), (std::vector<std::string>{"000000.png", "000001.png"}));
+
+    // "." and "./": the working folder.
+    const fs::path before = fs::current_path();
+    fs::create_directory(dir.prefix() + "here");
+    fs::current_path(dir.prefix() + "here");
+    const bool dot = capture(".", 1);
+    const bool dotSlash = capture("./", 2);
+    fs::current_path(before);
+    ASSERT_TRUE(dot && dotSlash) << error;
+    EXPECT_EQ(entries(dir.prefix() + "here"), (std::vector<std::string>{"000000.png", "000001.png"}));
+    EXPECT_EQ(entries(dir.directory()), (std::vector<std::string>{"empty", "fresh", "here", "link", "real"}))
+        << "no private folder left anywhere";
+
+    // The name taken by a file while the frames were made: they are kept
+    // where the error says.
+    {
+        FrameFolder folder;
+        ASSERT_TRUE(folder.open(dir.prefix() + "taken", 2, error));
+        ASSERT_TRUE(folder.write(0, {1}, error));
+        ASSERT_TRUE(folder.write(1, {2}, error));
+        std::ofstream(dir.prefix() + "taken") << "x";
+        EXPECT_FALSE(folder.commit(error));
+    }
+    const std::size_t at = error.find("kept in ");
+    ASSERT_NE(at, std::string::npos) << error;
+    EXPECT_EQ(entries(error.substr(at + 8)), (std::vector<std::string>{"000000.png", "000001.png"}));
 }
 
 TEST(PngWorkers, EveryFrameIsWrittenAndAFailureStopsThem)
