@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/mount.h>
 
 namespace capturetest {
 
@@ -59,6 +60,7 @@ std::unique_ptr<testsupport::ChildProcess> startCapture(const std::string& worki
     child.env["SDL_AUDIODRIVER"] = std::nullopt;
     for (const auto& [key, value] : options.env)
         child.env[key] = value;
+    child.fileSizeLimit = options.fileSizeLimit;
     return std::make_unique<testsupport::ChildProcess>(child);
 }
 
@@ -70,6 +72,33 @@ CaptureRun capture(const std::string& workingDirectory, const std::vector<std::s
     run.out = child->output();
     run.err = child->errorOutput();
     return run;
+}
+
+SmallDisk::SmallDisk(const std::string& folder, long long bytes, bool readOnly) : path(folder)
+{
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+    isMounted = ::mount("tmpfs", folder.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (isMounted)
+        ::umount2(path.c_str(), MNT_DETACH);
+}
+
+int processesWorkingIn(const std::string& folder)
+{
+    int count = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        std::error_code linkError;
+        const fs::path cwd = fs::read_symlink(entry.path() / "cwd", linkError);
+        if (!linkError && cwd.string().rfind(folder, 0) == 0)
+            ++count;
+    }
+    return count;
 }
 
 std::string loadingLines(bool musicFound)

@@ -49,7 +49,28 @@ struct CaptureRun {
 struct RunOptions {
     std::map<std::string, std::optional<std::string>> env;
     std::chrono::milliseconds timeout{60000};
+    std::optional<long long> fileSizeLimit;  // see testsupport::ChildOptions
 };
+
+// A tmpfs of the given size mounted on folder (created if missing) for the
+// object's life, as a small or read-only disk. Mounting needs root:
+// mounted() says whether it worked.
+class SmallDisk {
+public:
+    SmallDisk(const std::string& folder, long long bytes, bool readOnly = false);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return isMounted; }
+
+private:
+    std::string path;
+    bool isMounted = false;
+};
+
+// Processes whose working folder lies in folder (the capture's ffmpeg runs
+// in the capture's own).
+int processesWorkingIn(const std::string& folder);
 
 // Runs brakvane-capture with args in the working folder, with no display.
 CaptureRun capture(const std::string& workingDirectory, const std::vector<std::string>& args, const RunOptions& options = {});

@@ -212,7 +212,7 @@ TEST(CaptureProgram, BadUsageGetsOneLineAndStatus2)
 
     CaptureRun help = capture(work.path(), {"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Usage: brakvane-capture --at SECONDS OUT.png"), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: brakvane-capture [--size WxH] --at SECONDS OUT.png"), std::string::npos);
     EXPECT_EQ(help.err, "");
 }
 
@@ -237,18 +237,29 @@ TEST(CaptureProgram, AnInterruptedCaptureLeavesNothingBehind)
 {
     ASSERT_FALSE(steadyTrack().empty());
     Workspace work(steadyTrack());
-    for (const char* out : {"all", "all.mp4"}) {
-        SCOPED_TRACE(out);
-        auto child = startCapture(work.path(), {"--fps", "60", out});
-        // Wait until frames are being written, then press Ctrl+C.
-        ASSERT_TRUE(child->waitForOutput("Loading texture: data/textures/text.png", 30s)) << child->errorOutput();
-        std::this_thread::sleep_for(700ms);
-        ASSERT_FALSE(child->exited()) << child->errorOutput();
-        child->signal(SIGINT);
-        auto status = child->wait(20s);
-        ASSERT_TRUE(status.has_value());
-        EXPECT_EQ(*status, 130);
-        EXPECT_NE(child->errorOutput().find("interrupted"), std::string::npos) << child->errorOutput();
-        EXPECT_EQ(folderNames(work.path()), std::vector<std::string>{"data"});
+    testfiles::TempDir temporary;
+    // Ctrl+C, a closed terminal or dropped connection, Ctrl+\ alike; ffmpeg
+    // is in a process group of its own, so only the capture gets the signal.
+    for (int sig : {SIGINT, SIGHUP, SIGQUIT}) {
+        for (const char* out : {"all", "all.mp4"}) {
+            SCOPED_TRACE(std::string(out) + " signal " + std::to_string(sig));
+            auto child = startCapture(work.path(), {"--fps", "60", out}, {.env = {{"TMPDIR", temporary.directory()}}});
+            // Wait until frames are being written, then send the signal.
+            ASSERT_TRUE(child->waitForOutput("Loading texture: data/textures/text.png", 30s)) << child->errorOutput();
+            std::this_thread::sleep_for(700ms);
+            ASSERT_FALSE(child->exited()) << child->errorOutput();
+            if (std::string(out) == "all.mp4") {
+                EXPECT_EQ(processesWorkingIn(work.path()), 2) << "the capture and its ffmpeg";
+                EXPECT_EQ(folderNames(temporary.directory()).size(), 1u) << "the sound for ffmpeg";
+            }
+            child->signal(sig);
+            auto status = child->wait(20s);
+            ASSERT_TRUE(status.has_value());
+            EXPECT_EQ(*status, 130);
+            EXPECT_NE(child->errorOutput().find("interrupted"), std::string::npos) << child->errorOutput();
+            EXPECT_EQ(folderNames(work.path()), std::vector<std::string>{"data"});
+            EXPECT_EQ(folderNames(temporary.directory()), std::vector<std::string>{}) << "no sound file left";
+            EXPECT_EQ(processesWorkingIn(work.path()), 0) << "ffmpeg stopped too";
+        }
     }
 }

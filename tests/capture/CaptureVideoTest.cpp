@@ -158,10 +158,59 @@ TEST(CaptureVideo, MissingOrFailingFfmpegIsAClearErrorAndLeavesNothing)
     // Failing after it has taken frames: the half-written file goes too.
     {
         std::ofstream script(work.file("bin/ffmpeg"));
-        script << "#!/bin/sh\nhead -c 3000000 > \"$(eval echo \\${$#})\"\necho 'disk full' >&2\nexit 1\n";
+        script << "#!/bin/sh\nfor last; do :; done\nhead -c 3000000 > \"${last#file:}\"\necho 'disk full' >&2\nexit 1\n";
     }
     run = capture(work.path(), {"--to", "1", "out.mp4"}, {.env = {{"PATH", work.file("bin")}}});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("disk full"), std::string::npos) << run.err;
+    EXPECT_EQ(folderNames(work.path()), (std::vector<std::string>{"bin", "data"}));
+}
+
+TEST(CaptureVideo, AnFfmpegThatEndsWellIsNotTakenAtItsWord)
+{
+    Workspace work;
+    fs::create_directories(work.file("bin"));
+    // Stand-ins for ffmpeg that read every frame, write a file where the
+    // video goes (the last argument, after "file:") and exit 0.
+    const std::string whole = "\\000\\000\\000\\020ftypisom\\000\\000\\002\\000\\000\\000\\000\\010moov"
+                              "\\000\\000\\000\\010mdat";
+    const std::string noIndex = "\\000\\000\\000\\020ftypisom\\000\\000\\002\\000\\000\\000\\000\\010mdat";
+    auto standIn = [&](const std::string& body) {
+        std::ofstream script(work.file("bin/ffmpeg"));
+        script << "#!/bin/sh\nfor last; do :; done\nout=${last#file:}\n" << body << "exit 0\n";
+        script.close();
+        fs::permissions(work.file("bin/ffmpeg"), fs::perms::owner_all);
+    };
+    const RunOptions withStandIn{.env = {{"PATH", work.file("bin") + ":/usr/bin:/bin"}}};
+    const std::vector<std::string> args = {"--size", "64x48", "--fps", "10", "--to", "0.5", "clip.mp4"};
+
+    // The stand-in writes a whole file: taken.
+    standIn("cat >/dev/null\nprintf '" + whole + "' >\"$out\"\n");
+    CaptureRun run = capture(work.path(), args, withStandIn);
+    EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(fs::exists(work.file("clip.mp4")));
+    fs::remove(work.file("clip.mp4"));
+
+    // It says an error (as ffmpeg 5.1 does when closing the file fails, and exits 0).
+    standIn("cat >/dev/null\nprintf '" + whole + "' >\"$out\"\necho 'Error closing file: No space left' >&2\n");
+    run = capture(work.path(), args, withStandIn);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Error closing file: No space left"), std::string::npos) << run.err;
+
+    // It leaves an .mp4 without its index, or nothing at all.
+    standIn("cat >/dev/null\nprintf '" + noIndex + "' >\"$out\"\n");
+    run = capture(work.path(), args, withStandIn);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no index"), std::string::npos) << run.err;
+    standIn("cat >/dev/null\n");
+    run = capture(work.path(), args, withStandIn);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("empty"), std::string::npos) << run.err;
+
+    // Ctrl+C arrives while the last frame goes down the pipe (five frames of
+    // 64 x 48 at 12 bits a pixel): interrupted, whatever ffmpeg then does.
+    standIn("head -c 23039 >/dev/null\nkill -INT $PPID\ncat >/dev/null\nprintf '" + whole + "' >\"$out\"\n");
+    run = capture(work.path(), args, withStandIn);
+    EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_EQ(folderNames(work.path()), (std::vector<std::string>{"bin", "data"}));
 }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -52,6 +53,12 @@ ChildProcess::ChildProcess(const ChildOptions& options)
             setenv(key.c_str(), value->c_str(), 1);
         else
             unsetenv(key.c_str());
+    }
+    if (options.fileSizeLimit) {
+        const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(126);
     }
     if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0)
         _exit(126);

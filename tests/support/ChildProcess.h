@@ -16,6 +16,9 @@ struct ChildOptions {
     std::vector<std::string> args;                          // args[0] is the program path
     std::string workingDirectory;                           // empty: the test's own
     std::map<std::string, std::optional<std::string>> env;  // nullopt removes the variable
+    // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored: writing past it fails with
+    // EFBIG, as on a full disk, in the program and in whatever it starts.
+    std::optional<long long> fileSizeLimit;
 };
 
 class ChildProcess {
