@@ -10,6 +10,7 @@ brakvane_add_test(NAME capture_render_tests
   LIBS brakvane_capture)
 
 brakvane_add_test(NAME capture_program_tests
-  SOURCES capture/CaptureProgramTest.cpp capture/CaptureVideoTest.cpp capture/CaptureSafetyTest.cpp capture/CaptureFixture.cpp
+  SOURCES capture/CaptureProgramTest.cpp capture/CaptureVideoTest.cpp capture/CaptureSafetyTest.cpp capture/CaptureSizeTest.cpp
+    capture/CaptureFixture.cpp
   LIBS brakvane_capture)
 add_dependencies(capture_program_tests brakvane-capture)

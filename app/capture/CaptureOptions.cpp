@@ -131,10 +131,14 @@ bool checkVideoOptions(const CaptureOptions& options, std::string& error)
                 std::to_string(options.height);
         return false;
     }
-    const int maxCrf = options.videoFormat == "webm" ? 63 : 51;
-    if (options.crf && *options.crf > maxCrf) {
-        error = "--crf: " + std::to_string(*options.crf) + " is above " + std::to_string(maxCrf) + ", the most a ." +
-                (options.videoFormat == "matroska" ? std::string("mkv") : options.videoFormat) + " video takes";
+    // H.264's High profile has no lossless mode, which x264 gives for 0.
+    const bool vp9 = options.videoFormat == "webm";
+    const int minCrf = vp9 ? 0 : 1;
+    const int maxCrf = vp9 ? 63 : 51;
+    if (options.crf && (*options.crf < minCrf || *options.crf > maxCrf)) {
+        error = "--crf: a ." + (options.videoFormat == "matroska" ? std::string("mkv") : options.videoFormat) +
+                " video takes " + std::to_string(minCrf) + " to " + std::to_string(maxCrf) + ", not " +
+                std::to_string(*options.crf);
         return false;
     }
     return true;
@@ -261,7 +265,7 @@ std::string captureUsage()
            "  --from SECONDS  time of the first frame (default 0)\n"
            "  --to SECONDS    end of the span, not included (default: up to and with the\n"
            "                  frame that ends the demo)\n"
-           "  --crf N         video quality, lower is better: 0 to 51 for .mp4 and .mkv\n"
+           "  --crf N         video quality, lower is better: 1 to 51 for .mp4 and .mkv\n"
            "                  (default 18), 0 to 63 for .webm (default 24)\n"
            "  -h, --help      this text\n"
            "\n"

@@ -96,6 +96,24 @@ TEST(CaptureOptions, PictureSpanFolderAndVideo)
     EXPECT_EQ(p.options.to, 12.0);
     EXPECT_EQ(p.options.frames, 50);
 
+    // Other sizes and qualities; the defaults the demo's own frame and none.
+    EXPECT_EQ(p.options.width, 800);
+    EXPECT_EQ(p.options.height, 600);
+    EXPECT_FALSE(p.options.crf);
+    p = parse({"--size", "1920x1080", "--crf=23", "a.mp4"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.width, 1920);
+    EXPECT_EQ(p.options.height, 1080);
+    EXPECT_EQ(p.options.crf, 23);
+    p = parse({"--size=1x1", "--at", "2", "dot.png"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.width, 1);
+    EXPECT_EQ(parse({"--crf", "0", "a.webm"}).options.crf, 0);
+    // A name that starts with "-" goes after "--".
+    p = parse({"--fps", "25", "--", "-take.mkv"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.out, "-take.mkv");
+
     EXPECT_EQ(parse({"a.mp4"}).options.videoFormat, "mp4");
     EXPECT_EQ(parse({"a.webm"}).options.videoFormat, "webm");
     EXPECT_TRUE(parse({"--help"}).options.help);
@@ -133,6 +151,21 @@ TEST(CaptureOptions, BadUsageIsRefusedWithAReason)
         {{"--from", "1", "--at", "3", "x.png"}, "--at makes one picture"},
         {{"--at", "3", "x.mp4"}, "must end in .png"},
         {{"--to", "3", "x.png"}, "use --at for one picture"},
+        {{"--size", "800", "x"}, "--size: '800' is not WIDTHxHEIGHT"},
+        {{"--size", "800X600", "x"}, "--size: '800X600'"},
+        {{"--size", "0x600", "x"}, "--size: '0x600'"},
+        {{"--size", "-800x600", "x"}, "--size: '-800x600'"},
+        {{"--size", "800x600x2", "x"}, "--size"},
+        {{"--size", "+800x600", "x"}, "--size"},
+        {{"--size", "70000x600", "x"}, "--size"},
+        {{"--size", "801x600", "x.mp4"}, "even width and height, not 801x600"},
+        {{"--size", "800x601", "x.webm"}, "even width and height"},
+        {{"--crf", "20", "x"}, "--crf sets the quality of a video"},
+        {{"--crf", "20", "--at", "1", "x.png"}, "--crf sets the quality of a video"},
+        {{"--crf", "0", "x.mp4"}, "--crf: a .mp4 video takes 1 to 51, not 0"},
+        {{"--crf", "52", "x.mkv"}, "--crf: a .mkv video takes 1 to 51, not 52"},
+        {{"--crf", "64", "x.webm"}, "--crf: '64'"},
+        {{"--crf", "1.5", "x.webm"}, "--crf: '1.5'"},
         {{"--fps", "1000", "--from", "-1e9", "x"}, "more than"},
         {{"--fps", "1000", "--to", "1e12", "x"}, "more than"},
     };

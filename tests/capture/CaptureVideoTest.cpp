@@ -214,3 +214,47 @@ TEST(CaptureVideo, AnFfmpegThatEndsWellIsNotTakenAtItsWord)
     EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_EQ(folderNames(work.path()), (std::vector<std::string>{"bin", "data"}));
 }
+
+TEST(CaptureVideo, AnMp4IsHighProfileH264AtTheSizeAskedInTheFramesColours)
+{
+    Workspace work;
+    for (const char* crf : {"18", "1"}) {
+        CaptureRun run = capture(work.path(), {"--size", "1280x720", "--crf", crf, "--fps", "10", "--from", "5", "--to",
+                                               "5.2", std::string("crf") + crf + ".mp4"});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    const std::string path = work.file("crf18.mp4");
+    EXPECT_EQ(commandOutput("ffprobe -v error -select_streams v:0 -show_entries "
+                            "stream=codec_name,profile,pix_fmt,width,height,color_space -of csv=p=0 '" + path + "'"),
+              "h264,High,1280,720,yuv420p,bt709\n");
+    // The index comes first, so a player can start before the file is all there.
+    const std::string head = commandOutput("head -c 4096 '" + path + "'");
+    EXPECT_NE(head.find("moov"), std::string::npos) << "+faststart";
+    // x264 notes its settings in the stream: the quality asked for, the
+    // High profile's 8x8 transform.
+    const std::vector<unsigned char> bytes = fileBytes(path);
+    const std::string stream(bytes.begin(), bytes.end());
+    EXPECT_NE(stream.find("crf=18.0"), std::string::npos);
+    EXPECT_NE(stream.find("8x8dct=1"), std::string::npos);
+    const std::vector<unsigned char> other = fileBytes(work.file("crf1.mp4"));
+    EXPECT_NE(std::string(other.begin(), other.end()).find("crf=1.0"), std::string::npos) << "--crf sets the quality";
+
+    // The first frame decoded against the same moment as a picture: the
+    // opening's red and yellow halves, centred between black bars 160 wide.
+    CaptureRun run = capture(work.path(), {"--size", "1280x720", "--at", "5", "shot.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const assets::PngImage shot = readPng(work.file("shot.png"));
+    const std::string decoded = commandOutput("ffmpeg -v error -i '" + path +
+                                              "' -frames:v 1 -vf scale=in_color_matrix=bt709:in_range=tv,"
+                                              "format=rgb24 -f rawvideo -");
+    ASSERT_EQ(decoded.size(), 1280u * 720 * 3);
+    for (const auto& [x, y] : {std::pair{80, 360}, {1200, 100}, {640, 150}, {640, 560}, {170, 20}, {1100, 700}}) {
+        const std::size_t i = (static_cast<std::size_t>(y) * 1280 + static_cast<std::size_t>(x)) * 3;
+        const Rgb expected = pixel(shot, x, y);
+        for (std::size_t c = 0; c < 3; ++c)
+            EXPECT_NEAR(static_cast<unsigned char>(decoded[i + c]), expected[c], 6) << x << ", " << y << " channel " << c;
+    }
+    EXPECT_EQ(pixel(shot, 80, 360), black);
+    EXPECT_EQ(pixel(shot, 640, 150), red);
+    EXPECT_EQ(pixel(shot, 640, 560), yellow);
+}
