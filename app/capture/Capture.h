@@ -1,6 +1,9 @@
 // One run of the capture program, from a parsed command line to the exit
-// status: 0 done, 1 failed (nothing written), 130 interrupted (nothing
-// written). Messages of its own go to standard error, one line each.
+// status: 0 done, 1 failed (nothing under the name asked for; when only the
+// last step failed, the rendered frames or video are kept under a name the
+// message gives), 2 bad usage (also a size OpenGL cannot draw), 130
+// interrupted (nothing written). Messages of its own go to standard error,
+// one line each.
 #pragma once
 
 #include "app/capture/CaptureOptions.h"
