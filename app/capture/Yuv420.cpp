@@ -12,7 +12,7 @@ constexpr std::int32_t yr = 11966, yg = 40254, yb = 4064;
 constexpr std::int32_t ur = -6596, ug = -22189, ub = 28785;
 constexpr std::int32_t vr = 28785, vg = -26145, vb = -2640;
 constexpr std::int32_t yOffset = (16 << 16) + (1 << 15);
-constexpr std::int32_t cOffset = (128 << 18) + (1 << 17);  // on sums of four pixels
+constexpr std::int32_t cOffset = (128 << 18) + (1 << 17); // on sums of four pixels
 
 void lumaRow(const unsigned char* rgba, int width, unsigned char* y)
 {

@@ -39,7 +39,8 @@ long videoFrames(const std::string& path)
 {
     std::string text;
     const std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                "stream=nb_read_frames -of csv=p=0 '" + path + "' 2>/dev/null";
+                                "stream=nb_read_frames -of csv=p=0 '" +
+                                path + "' 2>/dev/null";
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[256];
         while (std::fgets(buffer, sizeof buffer, pipe))
@@ -85,8 +86,8 @@ TEST(CaptureSafety, AFullDiskMidFileOrAtTheVeryEndIsAFailureAndLeavesNothing)
     struct Case {
         const char* what;
         const char* out;
-        long long limit;      // bytes the disk takes
-        long long mustFit;    // a tmpfs (whole pages) serves when more than this fits, -1: never
+        long long limit;   // bytes the disk takes
+        long long mustFit; // a tmpfs (whole pages) serves when more than this fits, -1: never
         long long wholeSize;
     };
     const Case cases[] = {

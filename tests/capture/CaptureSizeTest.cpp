@@ -14,8 +14,8 @@ using namespace capturetest;
 namespace {
 
 struct Area {
-    int width, height;       // the frame
-    int left, top, w, h;     // the picture in it
+    int width, height;   // the frame
+    int left, top, w, h; // the picture in it
 };
 
 // The demo's timeline drawn in a fresh context of width x height, as the
@@ -58,9 +58,9 @@ TEST(CaptureSize, OtherSizesCentreThePictureDrawnAtItsOwnSizeOnBlackBars)
     Workspace work;
     const std::string textures = work.file("data/textures/");
     const Area areas[] = {
-        {1920, 1080, 240, 0, 1440, 1080},  // pillar-box
-        {1024, 1024, 0, 128, 1024, 768},   // letter-box
-        {1000, 600, 100, 0, 800, 600},     // the demo's own size, bars beside it
+        {1920, 1080, 240, 0, 1440, 1080}, // pillar-box
+        {1024, 1024, 0, 128, 1024, 768},  // letter-box
+        {1000, 600, 100, 0, 800, 600},    // the demo's own size, bars beside it
     };
     // The opening, with its bars and text; the stripes of the sequence; the
     // end scroller's bands.

@@ -1,8 +1,8 @@
 // The video side of the capture, in-process: frames turned into 4:2:0 YUV,
 // and the check that a finished video file is whole.
+#include "TestFiles.h"
 #include "app/capture/VideoFileCheck.h"
 #include "app/capture/Yuv420.h"
-#include "TestFiles.h"
 
 #include <array>
 #include <cstdint>
@@ -62,10 +62,7 @@ Bytes matroska(std::uint64_t segmentSize, std::size_t segmentData)
 
 class Checked {
 public:
-    explicit Checked(const Bytes& bytes) : path(dir.prefix() + "video")
-    {
-        testfiles::writeFile(path, bytes);
-    }
+    explicit Checked(const Bytes& bytes) : path(dir.prefix() + "video") { testfiles::writeFile(path, bytes); }
     bool complete(const std::string& format, std::string& problem) const
     {
         const int fd = ::open(path.c_str(), O_RDONLY);
@@ -91,20 +88,20 @@ TEST(Yuv420, Bt709LimitedRangeTopRowFirstWithAveragedColour)
     Bytes yuv(yuv420Bytes(4, 2));
     ASSERT_EQ(yuv.size(), 12u);
     rgbaToYuv420(rgba.data(), 4, 2, yuv.data());
-    EXPECT_EQ(yuv[0], 63);   // red
-    EXPECT_EQ(yuv[2], 235);  // white, top row
-    EXPECT_EQ(yuv[6], 16);   // black, bottom row
-    EXPECT_EQ(yuv[8], 102);  // red's U and V
+    EXPECT_EQ(yuv[0], 63);  // red
+    EXPECT_EQ(yuv[2], 235); // white, top row
+    EXPECT_EQ(yuv[6], 16);  // black, bottom row
+    EXPECT_EQ(yuv[8], 102); // red's U and V
     EXPECT_EQ(yuv[10], 240);
-    EXPECT_EQ(yuv[9], 128);  // grey's (white and black mixed) U and V
+    EXPECT_EQ(yuv[9], 128); // grey's (white and black mixed) U and V
     EXPECT_EQ(yuv[11], 128);
 
     const Bytes primaries = picture({green, green, blue, blue, green, green, blue, blue});
     rgbaToYuv420(primaries.data(), 4, 2, yuv.data());
-    EXPECT_EQ(yuv[0], 173);  // green: Y, U, V as BT.709 gives them
+    EXPECT_EQ(yuv[0], 173); // green: Y, U, V as BT.709 gives them
     EXPECT_EQ(yuv[8], 42);
     EXPECT_EQ(yuv[10], 26);
-    EXPECT_EQ(yuv[2], 32);   // blue
+    EXPECT_EQ(yuv[2], 32); // blue
     EXPECT_EQ(yuv[9], 240);
     EXPECT_EQ(yuv[11], 118);
 }
@@ -129,11 +126,11 @@ TEST(VideoFileCheck, AnMp4NeedsEveryBoxWholeAndItsIndex)
     Bytes cut = whole;
     cut.resize(cut.size() - 10);
     Bytes open = joined({box("ftyp", 16), box("mdat", 50)});
-    open[24 + 3] = 0;  // mdat's size never written
+    open[24 + 3] = 0; // mdat's size never written
     open[24 + 0] = open[24 + 1] = open[24 + 2] = 0;
-    for (const Case& c : {Case{{}, "empty"}, Case{joined({box("ftyp", 16), box("mdat", 5000)}), "moov"},
-                          Case{cut, "past the end"}, Case{joined({whole, Bytes{0, 0, 1}}), "inside a box header"},
-                          Case{open, "never closed"}}) {
+    for (const Case& c :
+         {Case{{}, "empty"}, Case{joined({box("ftyp", 16), box("mdat", 5000)}), "moov"}, Case{cut, "past the end"},
+          Case{joined({whole, Bytes{0, 0, 1}}), "inside a box header"}, Case{open, "never closed"}}) {
         SCOPED_TRACE(c.says);
         EXPECT_FALSE(Checked(c.bytes).complete("mp4", problem));
         EXPECT_NE(problem.find(c.says), std::string::npos) << problem;
