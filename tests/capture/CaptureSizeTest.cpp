@@ -41,7 +41,7 @@ Rgb at(const std::vector<unsigned char>& rgb, int width, int x, int y)
 }
 
 // The 800 x 600 frame is flat around (x, y): the nine pixels there are alike.
-bool flatAround(const assets::PngImage& frame, int x, int y)
+bool flatAround(const PngImage& frame, int x, int y)
 {
     const Rgb centre = pixel(frame, x, y);
     for (int dy = -1; dy <= 1; ++dy)
@@ -69,7 +69,7 @@ TEST(CaptureSize, OtherSizesCentreThePictureDrawnAtItsOwnSizeOnBlackBars)
         const float t = std::strtof(moment, nullptr);
         CaptureRun run = capture(work.path(), {"--at", moment, "reference.png"});
         ASSERT_EQ(run.status, 0) << run.err;
-        const assets::PngImage reference = readPng(work.file("reference.png"));
+        const PngImage reference = readPng(work.file("reference.png"));
         ASSERT_EQ(reference.width, 800u);
 
         for (const Area& a : areas) {
@@ -77,7 +77,7 @@ TEST(CaptureSize, OtherSizesCentreThePictureDrawnAtItsOwnSizeOnBlackBars)
             SCOPED_TRACE(size);
             run = capture(work.path(), {"--size", size, "--at", moment, "sized.png"});
             ASSERT_EQ(run.status, 0) << run.err;
-            const assets::PngImage frame = readPng(work.file("sized.png"));
+            const PngImage frame = readPng(work.file("sized.png"));
             ASSERT_EQ(frame.width, static_cast<unsigned>(a.width));
             ASSERT_EQ(frame.height, static_cast<unsigned>(a.height));
             const std::vector<unsigned char> own = drawnInProcess(textures, a.w, a.h, t);

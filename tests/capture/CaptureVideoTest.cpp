@@ -243,7 +243,7 @@ TEST(CaptureVideo, AnMp4IsHighProfileH264AtTheSizeAskedInTheFramesColours)
     // opening's red and yellow halves, centred between black bars 160 wide.
     CaptureRun run = capture(work.path(), {"--size", "1280x720", "--at", "5", "shot.png"});
     ASSERT_EQ(run.status, 0) << run.err;
-    const assets::PngImage shot = readPng(work.file("shot.png"));
+    const PngImage shot = readPng(work.file("shot.png"));
     const std::string decoded = commandOutput("ffmpeg -v error -i '" + path +
                                               "' -frames:v 1 -vf scale=in_color_matrix=bt709:in_range=tv,"
                                               "format=rgb24 -f rawvideo -");
