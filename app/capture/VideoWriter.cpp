@@ -207,9 +207,9 @@ bool VideoWriter::finish(std::string& error)
         error = failure("ffmpeg failed (exit status " + std::to_string(status) + ")");
         return false;
     }
-    const std::string said = failure("");
+    const std::string said = lastWords();
     if (!said.empty()) {
-        error = "ffmpeg reported an error" + said;
+        error = "ffmpeg reported an error: " + said;
         return false;
     }
     // The file ffmpeg wrote must still be ours, and whole.
@@ -271,6 +271,12 @@ std::string VideoWriter::failure(const std::string& what)
     }
     if (pid > 0)
         waitForExit(false);
+    const std::string said = lastWords();
+    return said.empty() ? what : what + ": " + said;
+}
+
+std::string VideoWriter::lastWords() const
+{
     // The last few lines ffmpeg wrote, joined on one line.
     std::string text;
     if (messages >= 0) {
@@ -297,5 +303,5 @@ std::string VideoWriter::failure(const std::string& what)
     std::string said;
     for (std::size_t i = lines.size() > kept ? lines.size() - kept : 0; i < lines.size(); ++i)
         said += (said.empty() ? "" : " | ") + lines[i];
-    return said.empty() ? what : what + ": " + said;
+    return said;
 }

@@ -51,7 +51,8 @@ public:
     void abort();
 
 private:
-    std::string failure(const std::string& what);  // ffmpeg's own last words, after it has ended
+    std::string failure(const std::string& what);  // what, and ffmpeg's own last words once it has ended
+    std::string lastWords() const;                 // the last lines ffmpeg wrote, on one line
     int waitForExit(bool interruptible);
 
     pid_t pid = -1;
