@@ -75,8 +75,16 @@ Upload upload(PngImage& image, int wrapst, int minfilter, int magfilter, GLuint&
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     const GLenum format = image.channels == 4 ? GL_RGBA : GL_RGB;
-    glTexImage2D(GL_TEXTURE_2D, 0, image.channels == 4 ? GL_RGBA8 : GL_RGB8, static_cast<GLsizei>(size.width),
-                 static_cast<GLsizei>(size.height), 0, format, GL_UNSIGNED_BYTE, pixels);
+    const auto width = static_cast<GLsizei>(size.width);
+    const auto height = static_cast<GLsizei>(size.height);
+    glTexImage2D(GL_TEXTURE_2D, 0, image.channels == 4 ? GL_RGBA8 : GL_RGB8, width, height, 0, format,
+                 GL_UNSIGNED_BYTE, pixels);
+    if (glGetError() != GL_NO_ERROR) {
+        // Unsized-format fallback: OpenGL ES 2 and WebGL 1 take only an internal format equal to the
+        // pixel format, which there means the same 8 bits per channel.
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE,
+                     pixels);
+    }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 
     if (glGetError() != GL_NO_ERROR) {

@@ -39,16 +39,6 @@ int truncatedVolume(double volume)
 
 } // namespace
 
-void announceMusic(const std::string& path)
-{
-    std::cout << "Loading Music: " << path << std::endl;
-}
-
-void reportMusicMissing()
-{
-    std::cout << "Musioc file not found" << std::endl;
-}
-
 Music::Music(const void* hWnd, std::string path)
 {
     announceMusic(path);

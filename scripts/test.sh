@@ -4,8 +4,13 @@
 # virtual X server, so no display is needed here.
 #   scripts/test.sh              the normal build, in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
+#   scripts/test.sh --web        the web page's tests in headless Chromium (scripts/web-test.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ ${1:-} == --web ]]; then
+  exec bash scripts/web-test.sh
+fi
 
 bash scripts/setup.sh
 

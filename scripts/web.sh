@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds the demo as a web page into build-web/, offline with Debian's
+# emscripten. The C libraries it links are built once from Debian's source
+# packages into a cache outside the repository (scripts/web-libs.sh) and
+# rebuilt only when missing.
+#   scripts/web.sh           build the page
+#   scripts/web.sh --serve   build it, then serve it on the loopback interface
+#                            and print the address (Ctrl+C stops)
+# BRAKVANE_WEB_CACHE overrides the cache folder (default ~/.cache/brakvane-web).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+serve=false
+case ${1:-} in
+  --serve) serve=true ;;
+  "") ;;
+  *)
+    echo "usage: scripts/web.sh [--serve]" >&2
+    exit 2
+    ;;
+esac
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+# The toolchain and what building the libraries takes.
+packages=(emscripten nodejs cmake ninja-build make dpkg-dev xz-utils bzip2)
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if ((${#missing[@]} > 0)); then
+  echo "web: installing ${missing[*]}" >&2
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+fi
+
+cache=${BRAKVANE_WEB_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brakvane-web}
+# A new name whenever web-libs.sh builds something else.
+prefix=$cache/libs-1
+if [[ ! -f $prefix/.complete ]]; then
+  # The libraries come from bookworm's source packages.
+  sources_file=/etc/apt/sources.list.d/brakvane-bookworm-src.sources
+  if [[ ! -f $sources_file ]] && ! apt-cache showsrc libsdl2 2>/dev/null | grep -q '^Version: 2.26.5'; then
+    echo "web: adding the bookworm deb-src entry ($sources_file)" >&2
+    printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: bookworm" "Components: main" \
+      "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" | "${sudo[@]}" tee "$sources_file" >/dev/null
+    "${sudo[@]}" apt-get update -qq
+  fi
+  echo "web: building the libraries into $prefix (a few minutes, once)" >&2
+  bash scripts/web-libs.sh "$prefix"
+fi
+
+# Emscripten's JavaScript optimiser finds Debian's acorn only through NODE_PATH.
+export NODE_PATH=/usr/share/nodejs
+emcmake cmake -S web -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRAKVANE_WEB_PREFIX="$prefix" >/dev/null
+cmake --build build-web
+echo "web: the page is in build-web/ (index.html, index.js, index.wasm, index.data)" >&2
+
+if $serve; then
+  exec node web/serve/serve.js build-web
+fi
