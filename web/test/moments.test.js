@@ -5,12 +5,16 @@
 // Both draw through the same timeline with the same spectrum analysis, but
 // with different rasterisers (SwiftShader's WebGL under the fixed-function
 // emulation against Mesa's llvmpipe) and MP3 decoders that differ by one
-// least significant bit on a few samples. What that can change is limited:
-// texture filtering and blending weights rounded differently (a few levels
-// per channel), and pixels on the edge of a quad or a texel that fall the
-// other way. So every channel must be within `levelTolerance`, except on at
-// most `edgeShare` of the pixels; a wrong picture, layer, bar size, scale or
-// blend differs by far more, over far more pixels.
+// least significant bit on a few samples. Measured on the demo's data: most
+// pixels are equal or 1 level apart (the two round bilinear filtering and
+// blending weights differently); in the fine detail of the picture sequence a
+// few hundred pixels differ by up to 6 levels, because the spectrum value
+// behind the picture's scale differs in its last bits and the texels land a
+// fraction of a texel apart. So every channel must be within levelTolerance
+// (8), except for at most maxBeyond (100) pixels on edges that fall the other
+// way. A wrong picture, layer or blend differs by far more; a scene drawn
+// 0.1 s off moves a bar edge by 2 to 3 pixels, some 240 pixels by more than
+// 100 levels.
 'use strict';
 
 const test = require('node:test');
@@ -25,8 +29,8 @@ const { decodePng } = require('./png.js');
 const root = path.join(__dirname, '..', '..');
 const capture = process.env.BRAKVANE_CAPTURE || path.join(root, 'build', 'app', 'capture', 'brakvane-capture');
 
-const levelTolerance = 4;
-const edgeShare = 0.002;
+const levelTolerance = 8;
+const maxBeyond = 100;
 
 // Just inside each scene and each cut, where the pulse, the bars, the scale
 // and the scroller all show, and the black frame of exactly 68.5 s.
@@ -78,7 +82,7 @@ test('the page draws the timeline as the offline renderer does at every turning 
       console.log(`t=${t}: ${result.beyond} pixels beyond ${levelTolerance} levels (${(result.share * 100).toFixed(3)} %), largest difference ${result.worst}`);
       if (process.env.BRAKVANE_KEEP_FRAMES)
         fs.writeFileSync(path.join(folder, 'web-' + t + '.raw'), web.rgb);
-      assert.ok(result.share <= edgeShare, `t=${t}: ${result.beyond} pixels differ by more than ${levelTolerance} levels`);
+      assert.ok(result.beyond <= maxBeyond, `t=${t}: ${result.beyond} pixels differ by more than ${levelTolerance} levels`);
     }
   } finally {
     await session.close();

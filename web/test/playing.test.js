@@ -9,7 +9,7 @@ const assert = require('node:assert');
 const { open } = require('./browser.js');
 
 test('the page plays: audio runs, frames advance with the music, console lines arrive', async () => {
-  const session = await open({ audio: true });
+  const session = await open({ autoplay: 'allowed' });
   try {
     const page = await session.browser.newPage();
     const lines = [];
@@ -47,7 +47,7 @@ test('the page plays: audio runs, frames advance with the music, console lines a
 });
 
 test('where the browser asks for a gesture, the page waits on its sign until a click', async (context) => {
-  const session = await open({ audio: false });
+  const session = await open({ autoplay: 'gesture' });
   try {
     const page = await session.browser.newPage();
     await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
