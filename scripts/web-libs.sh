@@ -76,18 +76,18 @@ echo "web-libs: kissfft" >&2
   [[ -f kiss_fft_log.h ]] && cp kiss_fft_log.h "$prefix/include/kissfft/"
 )
 
-echo "web-libs: libmpg123" >&2
-(
+# libmpg123's configure and SDL's CMake run hundreds of compile and link checks,
+# one at a time; the two run side by side so that both cores are busy.
+build_mpg123() {
   cd mpg123-*/
   emconfigure ./configure --host=wasm32 --prefix="$prefix" --disable-shared --enable-static \
     --with-cpu=generic_fpu --disable-components --enable-libmpg123 CFLAGS="${cflags[*]}" >configure.log 2>&1 ||
     { tail -30 configure.log >&2; exit 1; }
   emmake make -j"$jobs" >make.log 2>&1 || { tail -30 make.log >&2; exit 1; }
   emmake make install >>make.log 2>&1 || { tail -30 make.log >&2; exit 1; }
-)
+}
 
-echo "web-libs: SDL2" >&2
-(
+build_sdl2() {
   cd SDL2-*/
   emcmake cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_THREADS=OFF -DSDL_PTHREADS=OFF \
@@ -96,7 +96,19 @@ echo "web-libs: SDL2" >&2
     { tail -30 cmake.log >&2; exit 1; }
   cmake --build build -j"$jobs" >build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
   cmake --install build >>build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
-)
+}
+
+echo "web-libs: libmpg123 and SDL2" >&2
+(build_mpg123) &
+mpg123_job=$!
+(build_sdl2) &
+sdl2_job=$!
+failed=false
+wait "$mpg123_job" || { echo "web-libs: libmpg123 failed" >&2; failed=true; }
+wait "$sdl2_job" || { echo "web-libs: SDL2 failed" >&2; failed=true; }
+if $failed; then
+  exit 1
+fi
 
 printf '%s\n' "${sources[@]}" >"$prefix/.complete"
 echo "web-libs: done, in $prefix" >&2
