@@ -17,9 +17,12 @@ constexpr int periodFrames = 2048;
 
 } // namespace
 
-WebMusic::WebMusic(const std::string& path, double untilSeconds)
+WebMusic::WebMusic(const std::string& path, bool withSound, double untilSeconds)
 {
+    // The lines and their order are the live demo's: the path, the device, the file.
     announceMusic(path);
+    if (withSound && !openDevice())
+        std::cout << "Unable to init BASS" << std::endl;
     decoded = track.load(path, untilSeconds);
     if (!decoded)
         reportMusicMissing();
@@ -33,24 +36,22 @@ WebMusic::~WebMusic()
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void WebMusic::play()
+bool WebMusic::openDevice()
 {
     audioUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    if (audioUp) {
-        SDL_AudioSpec want{};
-        want.freq = TrackSpectrum::trackRate;
-        want.format = AUDIO_S16SYS;
-        want.channels = TrackSpectrum::channelsPerFrame;
-        want.samples = periodFrames;
-        want.callback = callback;
-        want.userdata = this;
-        // No changes allowed: SDL converts to the context's own rate.
-        device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-    }
-    if (device == 0) {
-        std::cout << "Unable to init BASS" << std::endl;
-        return;
-    }
+    if (!audioUp)
+        return false;
+    SDL_AudioSpec want{};
+    want.freq = TrackSpectrum::trackRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = TrackSpectrum::channelsPerFrame;
+    want.samples = periodFrames;
+    want.callback = callback;
+    want.userdata = this;
+    // No changes allowed: SDL converts to the context's own rate.
+    device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (device == 0)
+        return false;
     // SDL's processing node does not pass on when its buffers will be heard;
     // the wrapper keeps the output time of the buffer being filled.
     EM_ASM({
@@ -63,7 +64,17 @@ void WebMusic::play()
             fill(e);
         };
     });
-    SDL_PauseAudioDevice(device, 0);
+    return true;
+}
+
+void WebMusic::play()
+{
+    // As in the live demo: without a device or a track there is nothing to
+    // play, which is said, and the timeline runs on regardless.
+    if (device == 0 || !decoded)
+        std::cout << "Unable to init BASS playback" << std::endl;
+    if (device != 0)
+        SDL_PauseAudioDevice(device, 0);
 }
 
 void WebMusic::callback(void* self, std::uint8_t* stream, int length)

@@ -19,14 +19,15 @@
 
 class WebMusic {
 public:
-    // Decodes the file up to untilSeconds (a fixed moment needs no more),
-    // with the music's console lines.
-    explicit WebMusic(const std::string& path, double untilSeconds = TrackSpectrum::maxSeconds);
+    // Opens the audio device (withSound) and decodes the file up to
+    // untilSeconds (a fixed moment needs no more), with the music's console
+    // lines. Nothing plays yet.
+    WebMusic(const std::string& path, bool withSound, double untilSeconds);
     ~WebMusic();
     WebMusic(const WebMusic&) = delete;
     WebMusic& operator=(const WebMusic&) = delete;
 
-    // Opens the audio device and starts the track from its beginning.
+    // Starts the track from its beginning, once the browser lets sound run.
     void play();
     // Seconds of the track heard so far.
     double position();
@@ -34,6 +35,7 @@ public:
     float spectrumAt(double t);
 
 private:
+    bool openDevice();
     static void callback(void* self, std::uint8_t* stream, int length);
     void render(std::int16_t* out, int frames);
 

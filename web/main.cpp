@@ -63,9 +63,12 @@ int main(int argc, char** argv)
     page = std::make_unique<Page>();
     page->options = parsePageOptions(argc, argv);
     page->canvas = std::make_unique<WebCanvas>(DemoFrames::width, DemoFrames::height);
-    page->music = std::make_unique<WebMusic>(dataPaths::music, page->options.at.value_or(TrackSpectrum::maxSeconds));
+    // A fixed moment plays nothing and needs the track only up to that moment.
+    const bool fixed = page->options.at.has_value();
+    page->music =
+        std::make_unique<WebMusic>(dataPaths::music, !fixed, page->options.at.value_or(TrackSpectrum::maxSeconds));
     page->frames.loadAssets();
-    if (!page->options.at)
+    if (!fixed)
         page->music->play();
     emscripten_set_main_loop(frame, 0, false);
     return 0;
