@@ -9,6 +9,8 @@ packages=(
   libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
+  weston libweston-10-dev libwayland-dev xkb-data
+  pulseaudio pulseaudio-utils libpulse-dev
   lame mpg123 ffmpeg
   libfreetype-dev fonts-dejavu-core
 )

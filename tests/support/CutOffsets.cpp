@@ -1,0 +1,112 @@
+// Locating the crashes and pairing them with the frames.
+#include "CutOffsets.h"
+
+#include "audio/Mp3File.h"
+
+#include <cstring>
+#include <sstream>
+
+namespace testsupport {
+
+namespace {
+
+constexpr int rate = MonitorRecorder::rate;
+constexpr int channels = MonitorRecorder::channels;
+// Frames compared to place a stretch of the track in the recording: long
+// enough to be unique, short enough to fit between the silences of stalls.
+constexpr std::size_t matchFrames = 1024;
+
+bool matchesAt(const std::vector<std::int16_t>& track, std::size_t musicFrame,
+               const std::vector<std::int16_t>& recorded, std::size_t at)
+{
+    if ((at + matchFrames) * channels > recorded.size() || (musicFrame + matchFrames) * channels > track.size())
+        return false;
+    return std::memcmp(track.data() + musicFrame * channels, recorded.data() + at * channels,
+                       matchFrames * channels * sizeof(std::int16_t)) == 0;
+}
+
+// A stretch that is not silence, so that a match means something.
+bool audible(const std::vector<std::int16_t>& track, std::size_t musicFrame)
+{
+    int loud = 0;
+    for (std::size_t i = musicFrame * channels; i < (musicFrame + matchFrames) * channels && i < track.size(); ++i)
+        loud += (track[i] > 64 || track[i] < -64) ? 1 : 0;
+    return loud > static_cast<int>(matchFrames);
+}
+
+} // namespace
+
+std::vector<LoggedFrame> parseFrameLog(const std::string& errorOutput)
+{
+    std::vector<LoggedFrame> frames;
+    std::istringstream in(errorOutput);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string tag;
+        LoggedFrame f{};
+        if (fields >> tag >> f.t >> f.present && tag == "frame")
+            frames.push_back(f);
+    }
+    return frames;
+}
+
+std::vector<std::int16_t> decodeTrack(const std::string& path)
+{
+    std::vector<std::int16_t> samples;
+    Mp3File file(path, true);
+    if (!file.ok() || file.rate() != rate || file.channels() != channels)
+        return samples;
+    std::vector<std::int16_t> block(4096 * channels);
+    while (std::size_t got = file.read(block.data(), 4096))
+        samples.insert(samples.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got * channels));
+    return samples;
+}
+
+std::optional<std::size_t> findInRecording(const std::vector<std::int16_t>& track, std::size_t musicFrame,
+                                           const std::vector<std::int16_t>& recorded, std::size_t from)
+{
+    if ((musicFrame + matchFrames) * channels > track.size())
+        return std::nullopt;
+    const std::int16_t* key = track.data() + musicFrame * channels;
+    const std::size_t frames = recorded.size() / channels;
+    for (std::size_t at = from; at + matchFrames <= frames; ++at) {
+        const std::int16_t* r = recorded.data() + at * channels;
+        if (r[0] == key[0] && r[1] == key[1] && matchesAt(track, musicFrame, recorded, at))
+            return at;
+    }
+    return std::nullopt;
+}
+
+std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const std::vector<std::int16_t>& track,
+                                  const MonitorRecorder& recording, const std::vector<double>& moments)
+{
+    std::vector<CutOffset> result;
+    for (double cut : moments) {
+        const LoggedFrame* first = nullptr;
+        for (const auto& f : frames)
+            if (f.t > cut) {
+                first = &f;
+                break;
+            }
+        if (!first)
+            continue;
+        // The stretch right after the crash's onset, or the one right before
+        // it when a stall's silence split the first.
+        const auto onset = static_cast<std::size_t>(cut * rate + 0.5);
+        std::optional<double> played;
+        if (audible(track, onset))
+            if (auto at = findInRecording(track, onset, recording.samples()))
+                played = recording.playedAt(static_cast<double>(*at));
+        if (!played && onset >= matchFrames && audible(track, onset - matchFrames))
+            if (auto at = findInRecording(track, onset - matchFrames, recording.samples()))
+                played = recording.playedAt(static_cast<double>(*at + matchFrames));
+        if (!played)
+            continue;
+        const double offset = first->present - *played;
+        result.push_back({cut, offset, offset - (first->t - cut)});
+    }
+    return result;
+}
+
+} // namespace testsupport

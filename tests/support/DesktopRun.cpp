@@ -1,0 +1,167 @@
+// One run of the demo on the testbeds, with stalls injected at moments chosen
+// at random, so that nothing in the demo can expect them.
+#include "DesktopRun.h"
+
+#include "TestFiles.h"
+
+#include <algorithm>
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <sys/resource.h>
+#include <thread>
+
+namespace testsupport {
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+double cpuSecondsOfChildren()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+double monotonicSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+double lastLoggedTime(const ChildProcess& demo)
+{
+    const auto frames = parseFrameLog(demo.errorOutput());
+    return frames.empty() ? -1.0 : frames.back().t;
+}
+
+} // namespace
+
+DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
+{
+    DesktopRunResult result;
+    WestonServer compositor;
+    if (!compositor.running()) {
+        result.problem = compositor.problem();
+        return result;
+    }
+    std::unique_ptr<PulseServer> sound;
+    std::unique_ptr<MonitorRecorder> recorder;
+    if (options.withSound) {
+        sound = std::make_unique<PulseServer>();
+        if (!sound->running()) {
+            result.problem = sound->problem();
+            return result;
+        }
+        recorder = std::make_unique<MonitorRecorder>(sound->address(), PulseServer::monitorSource());
+        // An idle null sink renders far ahead; a reader attached for a while
+        // brings it down to the latency it keeps while playing.
+        if (!recorder->waitUntilRecording(5000) || !recorder->waitUntilSettled(2.0, 15000)) {
+            result.problem = "the sink's monitor cannot be recorded";
+            return result;
+        }
+    }
+    RepaintProbe probe(compositor);
+
+    testfiles::TempDir work;
+    const fs::path data = fs::path(work.directory()) / "data";
+    if (options.withMusicFile) {
+        fs::create_directory_symlink(fs::path(sourceDir()) / "data", data);
+    } else {
+        fs::create_directory(data);
+        fs::create_directory_symlink(fs::path(sourceDir()) / "data/textures", data / "textures");
+        fs::create_directory_symlink(fs::path(sourceDir()) / "data/models", data / "models");
+    }
+    ChildOptions demoOptions;
+    demoOptions.args = {binaryDir() + "/app/brakvane"};
+    demoOptions.workingDirectory = work.directory();
+    demoOptions.env = compositor.clientEnvironment();
+    demoOptions.env["LIBGL_ALWAYS_SOFTWARE"] = std::string("1");
+    demoOptions.env["BRAKVANE_FRAME_LOG"] = std::string("1");
+    if (sound) {
+        demoOptions.env["PULSE_SERVER"] = sound->address();
+        demoOptions.env["SDL_AUDIODRIVER"] = std::string("pulseaudio");
+    } else {
+        demoOptions.env["SDL_AUDIODRIVER"] = std::string("dummy");
+    }
+
+    const double cpuBefore = cpuSecondsOfChildren();
+    ChildProcess demo(demoOptions);
+
+    // Stalls: stop the whole process (its audio thread too) at moments drawn at
+    // random within the span, each on its own frame log reading.
+    std::mt19937 random(options.seed != 0 ? options.seed : std::random_device{}());
+    std::vector<double> stallAt;
+    const double until = options.stallsUntil > 0 ? options.stallsUntil : options.stallsFrom + 1;
+    std::uniform_real_distribution<double> when(options.stallsFrom, until);
+    std::uniform_int_distribution<int> length(100, 300);
+    for (int i = 0; i < options.stalls; ++i)
+        stallAt.push_back(when(random));
+    std::sort(stallAt.begin(), stallAt.end());
+
+    std::vector<double> stalledAt; // CLOCK_MONOTONIC
+    std::size_t nextStall = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 140s;
+    while (!demo.exited() && std::chrono::steady_clock::now() < deadline) {
+        const double t = lastLoggedTime(demo);
+        if (options.stopAfter > 0 && t > options.stopAfter) {
+            demo.signal(SIGINT);
+            break;
+        }
+        if (nextStall < stallAt.size() && t >= stallAt[nextStall]) {
+            result.stallTimes.push_back(t);
+            stalledAt.push_back(monotonicSeconds());
+            demo.signal(SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::milliseconds(length(random)));
+            demo.signal(SIGCONT);
+            ++nextStall;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    result.exitStatus = demo.wait(30s);
+    const double cpu = cpuSecondsOfChildren() - cpuBefore;
+    result.console = demo.output();
+    result.frames = parseFrameLog(demo.errorOutput());
+    result.repaintRate = probe.finish();
+
+    // The drawn rate: new frames per second of presents, past the first
+    // second (start-up and the first pictures' upload).
+    // Stalls are not the demo's doing: the intervals they fall in are left out.
+    double span = 0;
+    int intervals = 0;
+    for (std::size_t i = 1; i < result.frames.size(); ++i) {
+        const auto& a = result.frames[i - 1];
+        const auto& b = result.frames[i];
+        if (a.t <= 1.0)
+            continue;
+        bool stalled = false;
+        for (double s : stalledAt)
+            stalled = stalled || (s > a.present - 0.05 && s < b.present);
+        if (stalled)
+            continue;
+        span += b.present - a.present;
+        ++intervals;
+    }
+    if (intervals > 10)
+        result.drawnRate = intervals / span;
+    if (!result.frames.empty())
+        result.cpuSecondsPerFrame = cpu / static_cast<double>(result.frames.size());
+
+    if (recorder) {
+        recorder->stop();
+        const auto track = decodeTrack(sourceDir() + "/data/music/skalmtone.mp3");
+        result.cuts = cutOffsets(result.frames, track, *recorder);
+        std::vector<double> moments;
+        for (double m = 0.5; !result.frames.empty() && m < result.frames.back().t; m += 0.5)
+            moments.push_back(m);
+        result.lock = cutOffsets(result.frames, track, *recorder, moments);
+        result.recorderSpread = recorder->timingSpread();
+    }
+    return result;
+}
+
+} // namespace testsupport

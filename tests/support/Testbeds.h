@@ -1,0 +1,74 @@
+// Desktop testbeds started by the tests themselves: a headless Weston
+// compositor that paces presents like a display, and a private PulseAudio
+// server with a null sink. Each runs from the scripts in tests/testbeds/ in a
+// private directory and is stopped, and its directory removed, with the object.
+#pragma once
+
+#include "ChildProcess.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace testsupport {
+
+class WestonServer {
+public:
+    // Starts the compositor and waits until a client (weston-info) sees its
+    // output and its seat.
+    WestonServer();
+    ~WestonServer();
+    WestonServer(const WestonServer&) = delete;
+    WestonServer& operator=(const WestonServer&) = delete;
+
+    bool running() const { return ready; }
+    // Why it is not running, for the test's message.
+    const std::string& problem() const { return failure; }
+    // XDG_RUNTIME_DIR and WAYLAND_DISPLAY for a client, DISPLAY removed.
+    std::map<std::string, std::optional<std::string>> clientEnvironment() const;
+
+private:
+    pid_t pid = -1;
+    std::string runtime;
+    std::string failure;
+    bool ready = false;
+};
+
+// A client that presents as fast as the compositor lets it (weston-simple-egl
+// with its default swap interval): its frame rate is the compositor's repaint rate.
+class RepaintProbe {
+public:
+    explicit RepaintProbe(const WestonServer& compositor);
+    // Ends the client and returns its frames per second over the whole run,
+    // from its own reports (one every 5 seconds); 0 when it reported none.
+    double finish();
+
+private:
+    std::unique_ptr<ChildProcess> client;
+};
+
+class PulseServer {
+public:
+    // Starts the server and waits until it accepts clients.
+    PulseServer();
+    ~PulseServer();
+    PulseServer(const PulseServer&) = delete;
+    PulseServer& operator=(const PulseServer&) = delete;
+
+    bool running() const { return ready; }
+    const std::string& problem() const { return failure; }
+    // The PULSE_SERVER value for clients.
+    std::string address() const { return "unix:" + directory + "/native"; }
+    // The source that hears what the null sink plays.
+    static const char* monitorSource() { return "brakvane.monitor"; }
+
+private:
+    pid_t pid = -1;
+    std::string directory;
+    std::string failure;
+    bool ready = false;
+};
+
+} // namespace testsupport
