@@ -78,3 +78,8 @@ int Music::fetchSpectrum(float* buffer)
 {
     return sound::channelGetData(streamHandle, buffer, sound::dataFft512);
 }
+
+bool Music::heardPosition(double ahead, double& seconds)
+{
+    return sound::channelGetHeard(streamHandle, ahead, &seconds);
+}

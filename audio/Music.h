@@ -23,6 +23,9 @@ public:
     void setVolume(double volume);
     // Fills the first 256 floats of buffer; returns the library's result (-1: nothing playing).
     int fetchSpectrum(float* buffer);
+    // The position of the music, in seconds, that will be heard `ahead` seconds from now
+    // (negative before its first sound); false while no music plays.
+    bool heardPosition(double ahead, double& seconds);
 
 private:
     std::uint32_t streamHandle = 0; // 0 when the file could not be opened

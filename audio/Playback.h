@@ -20,8 +20,13 @@ public:
 
     void attach(StreamDecoder* stream) { decoder = stream; }
     void start() { started = true; }
-    // After a new position the stream is no longer at its end.
-    void rewind() { ended = false; }
+    // After a new position the stream is no longer at its end; the next frame
+    // it hands over is stream frame `frame`.
+    void rewind(std::int64_t frame = 0)
+    {
+        ended = false;
+        nextStreamFrame = frame;
+    }
     // Linear gain in percent, 0 silent to 100 unchanged; read by the callback as it goes.
     void setVolume(int percent) { volume.store(percent, std::memory_order_relaxed); }
 
@@ -33,11 +38,24 @@ public:
         std::uint64_t ticksPerSecond = 1;
         int rate = 0;                     // device frames per second
         int bufferFrames = 0;             // frames the device takes per period
+        double latency = -1;              // seconds from handing a period over to hearing
+                                          // its last frame; negative: one period
+        double ahead = 0;                 // seconds from now of the moment asked about
     };
-    // Copies the windowFrames frames starting where the device is playing now, as far as
-    // they have been handed over, before the volume was applied. False when nothing is
+    // Copies the windowFrames frames starting where the device is playing at
+    // clock.now + clock.ahead, as far as they have been handed over, before the volume
+    // was applied. False when nothing is
     // playing: not started, or the stream has ended and its last frame has been heard.
     bool snapshot(std::int16_t* window, const Clock& clock) const;
+
+    // The stream frame being heard at clock.now + ahead seconds: the device plays
+    // what it was handed in order, the last frame of each period `latency`
+    // seconds after the period was handed over. Before the stream's first frame
+    // is heard the result is negative (frames still to wait). When the callback
+    // is overdue (the device or the whole process stalled), the position holds at
+    // the end of what was handed. False when nothing is playing (not started, or
+    // the stream has ended and its last frame has been heard).
+    bool heardFrame(const Clock& clock, double ahead, double latency, double& frame) const;
 
 private:
     static constexpr std::uint64_t historyFrames = 8192; // more than a period plus a window
@@ -48,7 +66,24 @@ private:
     // Copies count frames from device frame `at` on (at most historyFrames back).
     void recall(std::int16_t* frames, std::uint64_t at, std::size_t count) const;
 
+    // One period as handed over: which device frames, which stream frames (the
+    // first `streamFrames` of it; silence after them), and when.
+    struct Period {
+        std::uint64_t deviceStart = 0;
+        std::uint64_t frames = 0;
+        std::int64_t streamStart = 0;
+        std::uint64_t streamFrames = 0;
+        bool beforeStream = true; // no stream frame had been handed over before it
+    };
+    static constexpr std::size_t periodsKept = 32; // some 0.7 s of 1024-frame periods
+    // The stream frame at device frame `at` (which may lie beyond the last period).
+    double streamFrameAt(double at) const;
+
     StreamDecoder* decoder = nullptr;
+    std::int64_t nextStreamFrame = 0; // the stream frame the next pull yields
+    bool streamSeen = false;          // a period with stream frames has been handed over
+    std::array<Period, periodsKept> periods{};
+    std::size_t periodCount = 0;      // periods handed over, all told
     bool started = false;
     bool ended = false;
     std::uint64_t endedAt = 0;       // device position of the first frame after the stream

@@ -5,11 +5,15 @@
 #include "audio/AudioOutput.h"
 #include "audio/Playback.h"
 #include "audio/FrequencyAnalyser.h"
+#include "audio/ServerLatency.h"
 #include "audio/StreamDecoder.h"
 
 #include <SDL.h>
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cmath>
+#include <tuple>
 #include <memory>
 #include <string>
 
@@ -26,8 +30,38 @@ struct Library {
     Playback playback;
     FrequencyAnalyser analyser;
     std::array<std::int16_t, Playback::windowFrames * Playback::channelsPerFrame> window{};
+    // Seconds from a period being handed over to its last frame being heard: one
+    // period until the sound server reports better.
+    double latency = 0;
+    std::array<double, 12> reports{}; // the sound server's last reports of what it holds
+    std::size_t reportCount = 0;
+    // The moment the last position was asked for, seconds ahead of the asking; the
+    // spectrum is taken of what is heard then.
+    double ahead = 0;
+    ServerLatency server;
     std::unique_ptr<AudioOutput> output;  // made by init, never null after it
 };
+
+// Takes in the sound server's newest report. SDL hands a period to the server piece by
+// piece, as the server asks for more, and calls for the next period the moment the last
+// piece of the one before is written: the server's queue is then at its fullest, and it
+// holds everything up to the first frame of the new period. So the last frame of a
+// period is heard one period plus that fullest queue after it was handed over. The
+// fullest queue is taken as the upper quarter of the last three seconds of reports: a
+// report taken later in a period finds the queue partly drained, and the server's
+// refill after an underrun briefly overfills it.
+void updateLatency(Library& lib, const Playback::Clock& clock)
+{
+    double held = 0;
+    if (!lib.server.take(held))
+        return;
+    lib.reports[lib.reportCount++ % lib.reports.size()] = held;
+    const std::size_t kept = std::min(lib.reportCount, lib.reports.size());
+    std::array<double, std::tuple_size_v<decltype(lib.reports)>> sorted = lib.reports;
+    const auto upper = sorted.begin() + static_cast<std::ptrdiff_t>(kept * 3 / 4);
+    std::nth_element(sorted.begin(), upper, sorted.begin() + static_cast<std::ptrdiff_t>(kept));
+    lib.latency = static_cast<double>(clock.bufferFrames) / clock.rate + *upper;
+}
 
 std::unique_ptr<Library> library;
 
@@ -67,7 +101,13 @@ bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /
         return false;
     }
     library->output = std::make_unique<AudioOutput>(library->rate, library->playback);
-    return library->output->ok();
+    if (!library->output->ok())
+        return false;
+    library->latency = static_cast<double>(library->output->bufferFrames()) / library->output->rate();
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (driver != nullptr && std::string(driver) == "pulseaudio")
+        library->server.start();
+    return true;
 }
 
 Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset, std::uint32_t length,
@@ -113,7 +153,7 @@ bool channelSetPosition(Handle channel, std::uint64_t position)
     const std::uint64_t frameBytes = sizeof(std::int16_t) * static_cast<std::uint64_t>(stream->fileChannels());
     const std::uint64_t frame = std::min<std::uint64_t>(position / frameBytes, INT64_MAX);
     DeviceLock lock(*library->output);
-    library->playback.rewind();
+    library->playback.rewind(static_cast<std::int64_t>(frame));
     stream->requestPosition(static_cast<std::int64_t>(frame));
     return true;
 }
@@ -137,11 +177,14 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length)
     clock.ticksPerSecond = SDL_GetPerformanceFrequency();
     clock.rate = library->output->rate();
     clock.bufferFrames = library->output->bufferFrames();
+    clock.ahead = library->ahead;
     bool playing = false;
     {
         // The callback waits at most for this copy of 2 KiB.
         DeviceLock lock(*library->output);
         clock.now = SDL_GetPerformanceCounter();
+        updateLatency(*library, clock);
+        clock.latency = library->latency;
         playing = library->playback.snapshot(library->window.data(), clock);
     }
     if (!playing) {
@@ -149,6 +192,27 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length)
     }
     library->analyser.analyseStereo(library->window.data(), static_cast<float*>(buffer));
     return static_cast<int>(library->window.size() * sizeof(std::int16_t));
+}
+
+bool channelGetHeard(Handle channel, double ahead, double* seconds)
+{
+    if (streamOf(channel) == nullptr || !library->output->ok() || seconds == nullptr)
+        return false;
+    Playback::Clock clock;
+    clock.ticksPerSecond = SDL_GetPerformanceFrequency();
+    clock.rate = library->output->rate();
+    clock.bufferFrames = library->output->bufferFrames();
+    double frame = 0;
+    {
+        DeviceLock lock(*library->output);
+        clock.now = SDL_GetPerformanceCounter();
+        updateLatency(*library, clock);
+        library->ahead = ahead;
+        if (!library->playback.heardFrame(clock, ahead, library->latency, frame))
+            return false;
+    }
+    *seconds = frame / clock.rate;
+    return true;
 }
 
 bool channelLock(Handle channel, bool lock)

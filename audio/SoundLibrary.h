@@ -43,6 +43,13 @@ bool channelSetAttributes(Handle channel, int freq, int volume, int pan);
 // 16-bit frames). -1, with the buffer untouched, when nothing is playing. Allocates nothing.
 int channelGetData(Handle channel, void* buffer, std::uint32_t length);
 
+// The position of the stream, in seconds, that will be heard `ahead` seconds from now:
+// what the device was handed and when, less the output latency (the sound server's own
+// report where it gives one, else the device's period). Negative until the stream's
+// first frame is heard; after a stall it holds until the device is fed again. False,
+// with `seconds` untouched, when nothing is playing.
+bool channelGetHeard(Handle channel, double ahead, double* seconds);
+
 // Holds the audio callback off while locked, so that several calls reach the device as
 // one step. Locks nest. False when there is no device or no such channel.
 bool channelLock(Handle channel, bool lock);

@@ -3,6 +3,8 @@
 
 #include "demo/DataPaths.h"
 
+#include <optional>
+
 Demo::Demo(WindowHandle window) : hWnd(window)
 {
     // Zeroed, so frames before the first successful fetch (or with no music
@@ -27,7 +29,12 @@ void Demo::setUp()
 
 void Demo::frame()
 {
-    float t = clock.elapsed();
+    double heard = 0;
+    std::optional<double> heardThen;
+    if (music->heardPosition(showDelay, heard))
+        heardThen = heard;
+    const float t = musicClock.frameTime(clock.elapsed(), heardThen);
+    lastFrameTime = t;
     music->fetchSpectrum(spectrum.get());
     frames.drawFrame(t, spectrum[0]);
     if (DemoFrames::over(t))

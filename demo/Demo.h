@@ -6,6 +6,7 @@
 #include "app/Timer.h"
 #include "audio/Music.h"
 #include "demo/DemoFrames.h"
+#include "demo/MusicClock.h"
 #include "display/WindowHandle.h"
 
 #include <memory>
@@ -22,8 +23,14 @@ public:
     // Loads every texture and model, starts the music from its beginning and
     // restarts the clock last, so time 0 of the timeline is the music's start.
     void setUp();
-    // Draws one frame for the current time; raises finished once the timeline is over.
+    // Draws one frame for its moment; raises finished once the timeline is over.
+    // While the music plays, that moment is the music heard when the frame is
+    // shown; otherwise the clock's reading.
     void frame();
+    // How long after now the next frame will be shown (the window's estimate).
+    void showNextFrameIn(double seconds) { showDelay = seconds; }
+    // The time the last frame was drawn for.
+    float frameTime() const { return lastFrameTime; }
 
     bool finished = false;
 
@@ -34,6 +41,9 @@ private:
     // Destroyed in reverse: the music, the buffer, the clock, then the caches.
     DemoFrames frames;
     Timer clock;
+    MusicClock musicClock;
+    double showDelay = 0;
+    float lastFrameTime = 0;
     std::unique_ptr<Music> music;
     WindowHandle hWnd;
     std::unique_ptr<float[]> spectrum;

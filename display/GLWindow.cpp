@@ -18,6 +18,7 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -209,6 +210,14 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     }
 
     presenter = std::make_unique<FramePresenter>(width, height);
+    // The driver's own choice stays for the presents of new frames. On Wayland
+    // SDL reports the interval it last set itself, 0 before any, while EGL
+    // starts every surface at its default of 1: each present waits for the
+    // compositor's frame callback.
+    pacedInterval = SDL_GL_GetSwapInterval();
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (pacedInterval == 0 && driver && std::strcmp(driver, "wayland") == 0)
+        pacedInterval = 1;
 
     // Initial OpenGL state, shared with the offscreen renderer; no swap
     // interval is requested.
@@ -247,11 +256,44 @@ bool GLWindow::update()
 
 void GLWindow::present()
 {
+    const bool showsNewFrame = newFrame;
+    newFrame = false;
     if (!contextCurrent)
         return;
     glFlush();
+    // A present of the same frame again must not wait for the display: where
+    // both presents of a pass wait, only every other refresh gets a new frame.
+    const bool unpaced = !showsNewFrame && pacedInterval != 0;
+    if (unpaced)
+        SDL_GL_SetSwapInterval(0);
     if (presenter)
         presenter->present(hWnd, scaleToFit);
+    if (unpaced)
+        SDL_GL_SetSwapInterval(pacedInterval);
+    if (showsNewFrame)
+        notePresented();
+}
+
+void GLWindow::notePresented()
+{
+    const std::uint64_t now = SDL_GetPerformanceCounter();
+    if (lastFramePresent != 0) {
+        const double interval =
+            static_cast<double>(now - lastFramePresent) / static_cast<double>(SDL_GetPerformanceFrequency());
+        // Stalls and start-up hiccups say nothing about the display's rate.
+        if (interval < 0.1)
+            frameInterval = frameInterval == 0 ? interval : frameInterval + 0.1 * (interval - frameInterval);
+    }
+    lastFramePresent = now;
+}
+
+double GLWindow::nextFrameShownIn() const
+{
+    if (lastFramePresent == 0)
+        return 0;
+    const double since = static_cast<double>(SDL_GetPerformanceCounter() - lastFramePresent) /
+                         static_cast<double>(SDL_GetPerformanceFrequency());
+    return std::max(0.0, frameInterval - since) + frameInterval / 2;
 }
 
 void GLWindow::windowProcedure(WindowHandle window, const SDL_Event& event)

@@ -11,6 +11,7 @@
 
 #include "display/WindowHandle.h"
 
+#include <cstdint>
 #include <memory>
 
 class FramePresenter;
@@ -28,6 +29,17 @@ public:
     // otherwise it has presented the back buffer, then handled the event.
     bool update();
 
+    // Tells the window that a new frame has been drawn: the next present shows it
+    // and waits for the display as the driver decides (vsync, the compositor's
+    // frame callbacks). Every other present shows the same frame again and does
+    // not wait, so where presents are paced each refresh gets a new frame.
+    void frameDrawn() { newFrame = true; }
+    // Seconds from now to the middle of the time on screen of the frame drawn
+    // next: its present is expected one frame interval after the last one (at
+    // once where nothing paces), and it stays up for one interval. 0 before
+    // frames have been presented.
+    double nextFrameShownIn() const;
+
     // The native window; null when no window could be created.
     WindowHandle hWnd = nullptr;
 
@@ -37,6 +49,7 @@ private:
     static void windowProcedure(WindowHandle window, const SDL_Event& event);
     static void postQuitMessage();
     void present();
+    void notePresented();
 
     void* hRC = nullptr;            // the SDL GL context
     bool classRegistered = false;   // the video subsystem is up
@@ -45,4 +58,8 @@ private:
     const char* className;          // the caller's title text; must outlive the window
     std::unique_ptr<DisplayModeRequest> dmSettings;  // the mode asked for (full-screen)
     std::unique_ptr<FramePresenter> presenter;
+    int pacedInterval = 0;          // the driver's swap interval; 0: presents never wait
+    bool newFrame = false;          // a frame was drawn since the last present
+    std::uint64_t lastFramePresent = 0; // SDL counter when the last present of a new frame returned
+    double frameInterval = 0;       // between presents of new frames, smoothed; seconds
 };

@@ -5,3 +5,4 @@ brakvane_add_test(NAME timeline_tests
   LIBS brakvane_timeline brakvane_display)
 brakvane_add_test(NAME demo_run_tests SOURCES demo/DemoRunTest.cpp)
 add_dependencies(demo_run_tests brakvane)
+brakvane_add_test(NAME music_clock_tests SOURCES demo/MusicClockTest.cpp LIBS brakvane_demo)

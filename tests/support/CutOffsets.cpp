@@ -79,7 +79,8 @@ std::optional<std::size_t> findInRecording(const std::vector<std::int16_t>& trac
 }
 
 std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const std::vector<std::int16_t>& track,
-                                  const MonitorRecorder& recording, const std::vector<double>& moments)
+                                  const MonitorRecorder& recording, const std::vector<double>& moments,
+                                  const std::vector<Stall>& stalls)
 {
     std::vector<CutOffset> result;
     for (double cut : moments) {
@@ -90,6 +91,11 @@ std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const 
                 break;
             }
         if (!first)
+            continue;
+        bool straddles = false;
+        for (const auto& s : stalls)
+            straddles = straddles || (first->present >= s.begin && first->present <= s.end + 0.03);
+        if (straddles)
             continue;
         // The stretch right after the crash's onset, or the one right before
         // it when a stall's silence split the first.

@@ -43,9 +43,18 @@ struct CutOffset {
                       // minus when the music at that frame's t was played
 };
 
+// A span of CLOCK_MONOTONIC seconds during which the demo was stopped.
+struct Stall {
+    double begin;
+    double end;
+};
+
 // Offsets at each of `moments` (timeline seconds) that both the frames and the
-// recording cover; at a crash cut, `offset` is the picture-to-crash offset.
+// recording cover; at a crash cut, `offset` is the picture-to-crash offset. A
+// moment whose first frame was drawn before a stall and presented after it is
+// left out: no program can show a frame while it is stopped.
 std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const std::vector<std::int16_t>& track,
-                                  const MonitorRecorder& recording, const std::vector<double>& moments = crashCuts);
+                                  const MonitorRecorder& recording, const std::vector<double>& moments = crashCuts,
+                                  const std::vector<Stall>& stalls = {});
 
 } // namespace testsupport

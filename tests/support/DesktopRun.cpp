@@ -103,7 +103,6 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         stallAt.push_back(when(random));
     std::sort(stallAt.begin(), stallAt.end());
 
-    std::vector<double> stalledAt; // CLOCK_MONOTONIC
     std::size_t nextStall = 0;
     const auto deadline = std::chrono::steady_clock::now() + 140s;
     while (!demo.exited() && std::chrono::steady_clock::now() < deadline) {
@@ -114,10 +113,11 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         }
         if (nextStall < stallAt.size() && t >= stallAt[nextStall]) {
             result.stallTimes.push_back(t);
-            stalledAt.push_back(monotonicSeconds());
+            const double begin = monotonicSeconds();
             demo.signal(SIGSTOP);
             std::this_thread::sleep_for(std::chrono::milliseconds(length(random)));
             demo.signal(SIGCONT);
+            result.stalls.push_back({begin, monotonicSeconds()});
             ++nextStall;
         }
         std::this_thread::sleep_for(10ms);
@@ -126,6 +126,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     const double cpu = cpuSecondsOfChildren() - cpuBefore;
     result.console = demo.output();
     result.frames = parseFrameLog(demo.errorOutput());
+
     result.repaintRate = probe.finish();
 
     // The drawn rate: new frames per second of presents, past the first
@@ -139,8 +140,8 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         if (a.t <= 1.0)
             continue;
         bool stalled = false;
-        for (double s : stalledAt)
-            stalled = stalled || (s > a.present - 0.05 && s < b.present);
+        for (const auto& s : result.stalls)
+            stalled = stalled || (s.end > a.present && s.begin < b.present);
         if (stalled)
             continue;
         span += b.present - a.present;
@@ -154,11 +155,11 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     if (recorder) {
         recorder->stop();
         const auto track = decodeTrack(sourceDir() + "/data/music/skalmtone.mp3");
-        result.cuts = cutOffsets(result.frames, track, *recorder);
+        result.cuts = cutOffsets(result.frames, track, *recorder, crashCuts, result.stalls);
         std::vector<double> moments;
         for (double m = 0.5; !result.frames.empty() && m < result.frames.back().t; m += 0.5)
             moments.push_back(m);
-        result.lock = cutOffsets(result.frames, track, *recorder, moments);
+        result.lock = cutOffsets(result.frames, track, *recorder, moments, result.stalls);
         result.recorderSpread = recorder->timingSpread();
     }
     return result;

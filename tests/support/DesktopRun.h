@@ -35,6 +35,7 @@ struct DesktopRunResult {
     double drawnRate = 0;   // the demo's new frames per second, past its first second
     double cpuSecondsPerFrame = 0;
     std::vector<double> stallTimes; // timeline seconds at which each stall began
+    std::vector<Stall> stalls;      // when each was, CLOCK_MONOTONIC
     std::vector<CutOffset> cuts;    // offsets at the crash cuts passed
     std::vector<CutOffset> lock;    // lock errors every half second of the run
     double recorderSpread = 0;      // the recording's own timing precision, seconds
