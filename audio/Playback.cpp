@@ -61,7 +61,8 @@ double Playback::streamFrameAt(double at) const
     for (std::size_t j = i; j-- > 0;)
         if (newest(j).streamFrames > 0)
             return static_cast<double>(newest(j).streamStart) - (static_cast<double>(newest(j).deviceStart) - at);
-    return static_cast<double>(nextStreamFrame) - (static_cast<double>(handed) - at);
+    // No stream frame handed over yet: its first is not heard before it is.
+    return static_cast<double>(nextStreamFrame) - std::max(0.0, static_cast<double>(handed) - at);
 }
 
 bool Playback::heardFrame(const Clock& clock, double ahead, double latency, double& frame) const

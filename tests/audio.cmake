@@ -5,5 +5,5 @@ brakvane_add_test(NAME audio_spectrum_test
   LIBS brakvane_audio)
 
 brakvane_add_test(NAME audio_music_test
-  SOURCES audio/MusicPlaybackTest.cpp audio/MusicFailureTest.cpp audio/MusicHarness.cpp
+  SOURCES audio/MusicPlaybackTest.cpp audio/MusicFailureTest.cpp audio/MusicHeardTest.cpp audio/MusicHarness.cpp
   LIBS brakvane_audio)

@@ -3,10 +3,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <regex>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -145,13 +146,17 @@ double RepaintProbe::finish()
     client->signal(SIGINT);
     client->wait(5s);
     // "272 frames in 5 seconds: 54.400002 fps"
-    static const std::regex report(R"((\d+) frames in (\d+) seconds)");
-    const std::string text = client->output();
+    std::istringstream lines(client->output());
+    std::string line;
     double frames = 0;
     double seconds = 0;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), report); it != std::sregex_iterator(); ++it) {
-        frames += std::stod((*it)[1]);
-        seconds += std::stod((*it)[2]);
+    while (std::getline(lines, line)) {
+        int count = 0;
+        int span = 0;
+        if (std::sscanf(line.c_str(), "%d frames in %d seconds", &count, &span) == 2) {
+            frames += count;
+            seconds += span;
+        }
     }
     return seconds > 0 ? frames / seconds : 0.0;
 }
