@@ -53,16 +53,17 @@ TEST_F(MusicHeard, StartsAtThePlayPositionMovesOnAndEndsWithTheTrack)
     // less than the device's latency below it.
     EXPECT_GT(heard.front(), 10.3);
     EXPECT_LT(heard.front(), 10.6);
-    // Once the first frame is heard, the position moves on with the music: a
-    // device whose pace wavers may make it waver by a few milliseconds (the
-    // demo's clock smooths that out and never runs back), never by more.
+    // Once the first frame is heard, the position moves on with the music. A
+    // late device makes it waver: what was reckoned played past the frames
+    // handed over may turn out not to be, by less than a period (23 ms); the
+    // demo's clock smooths that out and never runs back.
     // (Before the first frame, a period of silence handed over while the
     // decoder seeks moves that frame later, and the count to it starts again.)
     const auto started = std::find_if(heard.begin(), heard.end(), [](double s) { return s > 10.5; });
     ASSERT_NE(started, heard.end());
     double highest = *started;
     for (auto it = started + 1; it != heard.end(); ++it) {
-        ASSERT_GT(*it, highest - 0.005) << "position " << (it - heard.begin()) << " runs back";
+        ASSERT_GT(*it, highest - 0.025) << "position " << (it - heard.begin()) << " runs back";
         highest = std::max(highest, *it);
     }
     EXPECT_GT(heard.back(), 11.5);
