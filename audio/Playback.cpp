@@ -83,7 +83,6 @@ bool Playback::heardFrame(const Clock& clock, double ahead, double latency, doub
     return true;
 }
 
-
 bool Playback::snapshot(std::int16_t* window, const Clock& clock) const
 {
     if (!started) {
