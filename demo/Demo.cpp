@@ -20,23 +20,42 @@ Demo::~Demo()
     // The clock, the model cache and the texture cache follow, in that order.
 }
 
+void Demo::playFrom(double seconds, bool loop)
+{
+    start = seconds;
+    looping = loop;
+}
+
 void Demo::setUp()
 {
     frames.loadAssets();
-    music->play(0);
+    music->play(start);
     clock.start();
 }
 
 void Demo::frame()
 {
+    // The clock and the music both count from where play began (the chosen
+    // start); the timeline's time is that start plus the locked time.
     double heard = 0;
     std::optional<double> heardThen;
     if (music->heardPosition(showDelay, heard))
-        heardThen = heard;
-    const float t = musicClock.frameTime(clock.elapsed(), heardThen);
+        heardThen = heard - start;
+    const float sinceStart = musicClock.frameTime(clock.elapsed(), heardThen);
+    const float t = start == 0 ? sinceStart : static_cast<float>(start + static_cast<double>(sinceStart));
     lastFrameTime = t;
     music->fetchSpectrum(spectrum.get());
     frames.drawFrame(t, spectrum[0]);
-    if (DemoFrames::over(t))
+    if (!DemoFrames::over(t))
+        return;
+    if (!looping) {
         finished = true;
+        return;
+    }
+    // The last frame has been drawn; the next one is the timeline's 0 again,
+    // with the music restarted under it.
+    start = 0;
+    musicClock = MusicClock{};
+    music->play(0);
+    clock.start();
 }

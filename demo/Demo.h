@@ -20,8 +20,13 @@ public:
     Demo(const Demo&) = delete;
     Demo& operator=(const Demo&) = delete;
 
-    // Loads every texture and model, starts the music from its beginning and
-    // restarts the clock last, so time 0 of the timeline is the music's start.
+    // Where setUp starts (seconds of the timeline, the music at the same
+    // place) and whether the end starts it again from 0. Set before setUp;
+    // the defaults play once from the beginning.
+    void playFrom(double seconds, bool loop);
+    // Loads every texture and model, starts the music from its beginning (or
+    // the chosen start) and restarts the clock last, so the clock's 0 is the
+    // moment the music starts.
     void setUp();
     // Draws one frame for its moment; raises finished once the timeline is over.
     // While the music plays, that moment is the music heard when the frame is
@@ -46,5 +51,7 @@ private:
     float lastFrameTime = 0;
     std::unique_ptr<Music> music;
     WindowHandle hWnd;
+    double start = 0;    // timeline seconds at the clock's 0
+    bool looping = false;
     std::unique_ptr<float[]> spectrum;
 };

@@ -51,12 +51,12 @@ bool matchesDepth(Uint32 format, int bitsPerPixel)
 }
 
 // An exact mode of the display; false when the display does not offer it.
-bool findExactMode(SDL_DisplayMode& wanted, int bitsPerPixel)
+bool findExactMode(int display, SDL_DisplayMode& wanted, int bitsPerPixel)
 {
-    int count = SDL_GetNumDisplayModes(0);
+    int count = SDL_GetNumDisplayModes(display);
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w == wanted.w && mode.h == wanted.h &&
+        if (SDL_GetDisplayMode(display, i, &mode) == 0 && mode.w == wanted.w && mode.h == wanted.h &&
             matchesDepth(mode.format, bitsPerPixel)) {
             wanted = mode;
             return true;
@@ -80,13 +80,14 @@ bool modeInEffect(SDL_Window* window, int width, int height)
     return current.w == width && current.h == height && windowWidth == width && windowHeight == height;
 }
 
-// Turns a shown window into a full-screen window of the desktop mode. Without
-// a window manager nobody else would resize it, so it is sized here.
-void coverDesktop(SDL_Window* window, const SDL_DisplayMode& desktop)
+// Turns a shown window into a full-screen window of the desktop mode of the
+// display whose top-left corner is origin. Without a window manager nobody
+// else would resize it, so it is sized here.
+void coverDesktop(SDL_Window* window, const SDL_DisplayMode& desktop, SDL_Point origin)
 {
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowSize(window, desktop.w, desktop.h);
-    SDL_SetWindowPosition(window, 0, 0);
+    SDL_SetWindowPosition(window, origin.x, origin.y);
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
@@ -96,9 +97,25 @@ void fail(const char* message)
     std::cout << "GLWindow:cpp: " << message;
 }
 
+// The top-left corner of a display, where its windows are placed; (0, 0)
+// when SDL does not know the display.
+SDL_Point displayOrigin(int display)
+{
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(display, &bounds) != 0)
+        return {0, 0};
+    return {bounds.x, bounds.y};
+}
+
 } // namespace
 
 GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title)
+    : GLWindow(width, height, bitsPerPixel, fullscreen, title, WindowOptions{})
+{
+}
+
+GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title,
+                   const WindowOptions& options)
     : dmSettings(std::make_unique<DisplayModeRequest>())
 {
     std::cout << "Creating window...(" << width << "x" << height << "@" << bitsPerPixel << ")" << std::endl;
@@ -121,22 +138,37 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     }
     classRegistered = true;
 
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    // A high-DPI drawable where the platform scales windows: the picture is
+    // then presented at the drawable's real pixel size.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
     SDL_DisplayMode desktop{};
     bool exactMode = false;
-    int windowWidth = width;
-    int windowHeight = height;
+    const int display = options.display;
+    int windowWidth = options.width > 0 ? options.width : width;
+    int windowHeight = options.height > 0 ? options.height : height;
+    scaleToFit = windowWidth != width || windowHeight != height;
+    waitForDisplay = options.vsync;
+    if (options.resizable && !fullscreen) {
+        flags |= SDL_WINDOW_RESIZABLE;
+        scaleToFit = true;
+    }
     if (fullscreen) {
-        if (SDL_GetDesktopDisplayMode(0, &dmSettings->mode) != 0) {
+        if (SDL_GetDesktopDisplayMode(display, &dmSettings->mode) != 0) {
             fail("Unable to get display settings");
             return;
         }
         desktop = dmSettings->mode;
-        dmSettings->mode.w = width;
-        dmSettings->mode.h = height;
+        dmSettings->mode.w = windowWidth;
+        dmSettings->mode.h = windowHeight;
         dmSettings->mode.refresh_rate = 0;  // not part of the request
-        exactMode = findExactMode(dmSettings->mode, bitsPerPixel);
-        if (exactMode) {
+        exactMode = !options.desktop && findExactMode(display, dmSettings->mode, bitsPerPixel);
+        if (options.desktop && desktop.w > 0 && desktop.h > 0) {
+            // Asked for the desktop's own mode: never a switch, the picture scaled.
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+            scaleToFit = true;
+            windowWidth = desktop.w;
+            windowHeight = desktop.h;
+        } else if (exactMode) {
             flags |= SDL_WINDOW_FULLSCREEN;
         } else if (desktop.w > 0 && desktop.h > 0) {
             // No such mode (many panels offer only their own): show the
@@ -147,9 +179,9 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
             scaleToFit = true;
             windowWidth = desktop.w;
             windowHeight = desktop.h;
-            std::cerr << "brakvane: the display has no " << width << "x" << height << " mode at " << bitsPerPixel
-                      << " bits per pixel; showing the picture scaled to " << desktop.w << "x" << desktop.h
-                      << std::endl;
+            std::cerr << "brakvane: the display has no " << dmSettings->mode.w << "x" << dmSettings->mode.h
+                      << " mode at " << bitsPerPixel << " bits per pixel; showing the picture scaled to "
+                      << desktop.w << "x" << desktop.h << std::endl;
         } else {
             fail("Unable to switch to fullscreen");
             return;
@@ -164,7 +196,9 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
 
     // The window's client area is exactly width x height at (0, 0), or the
     // whole display when the mode is emulated.
-    hWnd = requestStored ? SDL_CreateWindow(className, 0, 0, windowWidth, windowHeight, flags) : nullptr;
+    const SDL_Point origin = displayOrigin(display);
+    hWnd = requestStored ? SDL_CreateWindow(className, origin.x, origin.y, windowWidth, windowHeight, flags)
+                         : nullptr;
     // SDL chooses the pixel format (GLX visual, EGL config) while it creates
     // an OpenGL window, and fails the creation when the display has none that
     // meets the request. Whether the window itself could exist tells that
@@ -172,7 +206,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     // the pixel format's, and it is reported at that step.
     const bool formatFound = hWnd != nullptr;
     if (!hWnd)
-        hWnd = SDL_CreateWindow(className, 0, 0, windowWidth, windowHeight, flags & ~SDL_WINDOW_OPENGL);
+        hWnd = SDL_CreateWindow(className, origin.x, origin.y, windowWidth, windowHeight, flags & ~SDL_WINDOW_OPENGL);
     if (!hWnd)
         return;
     if (exactMode)
@@ -192,6 +226,8 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         return;
     }
     contextCurrent = true;
+    if (!waitForDisplay)
+        SDL_GL_SetSwapInterval(0);
 
     // Show and activate: to the front, and the keyboard focus, so that
     // Escape reaches the window even where no window manager hands it focus.
@@ -202,12 +238,23 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     // The switch itself happened just now, on showing. A display that
     // refused it gets the same emulated full screen as one that never
     // offered the mode, rather than an unscaled picture in a corner.
-    if (exactMode && !modeInEffect(hWnd, width, height)) {
-        std::cerr << "brakvane: the display refused the switch to " << width << "x" << height
+    if (exactMode && !modeInEffect(hWnd, windowWidth, windowHeight)) {
+        std::cerr << "brakvane: the display refused the switch to " << windowWidth << "x" << windowHeight
                   << "; showing the picture scaled to " << desktop.w << "x" << desktop.h << std::endl;
-        coverDesktop(hWnd, desktop);
+        coverDesktop(hWnd, desktop, origin);
         scaleToFit = true;
     }
+
+    // A drawable larger than the window (high DPI) shows the picture scaled
+    // to its real pixel size rather than in a corner of it.
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    SDL_GL_GetDrawableSize(hWnd, &drawableWidth, &drawableHeight);
+    int shownWidth = 0;
+    int shownHeight = 0;
+    SDL_GetWindowSize(hWnd, &shownWidth, &shownHeight);
+    if (drawableWidth != shownWidth || drawableHeight != shownHeight)
+        scaleToFit = true;
 
     presenter = std::make_unique<FramePresenter>(width, height);
     // The driver's own choice stays for the presents of new frames. On Wayland
@@ -218,6 +265,9 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     const char* driver = SDL_GetCurrentVideoDriver();
     if (pacedInterval == 0 && driver && std::strcmp(driver, "wayland") == 0)
         pacedInterval = 1;
+    // Told not to wait for the display: no present is paced either.
+    if (!waitForDisplay)
+        pacedInterval = 0;
 
     // Initial OpenGL state, shared with the offscreen renderer; no swap
     // interval is requested.

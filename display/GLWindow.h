@@ -18,9 +18,22 @@ class FramePresenter;
 struct DisplayModeRequest;
 union SDL_Event;
 
+// Choices beyond the constructor's arguments. The defaults give the window the
+// arguments alone describe; the picture drawn is always width x height of the
+// constructor, scaled to fit (aspect kept) wherever the window differs.
+struct WindowOptions {
+    int width = 0;           // the window's size, or the full-screen mode asked for; 0: the picture's size
+    int height = 0;
+    bool desktop = false;    // full screen at the desktop's own mode: no mode switch, picture scaled
+    bool resizable = false;  // windowed: the viewer may resize it, the picture follows scaled
+    int display = 0;         // SDL's display index, for full screen and for placing the window
+    bool vsync = true;       // false: presenting never waits for the display
+};
+
 class GLWindow {
 public:
     GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title);
+    GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title, const WindowOptions& options);
     ~GLWindow();
     GLWindow(const GLWindow&) = delete;
     GLWindow& operator=(const GLWindow&) = delete;
@@ -54,7 +67,8 @@ private:
     void* hRC = nullptr;            // the SDL GL context
     bool classRegistered = false;   // the video subsystem is up
     bool contextCurrent = false;
-    bool scaleToFit = false;        // full-screen mode emulated on the desktop mode
+    bool scaleToFit = false;        // the window differs from the picture: scaled, aspect kept
+    bool waitForDisplay = true;     // false: every present has a swap interval of 0
     const char* className;          // the caller's title text; must outlive the window
     std::unique_ptr<DisplayModeRequest> dmSettings;  // the mode asked for (full-screen)
     std::unique_ptr<FramePresenter> presenter;

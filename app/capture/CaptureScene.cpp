@@ -1,11 +1,15 @@
-// The demo's data set, read from the working directory like the demo reads it.
+// The demo's data set, found and read the way the demo finds and reads it.
 #include "app/capture/CaptureScene.h"
 
 #include "audio/Music.h"
+#include "demo/DataFolder.h"
 #include "demo/DataPaths.h"
 
 void CaptureScene::load(double untilSeconds)
 {
+    // Only the loading happens in the data's folder: the outputs named on the
+    // command line stay relative to the working directory the user chose.
+    DataFolderVisit visit(findDataFolder());
     announceMusic(dataPaths::music);
     musicLoaded = track.load(dataPaths::music, untilSeconds);
     if (!musicLoaded)

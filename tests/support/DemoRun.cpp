@@ -6,16 +6,31 @@ namespace testsupport {
 std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& display, const std::string& workingDirectory,
                                         const std::string& program)
 {
+    DemoLaunch launch;
+    launch.display = display;
+    launch.workingDirectory = workingDirectory;
+    launch.program = program;
+    return startDemo(launch);
+}
+
+std::unique_ptr<ChildProcess> startDemo(const DemoLaunch& launch)
+{
     ChildOptions options;
-    options.args = {binaryDir() + "/" + program};
+    options.args = {launch.program.rfind('/', 0) == 0 ? launch.program : binaryDir() + "/" + launch.program};
+    options.args.insert(options.args.end(), launch.args.begin(), launch.args.end());
+    const std::string& workingDirectory = launch.workingDirectory;
     options.workingDirectory = workingDirectory;
-    options.env["DISPLAY"] = display;
+    options.env["DISPLAY"] = launch.display;
     options.env["WAYLAND_DISPLAY"] = std::nullopt;
     options.env["SDL_VIDEODRIVER"] = std::nullopt;
     options.env["LIBGL_ALWAYS_SOFTWARE"] = std::string("1");
     // Sound is captured into a file of the working directory, never a real device.
     options.env["SDL_AUDIODRIVER"] = std::string("disk");
     options.env["SDL_DISKAUDIOFILE"] = workingDirectory + "/played.raw";
+    // Data is looked for only where the test says.
+    options.env["BRAKVANE_DATA"] = std::nullopt;
+    for (const auto& [name, value] : launch.env)
+        options.env[name] = value;
     return std::make_unique<ChildProcess>(options);
 }
 

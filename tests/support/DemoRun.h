@@ -5,11 +5,24 @@
 #include "ChildProcess.h"
 #include "TestFiles.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
+
+// One start of a program with options: what startDemo does, plus arguments
+// and environment variables of the test's choosing.
+struct DemoLaunch {
+    std::optional<std::string> display;  // nullopt: no display server at all
+    std::string workingDirectory;
+    std::string program = "app/brakvane";  // relative to the build folder, or absolute
+    std::vector<std::string> args;
+    std::map<std::string, std::optional<std::string>> env;  // nullopt removes the variable
+};
+std::unique_ptr<ChildProcess> startDemo(const DemoLaunch& launch);
 
 // display: a DISPLAY value, or nullopt to run with no display server at all.
 std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& display, const std::string& workingDirectory,

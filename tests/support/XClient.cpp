@@ -163,6 +163,32 @@ ScreenImage XClient::grabScreen()
     return image;
 }
 
+WindowGeometry XClient::geometry(unsigned long window)
+{
+    WindowGeometry geometry;
+    XWindowAttributes attrs;
+    if (!dpy || !window || !XGetWindowAttributes(dpy, window, &attrs))
+        return geometry;
+    Window child = 0;
+    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &geometry.x, &geometry.y, &child);
+    geometry.width = attrs.width;
+    geometry.height = attrs.height;
+    return geometry;
+}
+
+bool XClient::resizable(unsigned long window)
+{
+    if (!dpy || !window)
+        return false;
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!XGetWMNormalHints(dpy, window, &hints, &supplied))
+        return true;
+    const bool fixed = (hints.flags & PMinSize) && (hints.flags & PMaxSize) && hints.min_width == hints.max_width &&
+                       hints.min_height == hints.max_height;
+    return !fixed;
+}
+
 int xdotool(const std::string& display, const std::vector<std::string>& args)
 {
     ChildOptions options;

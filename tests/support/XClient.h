@@ -18,6 +18,13 @@ struct ScreenImage {
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
 };
 
+struct WindowGeometry {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 class XClient {
 public:
     explicit XClient(const std::string& display);
@@ -36,6 +43,10 @@ public:
     bool offerMode(unsigned width, unsigned height);
     // The whole root window as it is on screen now.
     ScreenImage grabScreen();
+    // Where a window's inside sits on the screen and how big it is; all 0 when unknown.
+    WindowGeometry geometry(unsigned long window);
+    // False when the window tells window managers it has one fixed size.
+    bool resizable(unsigned long window);
 
 private:
     ::_XDisplay* dpy = nullptr;
