@@ -2,7 +2,8 @@
 # Remakes everything under data/ from scratch: builds the generator in tools/,
 # draws the pictures (data/textures/), writes the longship model
 # (data/models/), synthesises the music and encodes it with lame
-# (data/music/skalmtone.mp3). Same sources, same tools: same bytes.
+# (data/music/skalmtone.mp3), and cuts the program's icons from the opening
+# picture (packaging/icons/, or ICONS_DIR). Same sources, same tools: same bytes.
 #
 #   scripts/make-data.sh [DATA_DIR]     (default: data/ of this checkout)
 #
@@ -14,6 +15,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 data=${1:-$root/data}
 build=${BUILD_DIR:-$root/build-makedata}
+icons=${ICONS_DIR:-$root/packaging/icons}
 
 for tool in cmake lame; do
   if ! command -v "$tool" >/dev/null; then
@@ -34,7 +36,7 @@ fi
 mkdir -p "$data"
 wav=$(mktemp --suffix=.wav)
 trap 'rm -f "$wav"' EXIT
-"$generator" --wav "$wav" "$data"
+"$generator" --wav "$wav" --icons "$icons" "$data"
 
 # 44.1 kHz joint stereo at a constant 128 kbit/s, about 1.6 MB for 100 s.
 # No replay-gain analysis and fixed tags, so the output does not vary between runs.

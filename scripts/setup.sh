@@ -13,6 +13,7 @@ packages=(
   pulseaudio pulseaudio-utils libpulse-dev
   lame mpg123 ffmpeg
   libfreetype-dev fonts-dejavu-core
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 
 missing=()

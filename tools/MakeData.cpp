@@ -1,8 +1,9 @@
 // brakvane-makedata: writes the demo's data directory from scratch, the
 // pictures (textures/), the longship model (models/) and the music as a WAV
-// file that scripts/make-data.sh then encodes to MP3.
+// file that scripts/make-data.sh then encodes to MP3; with --icons, also the
+// program's icons (a hicolor theme tree) cut from the opening picture.
 //
-//   brakvane-makedata [--fonts DIR] [--only pictures|model|music] [--wav FILE] DATA_DIR
+//   brakvane-makedata [--fonts DIR] [--only pictures|model|music|icons] [--wav FILE] [--icons DIR] DATA_DIR
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -47,6 +48,29 @@ bool makePictures(const std::string& dataDir, const std::string& fontDir)
     return ok;
 }
 
+// The sizes desktops look for in the hicolor theme.
+constexpr int iconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+constexpr const char* iconName = "org.kalvor.Brakvane.png";
+
+bool makeIcons(const std::string& iconDir, const std::string& fontDir)
+{
+    const Fonts fonts(fontDir);
+    if (!fonts.ok()) {
+        std::cerr << "makedata: the DejaVu fonts are needed in " << fontDir << " (package fonts-dejavu-core)"
+                  << std::endl;
+        return false;
+    }
+    const Canvas opening = drawDanish(fonts);
+    bool ok = true;
+    for (int size : iconSizes) {
+        const std::string dir = iconDir + "/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        ok = savePicture(dir, iconName, drawIcon(opening, size), false) && ok;
+    }
+    return ok;
+}
+
 bool makeModel(const std::string& dataDir)
 {
     const std::string path = dataDir + "/models/brakvane.mdl";
@@ -77,7 +101,8 @@ bool makeMusic(const std::string& wavPath)
 
 int usage()
 {
-    std::cerr << "usage: brakvane-makedata [--fonts DIR] [--only pictures|model|music] [--wav FILE] DATA_DIR"
+    std::cerr << "usage: brakvane-makedata [--fonts DIR] [--only pictures|model|music|icons] [--wav FILE] "
+                 "[--icons DIR] DATA_DIR"
               << std::endl;
     return 2;
 }
@@ -89,6 +114,7 @@ int main(int argc, char** argv)
     std::string fontDir = "/usr/share/fonts/truetype/dejavu";
     std::string only;
     std::string wav;
+    std::string iconDir;
     std::string dataDir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -99,13 +125,16 @@ int main(int argc, char** argv)
             only = argv[++i];
         } else if (arg == "--wav" && hasValue) {
             wav = argv[++i];
+        } else if (arg == "--icons" && hasValue) {
+            iconDir = argv[++i];
         } else if (!arg.empty() && arg[0] != '-' && dataDir.empty()) {
             dataDir = arg;
         } else {
             return usage();
         }
     }
-    if (dataDir.empty() || !(only.empty() || only == "pictures" || only == "model" || only == "music")) {
+    if (dataDir.empty() || !(only.empty() || only == "pictures" || only == "model" || only == "music" ||
+                             (only == "icons" && !iconDir.empty()))) {
         return usage();
     }
     if (wav.empty()) {
@@ -113,9 +142,13 @@ int main(int argc, char** argv)
     }
     std::error_code ec;
     for (const char* sub : {"textures", "models", "music"}) {
-        std::filesystem::create_directories(dataDir + "/" + sub, ec);
+        if (only != "icons")
+            std::filesystem::create_directories(dataDir + "/" + sub, ec);
     }
     bool ok = true;
+    if (!iconDir.empty() && (only.empty() || only == "icons")) {
+        ok = makeIcons(iconDir, fontDir) && ok;
+    }
     if (only.empty() || only == "pictures") {
         ok = makePictures(dataDir, fontDir) && ok;
     }

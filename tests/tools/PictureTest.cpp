@@ -166,3 +166,28 @@ TEST(MakeDataPictures, EndScrollerClosesInItsLastRowsAndEntersFromBlack)
     EXPECT_LT(brightest(0, 4), 0.05f);
     EXPECT_LT(brightest(c.height() - 2, c.height()), 0.05f);
 }
+
+TEST(MakeDataPictures, IconIsTheOpeningsCrossAtEverySize)
+{
+    if (!fontsThere()) {
+        GTEST_SKIP() << "fonts-dejavu-core is not installed";
+    }
+    const Fonts fonts(fontDir);
+    const Canvas opening = drawDanish(fonts);
+    for (int size : {16, 48, 256}) {
+        const Canvas icon = drawIcon(opening, size);
+        ASSERT_EQ(icon.width(), size);
+        ASSERT_EQ(icon.height(), size);
+        // The light cross through the middle, red fields in the corners.
+        const Color& centre = icon.at(size / 2, size / 2);
+        EXPECT_GT(brightness(centre), 0.8f) << size;
+        for (const auto& [x, y] : {std::pair{1, 1}, std::pair{size - 2, 1}, std::pair{1, size - 2},
+                                   std::pair{size - 2, size - 2}}) {
+            const Color& corner = icon.at(x, y);
+            EXPECT_GT(corner.r, 0.5f) << size;
+            EXPECT_LT(corner.g, 0.3f) << size;
+            EXPECT_LT(corner.b, 0.35f) << size;
+            EXPECT_EQ(corner.a, 1.0f);
+        }
+    }
+}

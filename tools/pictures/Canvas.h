@@ -75,6 +75,7 @@ public:
     void apply(const std::function<void(Color& c, float x, float y)>& f);
 
     Color& at(int i, int j) { return px[static_cast<size_t>(j) * w + i]; }
+    const Color& at(int i, int j) const { return px[static_cast<size_t>(j) * w + i]; }
 
     // 8-bit rows, top row first; RGB or RGBA.
     std::vector<unsigned char> toBytes(bool withAlpha) const;

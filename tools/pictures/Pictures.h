@@ -40,6 +40,10 @@ Canvas drawEndScroller(const Fonts& fonts);
 Canvas drawLakes(const Fonts& fonts);
 Canvas drawMidnightSun(const Fonts& fonts);
 
+// The program's icon, size x size: the square of the opening picture around
+// its cross, as the viewer sees it on screen, averaged down (Icon.cpp).
+Canvas drawIcon(const Canvas& opening, int size);
+
 // Shared helpers (PictureKit.cpp).
 constexpr float crossHalfWidth = 40.0f;  // arms of the sequence's cross
 constexpr float rightFieldCentre = (crossCentreX + crossHalfWidth + windowWidth) * 0.5f;
