@@ -13,7 +13,7 @@ namespace {
 // The square in view units (the picture as shown on the 800x600 screen):
 // the cross and the red fields around it, clear of the lettering.
 constexpr float iconSide = 240.0f;
-constexpr int samplesPerPixel = 8;  // per axis, for the smallest sizes
+constexpr int samplesPerPixel = 8; // per axis, for the smallest sizes
 
 } // namespace
 
