@@ -313,8 +313,9 @@ void GLWindow::present()
     glFlush();
     // A present of the same frame again must not wait for the display: where
     // both presents of a pass wait, only every other refresh gets a new frame.
+    // Told not to wait at all, no present waits, whatever else set an interval.
     const bool unpaced = !showsNewFrame && pacedInterval != 0;
-    if (unpaced)
+    if (unpaced || (!waitForDisplay && SDL_GL_GetSwapInterval() != 0))
         SDL_GL_SetSwapInterval(0);
     if (presenter)
         presenter->present(hWnd, scaleToFit);

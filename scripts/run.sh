@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the demo and runs it from the repository folder (where data/ is).
+# Builds the demo and runs it from the repository folder (where data/ is),
+# passing on its arguments (scripts/run.sh --window).
 # Without a display server it runs on a virtual X server instead, and says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
   start_xvfb
   echo "brakvane: no display found; running on a virtual X server (Xvfb $DISPLAY) with software rendering" >&2
   status=0
-  ./build/app/brakvane || status=$?
+  ./build/app/brakvane "$@" || status=$?
   exit "$status"
 fi
-exec ./build/app/brakvane
+exec ./build/app/brakvane "$@"
