@@ -194,8 +194,9 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     // matched against the display when the OpenGL window is created.
     const bool requestStored = requestPixelFormat(bitsPerPixel);
 
-    // The window's client area is exactly width x height at (0, 0), or the
-    // whole display when the mode is emulated.
+    // The window's client area is exactly the size asked for (width x height
+    // unless the options say otherwise) at the display's top-left corner, or
+    // the whole display when the mode is emulated or the desktop's own.
     const SDL_Point origin = displayOrigin(display);
     hWnd = requestStored ? SDL_CreateWindow(className, origin.x, origin.y, windowWidth, windowHeight, flags)
                          : nullptr;
@@ -270,7 +271,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         pacedInterval = 0;
 
     // Initial OpenGL state, shared with the offscreen renderer; no swap
-    // interval is requested.
+    // interval is requested unless told not to wait for the display.
     applyInitialGLState(width, height);
 }
 
