@@ -72,8 +72,8 @@ void runInstalled(const std::string& bin)
     launch.args = {"--window"};
     auto demo = startDemo(launch);
     XClient client(server.name());
-    ASSERT_NE(client.findWindow("Brakvane", 30s), 0u) << demo->output() << demo->errorOutput();
-    EXPECT_TRUE(demo->waitForOutput("Loading model:", 30s)) << demo->output();
+    ASSERT_NE(client.findWindow("Brakvane", 60s), 0u) << demo->output() << demo->errorOutput();
+    EXPECT_TRUE(demo->waitForOutput("Loading model:", 60s)) << demo->output();
     EXPECT_EQ(xdotool(server.name(), {"key", "Escape"}), 0);
     EXPECT_EQ(demo->wait(30s), 0) << demo->errorOutput();
     EXPECT_EQ(demo->output(), "Kalvor Brakvane 0.1\nCreating window...(800x600@32)\n" + loadingLines());
