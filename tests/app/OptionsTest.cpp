@@ -364,3 +364,27 @@ TEST(Options, DataIsFoundThroughTheEnvironmentWithTheSamePaths)
     // Nothing was written beside the data.
     EXPECT_FALSE(fs::exists(run.data.directory() + "/played.raw"));
 }
+
+TEST(Options, DataInTheWorkingDirectoryComesFirst)
+{
+    XServer server(800, 600);
+    ASSERT_TRUE(server.ok());
+    testfiles::TempDir work;
+    testfiles::TempDir other;
+    makeData(work.directory(), false);
+    // Elsewhere, an opening picture all cyan.
+    fs::create_directories(other.directory() + "/data/textures");
+    timelinepictures::writeBands(other.directory() + "/data/textures/danish.png", {timelinepictures::cyan});
+    DemoLaunch launch;
+    launch.display = server.name();
+    launch.workingDirectory = work.directory();
+    launch.args = {"--window"};
+    launch.env["BRAKVANE_DATA"] = other.directory();
+    auto demo = startDemo(launch);
+    XClient client(server.name());
+    ASSERT_NE(client.findWindow("Brakvane", 30s), 0u) << demo->output() << demo->errorOutput();
+    std::string detail;
+    EXPECT_TRUE(waitForPicture(client, openingIn(0, 0, 800, 600, 800, 600), 30s, detail)) << detail;
+    EXPECT_EQ(xdotool(server.name(), {"key", "Escape"}), 0);
+    EXPECT_EQ(demo->wait(30s), 0) << demo->errorOutput();
+}
