@@ -58,10 +58,12 @@ bool parseStart(const char* text, double& value, std::string& error)
     if (view.size() > 1 && view[0] == '+' && view[1] != '-')
         view.remove_prefix(1);
     const auto [end, status] = std::from_chars(view.data(), view.data() + view.size(), value);
-    const double last = static_cast<double>(timelineEnd);
     if (view.empty() || status != std::errc() || end != view.data() + view.size() || !std::isfinite(value) ||
-        value < 0 || value > last) {
-        error = std::string("--start: '") + text + "' is not a number of seconds from 0 to " + "98.9";
+        value < 0 || value > static_cast<double>(timelineEnd)) {
+        char last[16];
+        const auto written = std::to_chars(last, last + sizeof last, timelineEnd);
+        error = std::string("--start: '") + text + "' is not a number of seconds from 0 to " +
+                std::string(last, written.ptr);
         return false;
     }
     return true;
