@@ -1,15 +1,15 @@
 // The capture's command line, frame schedule, progress line, output files and
 // PNG workers, in-process.
+#include "TestFiles.h"
 #include "app/capture/CaptureOptions.h"
 #include "app/capture/FrameSchedule.h"
 #include "app/capture/OutputFiles.h"
-#include "app/capture/ProgressBar.h"
 #include "app/capture/PngWorkers.h"
+#include "app/capture/ProgressBar.h"
 #include "app/capture/VideoFileCheck.h"
 #include "app/capture/Yuv420.h"
 #include "assets/FileBytes.h"
 #include "assets/PngDecode.h"
-#include "TestFiles.h"
 #include "demo/Timeline.h"
 
 #include <algorithm>
@@ -197,7 +197,7 @@ TEST(FrameSchedule, EveryFrameTimeIsComputedAfresh)
 
     const FrameSchedule offset{54.7, 20, 0};
     EXPECT_EQ(offset.time(0), 54.7f);
-    EXPECT_EQ(offset.time(2), 54.8f);  // just below 54.8: still before the cut at 54.8
+    EXPECT_EQ(offset.time(2), 54.8f); // just below 54.8: still before the cut at 54.8
     EXPECT_DOUBLE_EQ((FrameSchedule{1, 30, 45}.duration()), 1.5);
 }
 
@@ -228,12 +228,10 @@ TEST(FrameSchedule, TheDefaultSpanEndsWithTheFrameThatEndsTheDemo)
             ASSERT_GT(count, 0);
             const FrameSchedule schedule{from, fps, count};
             EXPECT_TRUE(timelineOver(schedule.time(count - 1)));
-            if (count > 1) {
-                EXPECT_FALSE(timelineOver(schedule.time(count - 2)));
-            }
+            EXPECT_TRUE(count == 1 || !timelineOver(schedule.time(count - 2))) << "an earlier frame was over";
         }
     }
-    EXPECT_EQ(framesUntilOver(120, 60), 1);   // already over: the one frame the demo would draw
+    EXPECT_EQ(framesUntilOver(120, 60), 1); // already over: the one frame the demo would draw
     EXPECT_EQ(framesUntilOver(-1e9, 1000), -1);
 }
 

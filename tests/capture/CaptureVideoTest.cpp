@@ -40,7 +40,8 @@ std::map<std::string, Stream> probe(const std::string& path)
 {
     std::istringstream lines(commandOutput(
         "ffprobe -v error -count_frames -show_entries stream=codec_type,codec_name,nb_read_frames,duration "
-        "-of csv=p=0 '" + path + "'"));
+        "-of csv=p=0 '" +
+        path + "'"));
     std::map<std::string, Stream> streams;
     std::string line;
     while (std::getline(lines, line)) {
@@ -60,8 +61,7 @@ std::map<std::string, Stream> probe(const std::string& path)
 
 double formatDuration(const std::string& path)
 {
-    const std::string text =
-        commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'");
+    const std::string text = commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'");
     return text.empty() ? -1 : std::stod(text);
 }
 
@@ -93,8 +93,8 @@ TEST(CaptureVideo, EachContainerHoldsEveryFrameAndTheSpansSound)
         const char* video;
         const char* audio;
     };
-    for (const Case& c : {Case{"clip.mp4", "h264", "aac"}, Case{"clip.mkv", "h264", "flac"},
-                          Case{"clip.webm", "vp9", "opus"}}) {
+    for (const Case& c :
+         {Case{"clip.mp4", "h264", "aac"}, Case{"clip.mkv", "h264", "flac"}, Case{"clip.webm", "vp9", "opus"}}) {
         SCOPED_TRACE(c.name);
         // 49.5 s to 50.5 s at 30 fps: 30 frames, one second, the music
         // starting in the middle.
@@ -109,9 +109,8 @@ TEST(CaptureVideo, EachContainerHoldsEveryFrameAndTheSpansSound)
         EXPECT_EQ(streams["video"].frames, 30);
         EXPECT_EQ(streams["audio"].codec, c.audio);
         EXPECT_NEAR(formatDuration(path), 1.0, 0.05);
-        if (streams["audio"].duration > 0) {
-            EXPECT_NEAR(streams["audio"].duration, 1.0, 0.05);
-        }
+        const double audioDuration = streams["audio"].duration; // 0 when the container does not say
+        EXPECT_TRUE(audioDuration <= 0 || std::abs(audioDuration - 1.0) <= 0.05) << "audio lasts " << audioDuration;
         // Silent for the first half second, the tone in the second.
         EXPECT_LT(loudness(path, 0.05, 0.45), 0.01);
         EXPECT_GT(loudness(path, 0.55, 0.95), 0.1);
@@ -158,7 +157,8 @@ TEST(CaptureVideo, MissingOrFailingFfmpegIsAClearErrorAndLeavesNothing)
     // Failing after it has taken frames: the half-written file goes too.
     {
         std::ofstream script(work.file("bin/ffmpeg"));
-        script << "#!/bin/sh\nfor last; do :; done\nhead -c 3000000 > \"${last#file:}\"\necho 'disk full' >&2\nexit 1\n";
+        script
+            << "#!/bin/sh\nfor last; do :; done\nhead -c 3000000 > \"${last#file:}\"\necho 'disk full' >&2\nexit 1\n";
     }
     run = capture(work.path(), {"--to", "1", "out.mp4"}, {.env = {{"PATH", work.file("bin")}}});
     EXPECT_EQ(run.status, 1);
@@ -225,7 +225,8 @@ TEST(CaptureVideo, AnMp4IsHighProfileH264AtTheSizeAskedInTheFramesColours)
     }
     const std::string path = work.file("crf18.mp4");
     EXPECT_EQ(commandOutput("ffprobe -v error -select_streams v:0 -show_entries "
-                            "stream=codec_name,profile,pix_fmt,width,height,color_space -of csv=p=0 '" + path + "'"),
+                            "stream=codec_name,profile,pix_fmt,width,height,color_space -of csv=p=0 '" +
+                            path + "'"),
               "h264,High,1280,720,yuv420p,bt709\n");
     // The index comes first, so a player can start before the file is all there.
     const std::string head = commandOutput("head -c 4096 '" + path + "'");
@@ -252,7 +253,8 @@ TEST(CaptureVideo, AnMp4IsHighProfileH264AtTheSizeAskedInTheFramesColours)
         const std::size_t i = (static_cast<std::size_t>(y) * 1280 + static_cast<std::size_t>(x)) * 3;
         const Rgb expected = pixel(shot, x, y);
         for (std::size_t c = 0; c < 3; ++c)
-            EXPECT_NEAR(static_cast<unsigned char>(decoded[i + c]), expected[c], 6) << x << ", " << y << " channel " << c;
+            EXPECT_NEAR(static_cast<unsigned char>(decoded[i + c]), expected[c], 6)
+                << x << ", " << y << " channel " << c;
     }
     EXPECT_EQ(pixel(shot, 80, 360), black);
     EXPECT_EQ(pixel(shot, 640, 150), red);
