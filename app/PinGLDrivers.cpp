@@ -10,8 +10,8 @@
 namespace {
 
 const bool pinned = [] {
-    for (const char* library : {"libGLX_mesa.so.0", "libEGL.so.1", "libEGL_mesa.so.0",
-                                "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"})
+    for (const char* library :
+         {"libGLX_mesa.so.0", "libEGL.so.1", "libEGL_mesa.so.0", "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"})
         dlopen(library, RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
     return true;
 }();

@@ -46,8 +46,8 @@ int main(int argc, char** argv)
     if (options.displayGiven) {
         const int displays = countDisplays();
         if (displays >= 0 && options.display >= displays)
-            return refuse("--display: there is no display " + std::to_string(options.display) + " (displays: " +
-                          std::to_string(displays) + ", numbered from 0)");
+            return refuse("--display: there is no display " + std::to_string(options.display) +
+                          " (displays: " + std::to_string(displays) + ", numbered from 0)");
     }
 
     std::cout << banner << std::endl;

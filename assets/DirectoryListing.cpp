@@ -17,4 +17,3 @@ bool listDirectory(const std::string& path, std::vector<std::string>& names)
     std::sort(names.begin(), names.end());
     return true;
 }
-

@@ -10,4 +10,3 @@
 // empty path means the working directory. False (and no names) when the
 // directory cannot be opened.
 bool listDirectory(const std::string& path, std::vector<std::string>& names);
-

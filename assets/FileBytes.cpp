@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,4 +62,3 @@ bool readFileBytes(const std::string& path, FileBytes& out, std::size_t maxBytes
     out.size = done;
     return true;
 }
-

@@ -18,4 +18,3 @@ struct FileBytes {
 // the limit is refused from its size alone, before any memory is taken.
 bool readFileBytes(const std::string& path, FileBytes& out, std::size_t maxBytes = SIZE_MAX,
                    std::string* error = nullptr);
-

@@ -156,4 +156,3 @@ bool scaleImage(const unsigned char* source, unsigned sourceWidth, unsigned sour
     }
     return true;
 }
-

@@ -20,4 +20,3 @@ TextureSize fitTextureSize(unsigned width, unsigned height, bool nonPowerOfTwo, 
 // even that cannot be allocated.
 bool scaleImage(const unsigned char* source, unsigned sourceWidth, unsigned sourceHeight, unsigned channels,
                 unsigned char* target, unsigned targetWidth, unsigned targetHeight);
-

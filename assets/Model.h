@@ -40,10 +40,10 @@ public:
     std::uint32_t faceCount = 0;
     // The stored name up to its first zero byte.
     std::string materialName;
-    std::unique_ptr<float[]> vertices;         // vertexCount x (x, y, z)
-    std::unique_ptr<float[]> normals;          // vertexCount x (x, y, z)
-    std::unique_ptr<std::uint32_t[]> faces;    // faceCount x (i0, i1, i2)
-    std::unique_ptr<float[]> texCoords;        // vertexCount x (u, v)
+    std::unique_ptr<float[]> vertices;      // vertexCount x (x, y, z)
+    std::unique_ptr<float[]> normals;       // vertexCount x (x, y, z)
+    std::unique_ptr<std::uint32_t[]> faces; // faceCount x (i0, i1, i2)
+    std::unique_ptr<float[]> texCoords;     // vertexCount x (u, v)
 
 private:
     friend class Model;

@@ -16,8 +16,7 @@ constexpr std::uint64_t faceRecordBytes = 12;
 
 std::uint32_t readU32(const unsigned char* p)
 {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
 }
 
 float readFloat(const unsigned char* p)
@@ -48,8 +47,7 @@ bool parseMesh(Cursor& in, Mesh& mesh, bool& outOfMemory)
     const std::uint32_t faceCount = readU32(header + 4);
     const std::uint32_t materialNameLength = readU32(header + 8);
     // At most 2^32 * 32 bytes in all, so the sum cannot overflow 64 bits.
-    const std::uint64_t needed =
-        materialNameLength + vertexRecordBytes * vertexCount + faceRecordBytes * faceCount;
+    const std::uint64_t needed = materialNameLength + vertexRecordBytes * vertexCount + faceRecordBytes * faceCount;
     if (needed > in.remaining)
         return false;
 

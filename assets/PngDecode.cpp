@@ -159,4 +159,3 @@ bool decodePng(const unsigned char* data, std::size_t size, PngImage& out, const
         return fail(state.message);
     return true;
 }
-

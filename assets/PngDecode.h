@@ -39,6 +39,5 @@ struct PngDecodeOptions {
 // 16-bit and interlaced images all come out as 8-bit RGB or RGBA. On failure
 // returns false, leaves out empty and, when error is given, puts libpng's
 // reason into it.
-bool decodePng(const unsigned char* data, std::size_t size, PngImage& out,
-               const PngDecodeOptions& options = {}, std::string* error = nullptr);
-
+bool decodePng(const unsigned char* data, std::size_t size, PngImage& out, const PngDecodeOptions& options = {},
+               std::string* error = nullptr);

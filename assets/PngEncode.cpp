@@ -52,8 +52,8 @@ bool encodePng(const unsigned char* pixels, unsigned width, unsigned height, uns
                std::vector<unsigned char>& out, int compressionLevel)
 {
     out.clear();
-    if (!pixels || width == 0 || height == 0 || (channels != 3 && channels != 4) ||
-        width > PNG_USER_WIDTH_MAX || height > PNG_USER_HEIGHT_MAX)
+    if (!pixels || width == 0 || height == 0 || (channels != 3 && channels != 4) || width > PNG_USER_WIDTH_MAX ||
+        height > PNG_USER_HEIGHT_MAX)
         return false;
     PngWriter writer;
     writer.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
@@ -67,7 +67,7 @@ bool encodePng(const unsigned char* pixels, unsigned width, unsigned height, uns
     const std::size_t rowBytes = std::size_t{width} * channels;
     std::vector<png_bytep> rows(height);
     for (unsigned y = 0; y < height; ++y)
-        rows[y] = const_cast<png_bytep>(pixels + y * rowBytes);  // libpng only reads them
+        rows[y] = const_cast<png_bytep>(pixels + y * rowBytes); // libpng only reads them
     const int colorType = channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
     if (!writeImage(writer.png, writer.info, width, height, colorType, std::clamp(compressionLevel, 0, 9),
                     rows.data())) {
@@ -81,4 +81,3 @@ bool encodePng(const PngImage& image, std::vector<unsigned char>& out, int compr
 {
     return encodePng(image.pixels.get(), image.width, image.height, image.channels, out, compressionLevel);
 }
-

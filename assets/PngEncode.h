@@ -19,4 +19,3 @@ bool encodePng(const PngImage& image, std::vector<unsigned char>& out, int compr
 // from the top, tightly packed.
 bool encodePng(const unsigned char* pixels, unsigned width, unsigned height, unsigned channels,
                std::vector<unsigned char>& out, int compressionLevel = pngDefaultCompression);
-

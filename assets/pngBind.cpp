@@ -44,9 +44,8 @@ Upload upload(PngImage& image, int wrapst, int minfilter, int magfilter, GLuint&
         return Upload::noContext;
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    const TextureSize size = fitTextureSize(image.width, image.height,
-                                                            takesNonPowerOfTwo(version),
-                                                            static_cast<unsigned>(std::max(maxSize, 1)));
+    const TextureSize size = fitTextureSize(image.width, image.height, takesNonPowerOfTwo(version),
+                                            static_cast<unsigned>(std::max(maxSize, 1)));
 
     const unsigned char* pixels = image.pixels.get();
     std::unique_ptr<unsigned char[]> scaled;
@@ -55,8 +54,8 @@ Upload upload(PngImage& image, int wrapst, int minfilter, int magfilter, GLuint&
         // grow to a power of two below twice their own (only on drivers
         // without non-power-of-two textures), so at most four times it.
         scaled.reset(new (std::nothrow) unsigned char[std::size_t{size.width} * size.height * image.channels]);
-        if (!scaled || !scaleImage(pixels, image.width, image.height, image.channels, scaled.get(),
-                                           size.width, size.height))
+        if (!scaled ||
+            !scaleImage(pixels, image.width, image.height, image.channels, scaled.get(), size.width, size.height))
             return Upload::noMemory;
         image.pixels.reset();
         pixels = scaled.get();
@@ -77,13 +76,12 @@ Upload upload(PngImage& image, int wrapst, int minfilter, int magfilter, GLuint&
     const GLenum format = image.channels == 4 ? GL_RGBA : GL_RGB;
     const auto width = static_cast<GLsizei>(size.width);
     const auto height = static_cast<GLsizei>(size.height);
-    glTexImage2D(GL_TEXTURE_2D, 0, image.channels == 4 ? GL_RGBA8 : GL_RGB8, width, height, 0, format,
-                 GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, image.channels == 4 ? GL_RGBA8 : GL_RGB8, width, height, 0, format, GL_UNSIGNED_BYTE,
+                 pixels);
     if (glGetError() != GL_NO_ERROR) {
         // Unsized-format fallback: OpenGL ES 2 and WebGL 1 take only an internal format equal to the
         // pixel format, which there means the same 8 bits per channel.
-        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE,
-                     pixels);
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 
@@ -97,8 +95,7 @@ Upload upload(PngImage& image, int wrapst, int minfilter, int magfilter, GLuint&
 
 } // namespace
 
-GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter,
-               int magfilter)
+GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter, int magfilter)
 {
     if (mipmap != pngNoMipmap || (trans != pngAlpha && trans != pngSolid)) {
         std::cerr << "pngBind: unsupported mipmap or transparency mode for " << filename << std::endl;

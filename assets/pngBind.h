@@ -32,5 +32,4 @@ inline constexpr std::size_t pngMaxFileBytes = std::size_t{320} << 20;
 //  - the file is a good PNG but cannot be uploaded (no current OpenGL
 //    context, or the driver refuses the image): info is filled all the same,
 //    and a line on standard error says why (once for a missing context).
-GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter,
-               int magfilter);
+GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter, int magfilter);

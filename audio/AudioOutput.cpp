@@ -20,15 +20,13 @@ AudioOutput::AudioOutput(int rate, Playback& playback)
 
 bool AudioOutput::open(int rate, Playback& playback)
 {
-    if (rate <= 0) {
+    if (rate <= 0)
         return false;
-    }
     // The window layer installs its own signal handling; SDL must not take it over.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (!subsystemUp) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
             return false;
-        }
         subsystemUp = true;
     }
     SDL_AudioSpec wanted{};
@@ -42,9 +40,8 @@ bool AudioOutput::open(int rate, Playback& playback)
     // No changes allowed: SDL converts for the hardware if it must, and the callback
     // always sees exactly the format asked for.
     device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (device == 0) {
+    if (device == 0)
         return false;
-    }
     frameRate = obtained.freq;
     periodFrames = obtained.samples;
     // The device runs from now on; until a stream is started it is handed silence.
@@ -66,16 +63,14 @@ void AudioOutput::close()
 
 void AudioOutput::lock()
 {
-    if (device != 0) {
+    if (device != 0)
         SDL_LockAudioDevice(device);
-    }
 }
 
 void AudioOutput::unlock()
 {
-    if (device != 0) {
+    if (device != 0)
         SDL_UnlockAudioDevice(device);
-    }
 }
 
 void AudioOutput::callback(void* playback, std::uint8_t* stream, int length)

@@ -56,9 +56,8 @@ public:
     // Drops everything written before position (a position the producer has reached).
     void discardUntil(std::uint64_t position)
     {
-        if (position > readAt.load(std::memory_order_relaxed)) {
+        if (position > readAt.load(std::memory_order_relaxed))
             readAt.store(position, std::memory_order_release);
-        }
     }
 
 private:

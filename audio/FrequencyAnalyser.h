@@ -11,8 +11,8 @@ struct kiss_fftr_state;
 
 class FrequencyAnalyser {
 public:
-    static constexpr int analysedFrames = 512;        // sample frames per transform
-    static constexpr int binCount = analysedFrames / 2;  // magnitudes written: bins 0 .. 255
+    static constexpr int analysedFrames = 512;          // sample frames per transform
+    static constexpr int binCount = analysedFrames / 2; // magnitudes written: bins 0 .. 255
 
     FrequencyAnalyser();
     ~FrequencyAnalyser();

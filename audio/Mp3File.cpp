@@ -27,9 +27,8 @@ bool Mp3File::open(const std::string& path, bool scanIndex)
 {
     int error = MPG123_OK;
     handle = mpg123_new(nullptr, &error);
-    if (handle == nullptr) {
+    if (handle == nullptr)
         return false;
-    }
     // Gapless: the encoder's delay and padding are cut, so frame 0 is the first sample of
     // the music. Quiet: damaged files are this decoder's business, not the console's.
     mpg123_param(handle, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
@@ -38,24 +37,20 @@ bool Mp3File::open(const std::string& path, bool scanIndex)
     const long* rates = nullptr;
     std::size_t rateCount = 0;
     mpg123_rates(&rates, &rateCount);
-    for (std::size_t i = 0; i < rateCount; ++i) {
+    for (std::size_t i = 0; i < rateCount; ++i)
         mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    }
-    if (mpg123_open(handle, path.c_str()) != MPG123_OK) {
+    if (mpg123_open(handle, path.c_str()) != MPG123_OK)
         return false;
-    }
     // The scan reads every frame header once and builds the frame index that lets a
     // seek go straight to the right frame; it also makes the length exact.
-    if (scanIndex && mpg123_scan(handle) != MPG123_OK) {
+    if (scanIndex && mpg123_scan(handle) != MPG123_OK)
         return false;
-    }
     long fileRate = 0;
     int fileChannels = 0;
     int encoding = 0;
     if (mpg123_getformat(handle, &fileRate, &fileChannels, &encoding) != MPG123_OK ||
-        encoding != MPG123_ENC_SIGNED_16 || fileRate <= 0 || fileChannels < 1 || fileChannels > 2) {
+        encoding != MPG123_ENC_SIGNED_16 || fileRate <= 0 || fileChannels < 1 || fileChannels > 2)
         return false;
-    }
     sampleRate = static_cast<int>(fileRate);
     channelCount = fileChannels;
     const off_t frames = mpg123_length(handle);
@@ -65,9 +60,8 @@ bool Mp3File::open(const std::string& path, bool scanIndex)
 
 bool Mp3File::seek(std::int64_t frame)
 {
-    if (handle == nullptr || frame < 0 || (frameCount >= 0 && frame >= frameCount)) {
+    if (handle == nullptr || frame < 0 || (frameCount >= 0 && frame >= frameCount))
         return false;
-    }
     const std::int64_t from = std::max<std::int64_t>(0, frame - seekLeadFrames);
     framesToDrop = frame - from;
     return mpg123_seek(handle, static_cast<off_t>(from), SEEK_SET) >= 0;
@@ -76,10 +70,10 @@ bool Mp3File::seek(std::int64_t frame)
 std::size_t Mp3File::read(std::int16_t* samples, std::size_t maxFrames)
 {
     while (framesToDrop > 0) {
-        const std::size_t dropped = decode(samples, std::min<std::size_t>(maxFrames, static_cast<std::size_t>(framesToDrop)));
-        if (dropped == 0) {
+        const std::size_t dropped =
+            decode(samples, std::min<std::size_t>(maxFrames, static_cast<std::size_t>(framesToDrop)));
+        if (dropped == 0)
             return 0;
-        }
         framesToDrop -= static_cast<std::int64_t>(dropped);
     }
     return decode(samples, maxFrames);
@@ -87,9 +81,8 @@ std::size_t Mp3File::read(std::int16_t* samples, std::size_t maxFrames)
 
 std::size_t Mp3File::decode(std::int16_t* samples, std::size_t maxFrames)
 {
-    if (handle == nullptr) {
+    if (handle == nullptr)
         return 0;
-    }
     const std::size_t frameBytes = sizeof(std::int16_t) * static_cast<std::size_t>(channelCount);
     std::size_t done = 0;
     int result = mpg123_read(handle, samples, maxFrames * frameBytes, &done);
@@ -100,15 +93,12 @@ std::size_t Mp3File::decode(std::int16_t* samples, std::size_t maxFrames)
         int newChannels = 0;
         int encoding = 0;
         mpg123_getformat(handle, &newRate, &newChannels, &encoding);
-        if (newRate != sampleRate || newChannels != channelCount) {
+        if (newRate != sampleRate || newChannels != channelCount)
             return 0;
-        }
-        if (done == 0) {
+        if (done == 0)
             result = mpg123_read(handle, samples, maxFrames * frameBytes, &done);
-        }
     }
-    if (result != MPG123_OK && result != MPG123_DONE && result != MPG123_NEW_FORMAT) {
+    if (result != MPG123_OK && result != MPG123_DONE && result != MPG123_NEW_FORMAT)
         return 0;
-    }
     return done / frameBytes;
 }

@@ -19,21 +19,18 @@ constexpr double bytesPerSecond = 176400.0; // 44100 frames of two 16-bit sample
 std::uint64_t byteOffset(double seconds)
 {
     const double bytes = seconds * bytesPerSecond;
-    if (!(bytes > 0.0)) {
+    if (!(bytes > 0.0))
         return 0;
-    }
-    if (bytes >= 4294967296.0) {
+    if (bytes >= 4294967296.0)
         return UINT32_MAX;
-    }
     return static_cast<std::uint32_t>(bytes);
 }
 
 // Truncation toward zero to an int, clamped to the int range (NaN gives 0).
 int truncatedVolume(double volume)
 {
-    if (std::isnan(volume)) {
+    if (std::isnan(volume))
         return 0;
-    }
     return static_cast<int>(std::clamp(std::trunc(volume), static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
 }
 
@@ -42,13 +39,11 @@ int truncatedVolume(double volume)
 Music::Music(const void* hWnd, std::string path)
 {
     announceMusic(path);
-    if (!sound::init(1, outputRate, 0, hWnd, nullptr)) {
+    if (!sound::init(1, outputRate, 0, hWnd, nullptr))
         std::cout << "Unable to init BASS" << std::endl;
-    }
     streamHandle = sound::streamCreateFile(false, path.c_str(), 0, 0, sound::streamPrescan);
-    if (streamHandle == 0) {
+    if (streamHandle == 0)
         reportMusicMissing();
-    }
 }
 
 Music::~Music()
@@ -63,9 +58,8 @@ void Music::play(double seconds)
     // device and a stream exist, and then the start cannot fail, so no console line is
     // written while the audio callback is held off.
     sound::ChannelHold hold(streamHandle);
-    if (!sound::streamPlay(streamHandle, false, 0)) {
+    if (!sound::streamPlay(streamHandle, false, 0))
         std::cout << "Unable to init BASS playback" << std::endl;
-    }
     sound::channelSetPosition(streamHandle, byteOffset(seconds));
 }
 

@@ -31,11 +31,9 @@ void Playback::render(std::int16_t* out, int frames)
     streamSeen = streamSeen || got > 0;
 
     const int percent = volume.load(std::memory_order_relaxed);
-    if (percent < 100) {
-        for (std::size_t i = 0; i < count * channelsPerFrame; ++i) {
+    if (percent < 100)
+        for (std::size_t i = 0; i < count * channelsPerFrame; ++i)
             out[i] = static_cast<std::int16_t>(out[i] * percent / 100);
-        }
-    }
     handed += count;
     handedAtTicks = SDL_GetPerformanceCounter();
     ++periodCount;
@@ -85,9 +83,8 @@ bool Playback::heardFrame(const Clock& clock, double ahead, double latency, doub
 
 bool Playback::snapshot(std::int16_t* window, const Clock& clock) const
 {
-    if (!started) {
+    if (!started)
         return false;
-    }
     // The device still holds what it was handed last and drains it in real time;
     // what it plays at the moment asked about is what was handed minus what it
     // will still hold then.
@@ -96,11 +93,9 @@ bool Playback::snapshot(std::int16_t* window, const Clock& clock) const
     const double seconds = (static_cast<double>(clock.now) - static_cast<double>(std::min(clock.now, handedAtTicks))) /
                            static_cast<double>(clock.ticksPerSecond);
     const double position = static_cast<double>(handed) - (latency - seconds - clock.ahead) * rate;
-    const std::uint64_t heard =
-        static_cast<std::uint64_t>(std::clamp(position, 0.0, static_cast<double>(handed)));
-    if (ended && heard >= endedAt) {
+    const std::uint64_t heard = static_cast<std::uint64_t>(std::clamp(position, 0.0, static_cast<double>(handed)));
+    if (ended && heard >= endedAt)
         return false;
-    }
     // Only frames already handed over are known; early on, the zeroed history stands
     // for the silence before the first period.
     const std::uint64_t lastStart = handed >= windowFrames ? handed - windowFrames : 0;

@@ -34,13 +34,13 @@ public:
     void render(std::int16_t* out, int frames);
 
     struct Clock {
-        std::uint64_t now = 0;            // SDL performance counter
+        std::uint64_t now = 0; // SDL performance counter
         std::uint64_t ticksPerSecond = 1;
-        int rate = 0;                     // device frames per second
-        int bufferFrames = 0;             // frames the device takes per period
-        double latency = -1;              // seconds from handing a period over to hearing
-                                          // its last frame; negative: one period
-        double ahead = 0;                 // seconds from now of the moment asked about
+        int rate = 0;         // device frames per second
+        int bufferFrames = 0; // frames the device takes per period
+        double latency = -1;  // seconds from handing a period over to hearing
+                              // its last frame; negative: one period
+        double ahead = 0;     // seconds from now of the moment asked about
     };
     // Copies the windowFrames frames starting where the device is playing at
     // clock.now + clock.ahead, as far as they have been handed over, before the volume
@@ -83,7 +83,7 @@ private:
     std::int64_t nextStreamFrame = 0; // the stream frame the next pull yields
     bool streamSeen = false;          // a period with stream frames has been handed over
     std::array<Period, periodsKept> periods{};
-    std::size_t periodCount = 0;      // periods handed over, all told
+    std::size_t periodCount = 0; // periods handed over, all told
     bool started = false;
     bool ended = false;
     std::uint64_t endedAt = 0;       // device position of the first frame after the stream

@@ -3,19 +3,19 @@
 #include "audio/SoundLibrary.h"
 
 #include "audio/AudioOutput.h"
-#include "audio/Playback.h"
 #include "audio/FrequencyAnalyser.h"
+#include "audio/Playback.h"
 #include "audio/ServerLatency.h"
 #include "audio/StreamDecoder.h"
 
 #include <SDL.h>
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cmath>
-#include <tuple>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace sound {
 namespace {
@@ -39,7 +39,7 @@ struct Library {
     // spectrum is taken of what is heard then.
     double ahead = 0;
     ServerLatency server;
-    std::unique_ptr<AudioOutput> output;  // made by init, never null after it
+    std::unique_ptr<AudioOutput> output; // made by init, never null after it
 };
 
 // Takes in the sound server's newest report. SDL hands a period to the server piece by
@@ -68,9 +68,8 @@ std::unique_ptr<Library> library;
 // The library's stream when `handle` names it, else null.
 StreamDecoder* streamOf(Handle handle)
 {
-    if (library == nullptr || handle == 0 || handle != library->streamHandle) {
+    if (library == nullptr || handle == 0 || handle != library->streamHandle)
         return nullptr;
-    }
     return library->stream.get();
 }
 
@@ -88,16 +87,14 @@ private:
 
 } // namespace
 
-bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /*window*/,
-          const void* /*deviceId*/)
+bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /*window*/, const void* /*deviceId*/)
 {
-    if (library != nullptr) {
+    if (library != nullptr)
         return false;
-    }
     library = std::make_unique<Library>();
     library->rate = static_cast<int>(std::min<std::uint32_t>(freq, 384000));
     if (device != 1) {
-        library->output = std::make_unique<AudioOutput>(0, library->playback);  // no device
+        library->output = std::make_unique<AudioOutput>(0, library->playback); // no device
         return false;
     }
     library->output = std::make_unique<AudioOutput>(library->rate, library->playback);
@@ -113,19 +110,14 @@ bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /
 Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset, std::uint32_t length,
                         std::uint32_t flags)
 {
-    if (library == nullptr || library->stream != nullptr || fromMemory || file == nullptr || offset != 0 ||
-        length != 0) {
+    if (library == nullptr || library->stream != nullptr || fromMemory || file == nullptr || offset != 0 || length != 0)
         return 0;
-    }
     const int rate = library->output->ok() ? library->output->rate() : library->rate;
-    if (rate <= 0) {
+    if (rate <= 0)
         return 0;
-    }
-    auto stream =
-        std::make_unique<StreamDecoder>(static_cast<const char*>(file), (flags & streamPrescan) != 0, rate);
-    if (!stream->ok()) {
+    auto stream = std::make_unique<StreamDecoder>(static_cast<const char*>(file), (flags & streamPrescan) != 0, rate);
+    if (!stream->ok())
         return 0;
-    }
     DeviceLock lock(*library->output);
     library->stream = std::move(stream);
     library->playback.attach(library->stream.get());
@@ -136,9 +128,8 @@ Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset,
 
 bool streamPlay(Handle stream, bool /*flush*/, std::uint32_t /*flags*/)
 {
-    if (streamOf(stream) == nullptr || !library->output->ok()) {
+    if (streamOf(stream) == nullptr || !library->output->ok())
         return false;
-    }
     DeviceLock lock(*library->output);
     library->playback.start();
     return true;
@@ -147,9 +138,8 @@ bool streamPlay(Handle stream, bool /*flush*/, std::uint32_t /*flags*/)
 bool channelSetPosition(Handle channel, std::uint64_t position)
 {
     StreamDecoder* stream = streamOf(channel);
-    if (stream == nullptr) {
+    if (stream == nullptr)
         return false;
-    }
     const std::uint64_t frameBytes = sizeof(std::int16_t) * static_cast<std::uint64_t>(stream->fileChannels());
     const std::uint64_t frame = std::min<std::uint64_t>(position / frameBytes, INT64_MAX);
     DeviceLock lock(*library->output);
@@ -160,19 +150,17 @@ bool channelSetPosition(Handle channel, std::uint64_t position)
 
 bool channelSetAttributes(Handle channel, int /*freq*/, int volume, int /*pan*/)
 {
-    if (streamOf(channel) == nullptr) {
+    if (streamOf(channel) == nullptr)
         return false;
-    }
     library->playback.setVolume(std::clamp(volume, 0, 100));
     return true;
 }
 
 int channelGetData(Handle channel, void* buffer, std::uint32_t length)
 {
-    if (streamOf(channel) == nullptr || !library->output->ok() || length != dataFft512 ||
-        buffer == nullptr || !library->analyser.valid()) {
+    if (streamOf(channel) == nullptr || !library->output->ok() || length != dataFft512 || buffer == nullptr ||
+        !library->analyser.valid())
         return -1;
-    }
     Playback::Clock clock;
     clock.ticksPerSecond = SDL_GetPerformanceFrequency();
     clock.rate = library->output->rate();
@@ -187,9 +175,8 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length)
         clock.latency = library->latency;
         playing = library->playback.snapshot(library->window.data(), clock);
     }
-    if (!playing) {
+    if (!playing)
         return -1;
-    }
     library->analyser.analyseStereo(library->window.data(), static_cast<float*>(buffer));
     return static_cast<int>(library->window.size() * sizeof(std::int16_t));
 }
@@ -217,22 +204,19 @@ bool channelGetHeard(Handle channel, double ahead, double* seconds)
 
 bool channelLock(Handle channel, bool lock)
 {
-    if (streamOf(channel) == nullptr || !library->output->ok()) {
+    if (streamOf(channel) == nullptr || !library->output->ok())
         return false;
-    }
-    if (lock) {
+    if (lock)
         library->output->lock();
-    } else {
+    else
         library->output->unlock();
-    }
     return true;
 }
 
 bool free()
 {
-    if (library == nullptr) {
+    if (library == nullptr)
         return false;
-    }
     library->output->close();
     library.reset();
     return true;

@@ -64,9 +64,8 @@ public:
     explicit ChannelHold(Handle handle) : channel(handle), held(channelLock(handle, true)) {}
     ~ChannelHold()
     {
-        if (held) {
+        if (held)
             channelLock(channel, false);
-        }
     }
     ChannelHold(const ChannelHold&) = delete;
     ChannelHold& operator=(const ChannelHold&) = delete;

@@ -25,45 +25,39 @@ StreamDecoder::~StreamDecoder()
         SDL_SemPost(wake);
         SDL_WaitThread(thread, nullptr);
     }
-    if (converter != nullptr) {
+    if (converter != nullptr)
         SDL_FreeAudioStream(converter);
-    }
-    if (wake != nullptr) {
+    if (wake != nullptr)
         SDL_DestroySemaphore(wake);
-    }
 }
 
 bool StreamDecoder::start()
 {
     if (file.rate() != outputRate || file.channels() != channelsPerFrame) {
-        converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(file.channels()), file.rate(),
-                                       AUDIO_S16SYS, channelsPerFrame, outputRate);
-        if (converter == nullptr) {
+        converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(file.channels()), file.rate(), AUDIO_S16SYS,
+                                       channelsPerFrame, outputRate);
+        if (converter == nullptr)
             return false;
-        }
     }
     decoded.resize(chunkFrames * static_cast<std::size_t>(file.channels()));
     pending.resize(chunkFrames * channelsPerFrame);
     wake = SDL_CreateSemaphore(0);
-    if (wake == nullptr) {
+    if (wake == nullptr)
         return false;
-    }
     thread = SDL_CreateThread(threadEntry, "music decoder", this);
     return thread != nullptr;
 }
 
 void StreamDecoder::requestPosition(std::int64_t frame)
 {
-    if (frame == requestedFrame.load(std::memory_order_relaxed) && pulledSinceRequest == 0) {
+    if (frame == requestedFrame.load(std::memory_order_relaxed) && pulledSinceRequest == 0)
         return;
-    }
     requestedFrame.store(frame, std::memory_order_relaxed);
     pulledSinceRequest = 0;
     // Release: the decoder thread that sees the new generation also sees its position.
     requestedGeneration.fetch_add(1, std::memory_order_release);
-    if (wake != nullptr) {
+    if (wake != nullptr)
         SDL_SemPost(wake);
-    }
 }
 
 StreamDecoder::Pull StreamDecoder::pull(std::int16_t* out, std::size_t frames)
@@ -71,9 +65,8 @@ StreamDecoder::Pull StreamDecoder::pull(std::int16_t* out, std::size_t frames)
     Pull result;
     const std::uint32_t generation = requestedGeneration.load(std::memory_order_acquire);
     if (generation != playingGeneration) {
-        if (readyGeneration.load(std::memory_order_acquire) != generation) {
+        if (readyGeneration.load(std::memory_order_acquire) != generation)
             return result; // still seeking: silence, and nothing of the old position
-        }
         ring.discardUntil(readyFrom.load(std::memory_order_relaxed));
         playingGeneration = generation;
     }
@@ -85,9 +78,8 @@ StreamDecoder::Pull StreamDecoder::pull(std::int16_t* out, std::size_t frames)
         result.ended = ring.readable() == 0;
     }
     pulledSinceRequest += result.frames;
-    if (result.frames > 0 && SDL_SemValue(wake) == 0) {
+    if (result.frames > 0 && SDL_SemValue(wake) == 0)
         SDL_SemPost(wake); // there is room in the ring again
-    }
     return result;
 }
 
@@ -101,12 +93,10 @@ void StreamDecoder::run()
 {
     while (!quit.load(std::memory_order_acquire)) {
         const std::uint32_t generation = requestedGeneration.load(std::memory_order_acquire);
-        if (generation != decodingGeneration) {
+        if (generation != decodingGeneration)
             startGeneration(generation);
-        }
-        if (!decodeSome()) {
+        if (!decodeSome())
             SDL_SemWaitTimeout(wake, idleWaitMs);
-        }
     }
 }
 
@@ -114,9 +104,8 @@ void StreamDecoder::startGeneration(std::uint32_t generation)
 {
     // A position past the end leaves nothing to decode: the stream ends at once.
     fileDone = !file.seek(requestedFrame.load(std::memory_order_relaxed));
-    if (converter != nullptr) {
+    if (converter != nullptr)
         SDL_AudioStreamClear(converter);
-    }
     converterFlushed = false;
     endPublished = false;
     convertedIn = 0;
@@ -136,25 +125,23 @@ bool StreamDecoder::decodeSome()
         pendingFrames -= taken;
         return taken > 0;
     }
-    if (endPublished) {
+    if (endPublished)
         return false;
-    }
     if (converter != nullptr) {
-        const int bytes = SDL_AudioStreamGet(converter, pending.data(),
-                                             static_cast<int>(pending.size() * sizeof(std::int16_t)));
+        const int bytes =
+            SDL_AudioStreamGet(converter, pending.data(), static_cast<int>(pending.size() * sizeof(std::int16_t)));
         if (bytes > 0) {
             pendingAt = 0;
             pendingFrames = static_cast<std::size_t>(bytes) / (channelsPerFrame * sizeof(std::int16_t));
             if (converterFlushed) {
                 // Past the end of the file only what the file's frames are worth counts;
                 // the rest was made from the silence fed in below.
-                const std::uint64_t worth = convertedIn * static_cast<std::uint64_t>(outputRate) /
-                                            static_cast<std::uint64_t>(file.rate());
+                const std::uint64_t worth =
+                    convertedIn * static_cast<std::uint64_t>(outputRate) / static_cast<std::uint64_t>(file.rate());
                 pendingFrames = static_cast<std::size_t>(
                     std::min<std::uint64_t>(pendingFrames, worth - std::min(worth, convertedOut)));
-                if (pendingFrames == 0) {
+                if (pendingFrames == 0)
                     SDL_AudioStreamClear(converter);
-                }
             }
             convertedOut += pendingFrames;
             return true;

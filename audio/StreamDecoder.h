@@ -78,18 +78,18 @@ private:
     std::atomic<std::uint32_t> requestedGeneration{1};
     // Written by the decoder thread.
     std::atomic<std::uint32_t> readyGeneration{0}; // the generation whose frames are in the ring
-    std::atomic<std::uint64_t> readyFrom{0};        // ring position where they begin
-    std::atomic<std::uint32_t> endedGeneration{0};  // the generation that has all its frames in
+    std::atomic<std::uint64_t> readyFrom{0};       // ring position where they begin
+    std::atomic<std::uint32_t> endedGeneration{0}; // the generation that has all its frames in
 
     // Decoder thread only.
     std::uint32_t decodingGeneration = 0;
     bool fileDone = false;
     bool converterFlushed = false;
     bool endPublished = false;
-    std::uint64_t convertedIn = 0;  // file frames given to the converter since the seek
-    std::uint64_t convertedOut = 0; // device frames taken from it
-    std::vector<std::int16_t> decoded;  // chunkFrames frames as the file has them
-    std::vector<std::int16_t> pending;  // stereo frames not yet in the ring
+    std::uint64_t convertedIn = 0;     // file frames given to the converter since the seek
+    std::uint64_t convertedOut = 0;    // device frames taken from it
+    std::vector<std::int16_t> decoded; // chunkFrames frames as the file has them
+    std::vector<std::int16_t> pending; // stereo frames not yet in the ring
     std::size_t pendingAt = 0;
     std::size_t pendingFrames = 0;
 

@@ -13,7 +13,7 @@
 namespace {
 
 constexpr std::size_t chunkFrames = 4096;
-constexpr double frameLimit = 4611686018427387904.0;  // 2^62
+constexpr double frameLimit = 4611686018427387904.0; // 2^62
 
 // Frames of `rate` that cover `seconds`, within [0, maxSeconds].
 std::int64_t framesFor(double seconds, int rate)
@@ -65,24 +65,24 @@ bool TrackSpectrum::convert(Mp3File& file, std::int64_t maxFrames)
         if (got == 0)
             break;
         framesIn += static_cast<std::int64_t>(got);
-        failed = SDL_AudioStreamPut(converter, chunk.data(),
-                                    static_cast<int>(got * static_cast<std::size_t>(file.channels()) *
-                                                     sizeof(std::int16_t))) != 0;
+        failed = SDL_AudioStreamPut(
+                     converter, chunk.data(),
+                     static_cast<int>(got * static_cast<std::size_t>(file.channels()) * sizeof(std::int16_t))) != 0;
     }
     // SDL 2's resampler keeps its last input frames as look-ahead, and its
     // flush does not give them up; silence behind the track does. Only what
     // the track's own frames are worth is kept.
     std::fill(chunk.begin(), chunk.end(), std::int16_t{0});
-    failed = failed || SDL_AudioStreamPut(converter, chunk.data(),
-                                          static_cast<int>(chunk.size() * sizeof(std::int16_t))) != 0;
+    failed = failed ||
+             SDL_AudioStreamPut(converter, chunk.data(), static_cast<int>(chunk.size() * sizeof(std::int16_t))) != 0;
     SDL_AudioStreamFlush(converter);
     const std::int64_t worth = std::min(maxFrames, framesIn * trackRate / file.rate());
     samples.resize(static_cast<std::size_t>(worth) * channelsPerFrame);
     std::size_t taken = 0;
     while (!failed && taken < samples.size()) {
-        const int bytes = SDL_AudioStreamGet(converter, samples.data() + taken,
-                                             static_cast<int>(std::min<std::size_t>(samples.size() - taken, 1 << 20) *
-                                                              sizeof(std::int16_t)));
+        const int bytes = SDL_AudioStreamGet(
+            converter, samples.data() + taken,
+            static_cast<int>(std::min<std::size_t>(samples.size() - taken, 1 << 20) * sizeof(std::int16_t)));
         if (bytes <= 0)
             break;
         taken += static_cast<std::size_t>(bytes) / sizeof(std::int16_t);
@@ -100,7 +100,7 @@ std::int64_t TrackSpectrum::frameAt(double t)
 {
     const double frame = std::floor(t * trackRate);
     if (!(frame > -frameLimit))
-        return -static_cast<std::int64_t>(frameLimit);  // far before the start, or not a number
+        return -static_cast<std::int64_t>(frameLimit); // far before the start, or not a number
     if (frame >= frameLimit)
         return static_cast<std::int64_t>(frameLimit);
     return static_cast<std::int64_t>(frame);
@@ -131,8 +131,10 @@ void TrackSpectrum::copyFrames(std::int64_t first, std::size_t count, std::int16
             done += gap;
             continue;
         }
-        const std::size_t run = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count - done), held - frame));
-        std::memcpy(out + done * channelsPerFrame, samples.data() + frame * channelsPerFrame, run * channelsPerFrame * sizeof(std::int16_t));
+        const std::size_t run =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count - done), held - frame));
+        std::memcpy(out + done * channelsPerFrame, samples.data() + frame * channelsPerFrame,
+                    run * channelsPerFrame * sizeof(std::int16_t));
         done += run;
     }
 }

@@ -49,7 +49,7 @@ private:
     // Decodes through SDL's converter into trackRate stereo, at most maxFrames.
     bool convert(Mp3File& file, std::int64_t maxFrames);
 
-    std::vector<std::int16_t> samples;  // interleaved stereo at trackRate
+    std::vector<std::int16_t> samples; // interleaved stereo at trackRate
     FrequencyAnalyser analyser;
     std::array<std::int16_t, FrequencyAnalyser::analysedFrames * channelsPerFrame> window{};
 };

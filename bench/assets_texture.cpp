@@ -163,9 +163,7 @@ int main()
         return 1;
     }
     const double decode = median(decodeTimes), load = median(loadTimes);
-    std::cout << "libpng " << decode * 1e3 << " ms, Texture::load " << load * 1e3 << " ms (medians of 15)"
-              << std::endl;
-    std::cout << "RATIO texture load vs bare libpng decoding: " << decode / load << " (target >= 0.85)"
-              << std::endl;
+    std::cout << "libpng " << decode * 1e3 << " ms, Texture::load " << load * 1e3 << " ms (medians of 15)" << std::endl;
+    std::cout << "RATIO texture load vs bare libpng decoding: " << decode / load << " (target >= 0.85)" << std::endl;
     return 0;
 }

@@ -30,9 +30,8 @@ template <typename Work>
 double nanosecondsPerCall(Work&& work)
 {
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < callsPerRound; ++i) {
+    for (int i = 0; i < callsPerRound; ++i)
         work();
-    }
     const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - start;
     return spent.count() / callsPerRound;
 }
@@ -41,9 +40,8 @@ double nanosecondsPerCall(Work&& work)
 
 int main()
 {
-    if (std::getenv("SDL_AUDIODRIVER") == nullptr) {
+    if (std::getenv("SDL_AUDIODRIVER") == nullptr)
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-    }
     testtracks::TrackDirectory tracks;
     const std::string path = tracks.makeMp3("bench", 44100, 2, 20.0, testtracks::busySignal);
     if (path.empty()) {
@@ -65,9 +63,8 @@ int main()
         b.input[n] = static_cast<float>(testtracks::busySignal(n, 0, 44100));
     }
     const auto bare = [&] {
-        for (int n = 0; n < N; ++n) {
+        for (int n = 0; n < N; ++n)
             b.windowed[n] = b.input[n] * b.window[n];
-        }
         kiss_fftr(config, b.windowed.data(), b.bins.data());
         sink = sink + b.bins[3].r;
     };

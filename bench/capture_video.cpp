@@ -39,7 +39,7 @@ double timedCapture(const std::vector<std::string>& args, const std::vector<std:
     argv.push_back(nullptr);
     std::vector<std::string> environment = extraEnv;
     for (char** e = environ; *e; ++e)
-        environment.emplace_back(*e);  // later entries lose to the earlier ones
+        environment.emplace_back(*e); // later entries lose to the earlier ones
     std::vector<char*> envp;
     for (std::string& entry : environment)
         envp.push_back(entry.data());
@@ -92,8 +92,14 @@ int main()
     int failures = 0;
     for (const char* size : {"800x600", "1920x1080"}) {
         for (const Span span : {Span{"opening", 15}, Span{"picture sequence", 55}, Span{"end scroller", 80}}) {
-            const std::vector<std::string> args = {"--size", size, "--fps", "60", "--from", std::to_string(span.from),
-                                                   "--to", std::to_string(span.from + spanSeconds),
+            const std::vector<std::string> args = {"--size",
+                                                   size,
+                                                   "--fps",
+                                                   "60",
+                                                   "--from",
+                                                   std::to_string(span.from),
+                                                   "--to",
+                                                   std::to_string(span.from + spanSeconds),
                                                    scratch + "/span.mp4"};
             double video = 1e9;
             double drawn = 1e9;

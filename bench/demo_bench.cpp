@@ -78,7 +78,7 @@ void frameCost()
             drawScene(t, 0.3f, textures);
             spent += threadSeconds() - begin;
             if (i % 50 == 0)
-                glFinish();  // rasterise outside the measured span
+                glFinish(); // rasterise outside the measured span
         }
         glFinish();
         timeline = std::min(timeline, spent);
@@ -149,11 +149,15 @@ double unavoidableParts()
     double pictures = secondsSince(begin);
 
     begin = Clock::now();
-    { Music music(nullptr, "data/music/skalmtone.mp3"); }
+    {
+        Music music(nullptr, "data/music/skalmtone.mp3");
+    }
     double music = secondsSince(begin);
 
     begin = Clock::now();
-    { GLWindow window(800, 600, 32, true, "Brakvane"); }
+    {
+        GLWindow window(800, 600, 32, true, "Brakvane");
+    }
     double window = secondsSince(begin);
     std::fprintf(stderr, "parts: pictures %.3f s, music %.3f s, window %.3f s\n", pictures, music, window);
     return pictures + music + window;

@@ -51,7 +51,7 @@ private:
     float lastFrameTime = 0;
     std::unique_ptr<Music> music;
     WindowHandle hWnd;
-    double start = 0;    // timeline seconds at the clock's 0
+    double start = 0; // timeline seconds at the clock's 0
     bool looping = false;
     std::unique_ptr<float[]> spectrum;
 };

@@ -34,7 +34,7 @@ const FramebufferFunctions* framebufferFunctions()
         load(f.deleteRenderbuffers, "glDeleteRenderbuffers") && load(f.bindRenderbuffer, "glBindRenderbuffer") &&
         load(f.renderbufferStorage, "glRenderbufferStorage") &&
         load(f.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
-        load(f.checkFramebufferStatus, "glCheckFramebufferStatus") &&
-        load(f.blitFramebuffer, "glBlitFramebuffer") && load(f.clearBufferfv, "glClearBufferfv");
+        load(f.checkFramebufferStatus, "glCheckFramebufferStatus") && load(f.blitFramebuffer, "glBlitFramebuffer") &&
+        load(f.clearBufferfv, "glClearBufferfv");
     return loaded ? &f : nullptr;
 }

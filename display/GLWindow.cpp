@@ -37,7 +37,7 @@ bool showsPicture(const char* driver)
     if (!driver)
         return false;
     if (std::getenv("SDL_VIDEODRIVER"))
-        return true;  // named on purpose by the user
+        return true; // named on purpose by the user
     return std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0 ||
            std::strcmp(driver, "KMSDRM") == 0 || std::strcmp(driver, "kmsdrm") == 0;
 }
@@ -111,8 +111,7 @@ SDL_Point displayOrigin(int display)
 
 GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title)
     : GLWindow(width, height, bitsPerPixel, fullscreen, title, WindowOptions{})
-{
-}
+{}
 
 GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, const char* title,
                    const WindowOptions& options)
@@ -160,7 +159,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         desktop = dmSettings->mode;
         dmSettings->mode.w = windowWidth;
         dmSettings->mode.h = windowHeight;
-        dmSettings->mode.refresh_rate = 0;  // not part of the request
+        dmSettings->mode.refresh_rate = 0; // not part of the request
         exactMode = !options.desktop && findExactMode(display, dmSettings->mode, bitsPerPixel);
         if (options.desktop && desktop.w > 0 && desktop.h > 0) {
             // Asked for the desktop's own mode: never a switch, the picture scaled.
@@ -180,8 +179,8 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
             windowWidth = desktop.w;
             windowHeight = desktop.h;
             std::cerr << "brakvane: the display has no " << dmSettings->mode.w << "x" << dmSettings->mode.h
-                      << " mode at " << bitsPerPixel << " bits per pixel; showing the picture scaled to "
-                      << desktop.w << "x" << desktop.h << std::endl;
+                      << " mode at " << bitsPerPixel << " bits per pixel; showing the picture scaled to " << desktop.w
+                      << "x" << desktop.h << std::endl;
         } else {
             fail("Unable to switch to fullscreen");
             return;
@@ -198,8 +197,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     // unless the options say otherwise) at the display's top-left corner, or
     // the whole display when the mode is emulated or the desktop's own.
     const SDL_Point origin = displayOrigin(display);
-    hWnd = requestStored ? SDL_CreateWindow(className, origin.x, origin.y, windowWidth, windowHeight, flags)
-                         : nullptr;
+    hWnd = requestStored ? SDL_CreateWindow(className, origin.x, origin.y, windowWidth, windowHeight, flags) : nullptr;
     // SDL chooses the pixel format (GLX visual, EGL config) while it creates
     // an OpenGL window, and fails the creation when the display has none that
     // meets the request. Whether the window itself could exist tells that
@@ -283,7 +281,7 @@ GLWindow::~GLWindow()
         if (hRC)
             SDL_GL_DeleteContext(hRC);
         if (hWnd)
-            SDL_DestroyWindow(hWnd);  // leaves the full-screen mode, restoring the display
+            SDL_DestroyWindow(hWnd); // leaves the full-screen mode, restoring the display
         releaseKeyboard();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
@@ -352,10 +350,10 @@ void GLWindow::windowProcedure(WindowHandle window, const SDL_Event& event)
 {
     if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
         postQuitMessage();
-        return;  // nothing more for the default handling to do with a key
+        return; // nothing more for the default handling to do with a key
     }
-    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE &&
-        window && event.window.windowID == SDL_GetWindowID(window)) {
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE && window &&
+        event.window.windowID == SDL_GetWindowID(window)) {
         // Default handling of a close request: the window goes away, and its
         // destruction posts the quit message. The window is hidden rather than
         // freed so the context stays valid until the owner releases both in order.

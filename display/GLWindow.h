@@ -22,12 +22,12 @@ union SDL_Event;
 // arguments alone describe; the picture drawn is always width x height of the
 // constructor, scaled to fit (aspect kept) wherever the window differs.
 struct WindowOptions {
-    int width = 0;           // the window's size, or the full-screen mode asked for; 0: the picture's size
+    int width = 0; // the window's size, or the full-screen mode asked for; 0: the picture's size
     int height = 0;
-    bool desktop = false;    // full screen at the desktop's own mode: no mode switch, picture scaled
-    bool resizable = false;  // windowed: the viewer may resize it, the picture follows scaled
-    int display = 0;         // SDL's display index, for full screen and for placing the window
-    bool vsync = true;       // false: presenting never waits for the display
+    bool desktop = false;   // full screen at the desktop's own mode: no mode switch, picture scaled
+    bool resizable = false; // windowed: the viewer may resize it, the picture follows scaled
+    int display = 0;        // SDL's display index, for full screen and for placing the window
+    bool vsync = true;      // false: presenting never waits for the display
 };
 
 class GLWindow {
@@ -64,16 +64,16 @@ private:
     void present();
     void notePresented();
 
-    void* hRC = nullptr;            // the SDL GL context
-    bool classRegistered = false;   // the video subsystem is up
+    void* hRC = nullptr;          // the SDL GL context
+    bool classRegistered = false; // the video subsystem is up
     bool contextCurrent = false;
-    bool scaleToFit = false;        // the window differs from the picture: scaled, aspect kept
-    bool waitForDisplay = true;     // false: every present has a swap interval of 0
-    const char* className;          // the caller's title text; must outlive the window
-    std::unique_ptr<DisplayModeRequest> dmSettings;  // the mode asked for (full-screen)
+    bool scaleToFit = false;                        // the window differs from the picture: scaled, aspect kept
+    bool waitForDisplay = true;                     // false: every present has a swap interval of 0
+    const char* className;                          // the caller's title text; must outlive the window
+    std::unique_ptr<DisplayModeRequest> dmSettings; // the mode asked for (full-screen)
     std::unique_ptr<FramePresenter> presenter;
-    int pacedInterval = 0;          // the driver's swap interval; 0: presents never wait
-    bool newFrame = false;          // a frame was drawn since the last present
+    int pacedInterval = 0;              // the driver's swap interval; 0: presents never wait
+    bool newFrame = false;              // a frame was drawn since the last present
     std::uint64_t lastFramePresent = 0; // SDL counter when the last present of a new frame returned
-    double frameInterval = 0;       // between presents of new frames, smoothed; seconds
+    double frameInterval = 0;           // between presents of new frames, smoothed; seconds
 };

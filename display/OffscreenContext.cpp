@@ -61,7 +61,7 @@ OffscreenContext::OffscreenContext(int width, int height) : frameWidth(width), f
 OffscreenContext::~OffscreenContext()
 {
     if (context) {
-        colourFrame.reset();  // both frames belong to the context
+        colourFrame.reset(); // both frames belong to the context
         frame.reset();
         SDL_GL_MakeCurrent(window, nullptr);
         SDL_GL_DeleteContext(context);

@@ -61,11 +61,11 @@ private:
     int frameHeight;
     bool videoUp = false;
     SDL_Window* window = nullptr;
-    void* context = nullptr;                    // the SDL GL context
-    std::unique_ptr<FramePresenter> frame;      // the full frame
-    unsigned fullFramebuffer = 0;               // its framebuffer object (0: the window surface)
-    std::unique_ptr<Framebuffer> colourFrame;   // null when there is none
+    void* context = nullptr;                  // the SDL GL context
+    std::unique_ptr<FramePresenter> frame;    // the full frame
+    unsigned fullFramebuffer = 0;             // its framebuffer object (0: the window surface)
+    std::unique_ptr<Framebuffer> colourFrame; // null when there is none
     bool drawingColourOnly = false;
-    std::unique_ptr<unsigned char[]> rgba;  // one frame as OpenGL hands it over
+    std::unique_ptr<unsigned char[]> rgba; // one frame as OpenGL hands it over
     std::string reason;
 };

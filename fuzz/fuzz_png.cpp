@@ -22,10 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // a largest side.
     const bool nonPowerOfTwo = size % 3 == 0;
     const TextureSize fit = fitTextureSize(image.width, image.height, nonPowerOfTwo, 64);
-    std::unique_ptr<unsigned char[]> scaled(new (std::nothrow)
-                                                unsigned char[std::size_t{fit.width} * fit.height * image.channels]);
+    std::unique_ptr<unsigned char[]> scaled(
+        new (std::nothrow) unsigned char[std::size_t{fit.width} * fit.height * image.channels]);
     if (scaled)
-        scaleImage(image.pixels.get(), image.width, image.height, image.channels, scaled.get(), fit.width,
-                           fit.height);
+        scaleImage(image.pixels.get(), image.width, image.height, image.channels, scaled.get(), fit.width, fit.height);
     return 0;
 }

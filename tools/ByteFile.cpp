@@ -24,4 +24,4 @@ bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes
     return true;
 }
 
-}  // namespace makedata
+} // namespace makedata

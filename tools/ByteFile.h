@@ -13,4 +13,4 @@ void putLittleEndian(std::vector<unsigned char>& out, std::uint32_t v, int bytes
 // Writes the bytes to path; false, with a line on standard error, when that fails.
 bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
-}  // namespace makedata
+} // namespace makedata

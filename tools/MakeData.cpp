@@ -10,10 +10,10 @@
 #include <string>
 
 #include "model/ModelWriter.h"
-#include "pictures/Pictures.h"
-#include "pictures/PictureFile.h"
 #include "music/Song.h"
 #include "music/WavWriter.h"
+#include "pictures/PictureFile.h"
+#include "pictures/Pictures.h"
 
 using namespace makedata;
 
@@ -22,9 +22,8 @@ namespace {
 bool savePicture(const std::string& dir, const std::string& name, const Canvas& c, bool withAlpha)
 {
     const std::string path = dir + "/" + name;
-    if (!writePng(path, c.width(), c.height(), c.toBytes(withAlpha), withAlpha)) {
+    if (!writePng(path, c.width(), c.height(), c.toBytes(withAlpha), withAlpha))
         return false;
-    }
     std::cout << "wrote " << path << " (" << c.width() << "x" << c.height() << ")" << std::endl;
     return true;
 }
@@ -75,9 +74,8 @@ bool makeModel(const std::string& dataDir)
 {
     const std::string path = dataDir + "/models/brakvane.mdl";
     const std::vector<MeshData> meshes = buildLongship();
-    if (!writeModel(path, meshes)) {
+    if (!writeModel(path, meshes))
         return false;
-    }
     size_t vertices = 0, faces = 0;
     for (const MeshData& m : meshes) {
         vertices += m.vertices.size();
@@ -91,9 +89,8 @@ bool makeModel(const std::string& dataDir)
 bool makeMusic(const std::string& wavPath)
 {
     const StereoClip song = renderSong();
-    if (!writeWav(wavPath, song)) {
+    if (!writeWav(wavPath, song))
         return false;
-    }
     std::cout << "wrote " << wavPath << " (" << static_cast<double>(song.left.size()) / sampleRate << " s)"
               << std::endl;
     return true;
@@ -107,7 +104,7 @@ int usage()
     return 2;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -119,44 +116,36 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--fonts" && hasValue) {
+        if (arg == "--fonts" && hasValue)
             fontDir = argv[++i];
-        } else if (arg == "--only" && hasValue) {
+        else if (arg == "--only" && hasValue)
             only = argv[++i];
-        } else if (arg == "--wav" && hasValue) {
+        else if (arg == "--wav" && hasValue)
             wav = argv[++i];
-        } else if (arg == "--icons" && hasValue) {
+        else if (arg == "--icons" && hasValue)
             iconDir = argv[++i];
-        } else if (!arg.empty() && arg[0] != '-' && dataDir.empty()) {
+        else if (!arg.empty() && arg[0] != '-' && dataDir.empty())
             dataDir = arg;
-        } else {
+        else
             return usage();
-        }
     }
     if (dataDir.empty() || !(only.empty() || only == "pictures" || only == "model" || only == "music" ||
-                             (only == "icons" && !iconDir.empty()))) {
+                             (only == "icons" && !iconDir.empty())))
         return usage();
-    }
-    if (wav.empty()) {
+    if (wav.empty())
         wav = dataDir + "/music/skalmtone.wav";
-    }
     std::error_code ec;
-    for (const char* sub : {"textures", "models", "music"}) {
+    for (const char* sub : {"textures", "models", "music"})
         if (only != "icons")
             std::filesystem::create_directories(dataDir + "/" + sub, ec);
-    }
     bool ok = true;
-    if (!iconDir.empty() && (only.empty() || only == "icons")) {
+    if (!iconDir.empty() && (only.empty() || only == "icons"))
         ok = makeIcons(iconDir, fontDir) && ok;
-    }
-    if (only.empty() || only == "pictures") {
+    if (only.empty() || only == "pictures")
         ok = makePictures(dataDir, fontDir) && ok;
-    }
-    if (only.empty() || only == "model") {
+    if (only.empty() || only == "model")
         ok = makeModel(dataDir) && ok;
-    }
-    if (only.empty() || only == "music") {
+    if (only.empty() || only == "music")
         ok = makeMusic(wav) && ok;
-    }
     return ok ? 0 : 1;
 }

@@ -27,8 +27,8 @@ namespace {
 
 float lattice(std::int32_t x, std::int32_t y, std::uint32_t seed)
 {
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 0x8da6b343u ^ static_cast<std::uint32_t>(y) * 0xd8163841u ^
-                      seed * 0xcb1ab31fu;
+    std::uint32_t h =
+        static_cast<std::uint32_t>(x) * 0x8da6b343u ^ static_cast<std::uint32_t>(y) * 0xd8163841u ^ seed * 0xcb1ab31fu;
     h ^= h >> 13;
     h *= 0x5bd1e995u;
     h ^= h >> 15;
@@ -40,7 +40,7 @@ float smooth(float t)
     return t * t * (3.0f - 2.0f * t);
 }
 
-}  // namespace
+} // namespace
 
 float valueNoise(float x, float y, std::uint32_t seed)
 {
@@ -72,4 +72,4 @@ float fbm(float x, float y, int octaves, std::uint32_t seed)
     return norm > 0 ? sum / norm : 0.0f;
 }
 
-}  // namespace makedata
+} // namespace makedata

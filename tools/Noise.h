@@ -11,8 +11,8 @@ class Rng {
 public:
     explicit Rng(std::uint64_t seed) : state(seed) {}
     std::uint64_t next();
-    float uniform();                  // [0, 1)
-    float range(float lo, float hi);  // [lo, hi)
+    float uniform();                 // [0, 1)
+    float range(float lo, float hi); // [lo, hi)
     float bipolar() { return uniform() * 2.0f - 1.0f; }
 
 private:
@@ -24,4 +24,4 @@ float valueNoise(float x, float y, std::uint32_t seed);
 // Sum of octaves of value noise, in [0, 1]; each octave halves the cell size.
 float fbm(float x, float y, int octaves, std::uint32_t seed);
 
-}  // namespace makedata
+} // namespace makedata

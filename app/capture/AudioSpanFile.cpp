@@ -29,7 +29,7 @@ std::vector<unsigned char> wavHeader(std::uint32_t dataBytes)
     for (char c : std::string("WAVEfmt "))
         header.push_back(static_cast<unsigned char>(c));
     putLittleEndian(header, 16, 4);
-    putLittleEndian(header, 1, 2);  // PCM
+    putLittleEndian(header, 1, 2); // PCM
     putLittleEndian(header, channels, 2);
     putLittleEndian(header, rate, 4);
     putLittleEndian(header, rate * channels * 2, 4);

@@ -12,7 +12,7 @@ class TrackSpectrum;
 class AudioSpanFile {
 public:
     AudioSpanFile() = default;
-    ~AudioSpanFile();  // removes the file
+    ~AudioSpanFile(); // removes the file
     AudioSpanFile(const AudioSpanFile&) = delete;
     AudioSpanFile& operator=(const AudioSpanFile&) = delete;
 

@@ -73,11 +73,12 @@ void drawIntoPictureArea(int width, int height)
 class Frame {
 public:
     Frame(int frameWidth, int frameHeight, bool forVideo)
-        : width(frameWidth), height(frameHeight), yuv(forVideo),
-          bytes(std::make_unique_for_overwrite<unsigned char[]>(
-              yuv ? yuv420Bytes(width, height) : static_cast<std::size_t>(width) * height * 3))
-    {
-    }
+        : width(frameWidth),
+          height(frameHeight),
+          yuv(forVideo),
+          bytes(std::make_unique_for_overwrite<unsigned char[]>(yuv ? yuv420Bytes(width, height)
+                                                                    : static_cast<std::size_t>(width) * height * 3))
+    {}
 
     // Waits for the drawing and reads it. False when the picture may be wrong.
     bool read(OffscreenContext& gl)
@@ -106,8 +107,7 @@ int capturePicture(const CaptureOptions& options, OffscreenContext& gl, CaptureS
     if (!frame.read(gl))
         return failed(inexact);
     std::vector<unsigned char> png;
-    if (!encodePng(frame.data(), static_cast<unsigned>(options.width), static_cast<unsigned>(options.height),
-                           3, png))
+    if (!encodePng(frame.data(), static_cast<unsigned>(options.width), static_cast<unsigned>(options.height), 3, png))
         return failed("cannot encode the picture");
     std::string error;
     if (!file.write(png, error))
@@ -163,7 +163,7 @@ int captureFolder(const CaptureOptions& options, const FrameSchedule& schedule, 
     auto take = [&](std::int64_t i, std::string& reason) {
         if (workers.add(i, frame.data()))
             return true;
-        workers.finish(reason);  // a frame has failed: its reason
+        workers.finish(reason); // a frame has failed: its reason
         return false;
     };
     const bool drawn = renderFrames(schedule, gl, scene, frame, take, error);
@@ -275,8 +275,8 @@ int runCapture(const CaptureOptions& options)
         return exitUsage;
     drawIntoPictureArea(options.width, options.height);
 
-    const double until = options.output == CaptureOptions::Output::Picture ? options.at
-                                                                            : options.from + schedule.duration();
+    const double until =
+        options.output == CaptureOptions::Output::Picture ? options.at : options.from + schedule.duration();
     CaptureScene scene;
     scene.load(until);
     if (captureInterrupted())

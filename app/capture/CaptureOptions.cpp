@@ -16,14 +16,10 @@ namespace {
 enum OptionId { optAt = 1, optFps, optFrom, optTo, optSize, optCrf, optHelp = 'h' };
 
 const option longOptions[] = {
-    {"at", required_argument, nullptr, optAt},
-    {"fps", required_argument, nullptr, optFps},
-    {"from", required_argument, nullptr, optFrom},
-    {"to", required_argument, nullptr, optTo},
-    {"size", required_argument, nullptr, optSize},
-    {"crf", required_argument, nullptr, optCrf},
-    {"help", no_argument, nullptr, optHelp},
-    {nullptr, 0, nullptr, 0},
+    {"at", required_argument, nullptr, optAt},     {"fps", required_argument, nullptr, optFps},
+    {"from", required_argument, nullptr, optFrom}, {"to", required_argument, nullptr, optTo},
+    {"size", required_argument, nullptr, optSize}, {"crf", required_argument, nullptr, optCrf},
+    {"help", no_argument, nullptr, optHelp},       {nullptr, 0, nullptr, 0},
 };
 
 // A number in plain decimal or exponent notation that fills the whole text and is finite.
@@ -153,7 +149,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     bool spanGiven = false;
     int crf = 0;
     opterr = 0;
-    optind = 0;  // a fresh scan, also on a second call in the same process
+    optind = 0; // a fresh scan, also on a second call in the same process
     for (;;) {
         const int id = getopt_long(argc, argv, ":h", longOptions, nullptr);
         if (id == -1)
@@ -239,8 +235,8 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         error = "a span of frames goes to a folder or a .mp4, .mkv or .webm video; use --at for one picture";
         return false;
     }
-    options.frames = options.to ? framesBefore(options.from, options.fps, *options.to)
-                                : framesUntilOver(options.from, options.fps);
+    options.frames =
+        options.to ? framesBefore(options.from, options.fps, *options.to) : framesUntilOver(options.from, options.fps);
     if (options.frames < 0) {
         error = "the span has more than " + std::to_string(maxFrames) + " frames";
         return false;

@@ -10,23 +10,23 @@
 
 struct CaptureOptions {
     enum class Output {
-        Picture,  // --at: one PNG file
-        Folder,   // numbered PNG files in a folder
-        Video,    // a video file written by ffmpeg
+        Picture, // --at: one PNG file
+        Folder,  // numbered PNG files in a folder
+        Video,   // a video file written by ffmpeg
     };
 
     bool help = false;
     Output output = Output::Folder;
-    double at = 0;                // Picture
-    int fps = 60;                 // Folder and Video
+    double at = 0; // Picture
+    int fps = 60;  // Folder and Video
     double from = 0;
-    std::optional<double> to;     // none: up to the frame that ends the demo
-    std::int64_t frames = 1;      // how many frames the span has (1 for a picture)
-    int width = 800;              // --size: the frame, the demo's 4:3 picture centred in it
+    std::optional<double> to; // none: up to the frame that ends the demo
+    std::int64_t frames = 1;  // how many frames the span has (1 for a picture)
+    int width = 800;          // --size: the frame, the demo's 4:3 picture centred in it
     int height = 600;
-    std::optional<int> crf;       // --crf: the video's quality; none: the codec's default
+    std::optional<int> crf; // --crf: the video's quality; none: the codec's default
     std::string out;
-    std::string videoFormat;      // ffmpeg's name of the container: mp4, matroska, webm
+    std::string videoFormat; // ffmpeg's name of the container: mp4, matroska, webm
 };
 
 inline constexpr int maxFps = 1000;

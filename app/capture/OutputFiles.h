@@ -44,7 +44,7 @@ public:
 
 private:
     std::string target;
-    std::string temporary;  // empty when there is nothing to clean up
+    std::string temporary; // empty when there is nothing to clean up
     int fd = -1;
 };
 
@@ -76,7 +76,7 @@ private:
     bool moveFramesIn(std::string& error);
 
     std::string target;
-    std::string partial;  // empty when there is nothing to clean up
+    std::string partial; // empty when there is nothing to clean up
     bool intoExisting = false;
     std::int64_t frames = 0;
     int digits = 6;

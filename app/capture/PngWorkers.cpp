@@ -84,10 +84,10 @@ void PngWorkers::work()
             queue.pop_front();
             ++busy;
         }
-        changed.notify_all();  // room in the queue
+        changed.notify_all(); // room in the queue
         std::string reason;
-        bool written = encodePng(job.rgb.data(), static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                         3, png, compression);
+        bool written =
+            encodePng(job.rgb.data(), static_cast<unsigned>(width), static_cast<unsigned>(height), 3, png, compression);
         if (!written)
             reason = "cannot encode frame " + std::to_string(job.index);
         else

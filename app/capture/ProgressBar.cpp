@@ -51,8 +51,7 @@ std::string progressLine(std::int64_t done, std::int64_t total, double elapsed)
 
 ProgressBar::ProgressBar(std::int64_t frames, bool enable)
     : total(frames), enabled(enable), start(Clock::now()), lastDraw(start)
-{
-}
+{}
 
 bool ProgressBar::wanted()
 {

@@ -39,10 +39,23 @@ std::vector<std::string> ffmpegArguments(const std::string& program, const Video
     // -xerror: any error ends ffmpeg with a failure status; at error level
     // it says nothing else, so anything it says is a failure too.
     std::vector<std::string> args = {
-        program, "-hide_banner", "-nostdin", "-loglevel", "error", "-xerror", "-y",
-        "-f", "rawvideo", "-pixel_format", "yuv420p",
-        "-video_size", std::to_string(job.width) + "x" + std::to_string(job.height),
-        "-framerate", std::to_string(job.fps), "-i", "pipe:0",
+        program,
+        "-hide_banner",
+        "-nostdin",
+        "-loglevel",
+        "error",
+        "-xerror",
+        "-y",
+        "-f",
+        "rawvideo",
+        "-pixel_format",
+        "yuv420p",
+        "-video_size",
+        std::to_string(job.width) + "x" + std::to_string(job.height),
+        "-framerate",
+        std::to_string(job.fps),
+        "-i",
+        "pipe:0",
     };
     if (sound)
         args.insert(args.end(), {"-f", "wav", "-i", "file:" + job.audio->path()});
@@ -50,14 +63,14 @@ std::vector<std::string> ffmpegArguments(const std::string& program, const Video
     if (sound)
         args.insert(args.end(), {"-map", "1:a:0"});
 
-    args.insert(args.end(), {"-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709",
-                             "-color_trc", "bt709", "-color_range", "tv"});
+    args.insert(args.end(), {"-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc",
+                             "bt709", "-color_range", "tv"});
     if (job.format == "webm")
         args.insert(args.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
                                  "-crf", std::to_string(job.crf.value_or(24)), "-b:v", "0"});
     else
-        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-x264-params", "8x8dct=1",
-                                 "-profile:v", "high", "-crf", std::to_string(job.crf.value_or(18))});
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-x264-params", "8x8dct=1", "-profile:v",
+                                 "high", "-crf", std::to_string(job.crf.value_or(18))});
 
     if (sound) {
         // Silence before the track (a span that starts before 0) and after
@@ -100,7 +113,8 @@ std::string findOnPath(const std::string& program)
         candidate += '/';
         candidate += program;
         struct stat status {};
-        if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+        if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
         start = end + 1;
     }
@@ -202,7 +216,7 @@ bool VideoWriter::finish(std::string& error)
         return false;
     const int status = waitForExit(true);
     if (status == -1)
-        return false;  // interrupted while ffmpeg was finishing
+        return false; // interrupted while ffmpeg was finishing
     if (status != 0) {
         error = failure("ffmpeg failed (exit status " + std::to_string(status) + ")");
         return false;

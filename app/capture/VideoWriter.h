@@ -16,13 +16,13 @@
 class AudioSpanFile;
 
 struct VideoJob {
-    std::string format;      // ffmpeg's container name: mp4, matroska or webm
+    std::string format; // ffmpeg's container name: mp4, matroska or webm
     int width = 800;
     int height = 600;
     int fps = 60;
-    std::optional<int> crf;  // none: 18 for H.264, 24 for VP9
-    const AudioSpanFile* audio = nullptr;  // null or empty: a video without sound
-    std::int64_t audioFrames = 0;          // sample frames the span lasts at 44.1 kHz
+    std::optional<int> crf;               // none: 18 for H.264, 24 for VP9
+    const AudioSpanFile* audio = nullptr; // null or empty: a video without sound
+    std::int64_t audioFrames = 0;         // sample frames the span lasts at 44.1 kHz
 };
 
 // The full path of an executable program found along PATH, or "".
@@ -31,7 +31,7 @@ std::string findOnPath(const std::string& program);
 class VideoWriter {
 public:
     VideoWriter() = default;
-    ~VideoWriter();  // abort() when still running
+    ~VideoWriter(); // abort() when still running
     VideoWriter(const VideoWriter&) = delete;
     VideoWriter& operator=(const VideoWriter&) = delete;
 
@@ -51,13 +51,13 @@ public:
     void abort();
 
 private:
-    std::string failure(const std::string& what);  // what, and ffmpeg's own last words once it has ended
-    std::string lastWords() const;                 // the last lines ffmpeg wrote, on one line
+    std::string failure(const std::string& what); // what, and ffmpeg's own last words once it has ended
+    std::string lastWords() const;                // the last lines ffmpeg wrote, on one line
     int waitForExit(bool interruptible);
 
     pid_t pid = -1;
-    int input = -1;      // our end of the pipe
-    int messages = -1;   // ffmpeg's standard error, an unlinked temporary file
+    int input = -1;    // our end of the pipe
+    int messages = -1; // ffmpeg's standard error, an unlinked temporary file
     std::size_t frameBytes = 0;
     std::string format;
     PendingFile file;

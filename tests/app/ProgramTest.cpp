@@ -58,7 +58,7 @@ std::string consoleWithoutDisplay(const testfiles::TempDir& work, std::string* e
 {
     auto demo = startDemo(std::nullopt, work.directory());
     EXPECT_TRUE(demo->waitForOutput("Loading model: data/models/", 30s)) << demo->output();
-    std::this_thread::sleep_for(300ms);  // whatever else loading would write
+    std::this_thread::sleep_for(300ms); // whatever else loading would write
     demo->signal(SIGINT);
     EXPECT_EQ(demo->wait(20s), 0) << demo->errorOutput();
     *errors = demo->errorOutput();

@@ -1,8 +1,8 @@
 // Model files built byte by byte: decoding, normals, damaged files, loading
 // from disk and drawing on a real GL context.
+#include "assets/Model.h"
 #include "GLTestContext.h"
 #include "TestFiles.h"
-#include "assets/Model.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,10 @@ struct ModelBytes {
         bytes.insert(bytes.end(), value.begin(), value.end());
         return *this;
     }
-    ModelBytes& vertex(float x, float y, float z, float u = 0, float v = 0) { return f32(x).f32(y).f32(z).f32(u).f32(v); }
+    ModelBytes& vertex(float x, float y, float z, float u = 0, float v = 0)
+    {
+        return f32(x).f32(y).f32(z).f32(u).f32(v);
+    }
     ModelBytes& face(std::uint32_t a, std::uint32_t b, std::uint32_t c) { return u32(a).u32(b).u32(c); }
     // A block header: vertexCount, faceCount and the material name.
     ModelBytes& block(std::uint32_t vertices, std::uint32_t faces, const std::string& material)
@@ -68,9 +71,9 @@ TEST(ModelParse, ReadsBlocksNamesAndArraysAsStored)
     EXPECT_EQ(model.meshCount, 0u);
 
     ModelBytes file;
-    file.u32(3).block(0, 0, "");                                 // empty mesh
+    file.u32(3).block(0, 0, ""); // empty mesh
     file.block(2, 0, std::string("brass\0junk", 10)).vertex(1, 2, 3, 4, 5).vertex(6, 7, 8, 9, 10);
-    file.block(1, 1, "x").vertex(0, 0, 0).face(0, 0, 0);         // degenerate face
+    file.block(1, 1, "x").vertex(0, 0, 0).face(0, 0, 0); // degenerate face
     file.text("trailing bytes are ignored");
     ASSERT_TRUE(parse(model, file));
     ASSERT_EQ(model.meshCount, 3u);
@@ -78,7 +81,8 @@ TEST(ModelParse, ReadsBlocksNamesAndArraysAsStored)
     EXPECT_EQ(model.meshes[0].materialName, "");
     const Mesh& brass = model.meshes[1];
     EXPECT_EQ(brass.materialName, "brass"); // stops at the zero byte, all ten bytes consumed
-    EXPECT_EQ(std::vector<float>(brass.vertices.get(), brass.vertices.get() + 6), (std::vector<float>{1, 2, 3, 6, 7, 8}));
+    EXPECT_EQ(std::vector<float>(brass.vertices.get(), brass.vertices.get() + 6),
+              (std::vector<float>{1, 2, 3, 6, 7, 8}));
     EXPECT_EQ(std::vector<float>(brass.texCoords.get(), brass.texCoords.get() + 4), (std::vector<float>{4, 5, 9, 10}));
     expectNormal(brass, 0, 0, 0, 0); // used by no face: zero, not NaN
     expectNormal(model.meshes[2], 0, 0, 0, 0);
@@ -212,8 +216,8 @@ TEST(ModelDraw, DrawsTrianglesWithVertexArraysAndDisablesThemAfterwards)
         glClear(GL_COLOR_BUFFER_BIT);
         draw();
         glFinish();
-        EXPECT_EQ(pixel(8, 8), 255);  // lower-left half is covered
-        EXPECT_EQ(pixel(56, 56), 0);  // upper-right half is not
+        EXPECT_EQ(pixel(8, 8), 255); // lower-left half is covered
+        EXPECT_EQ(pixel(56, 56), 0); // upper-right half is not
         for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY})
             EXPECT_FALSE(glIsEnabled(array));
     }

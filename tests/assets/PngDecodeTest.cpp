@@ -1,8 +1,8 @@
 // Pixel checks of the PNG decoder and of the resampling used for uploads,
 // without OpenGL.
+#include "assets/PngDecode.h"
 #include "TestFiles.h"
 #include "assets/ImageScale.h"
-#include "assets/PngDecode.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -38,7 +38,8 @@ TEST(PngDecode, KeepsRowOrderAndAlphaOfTrueColour)
     Bytes expected(rgb.samples.begin(), rgb.samples.end());
     EXPECT_EQ(decoded(rgb), expected); // first row of the file first
 
-    PngRecipe rgba{.width = 1, .height = 2, .colorType = PNG_COLOR_TYPE_RGB_ALPHA, .samples = {1, 2, 3, 0, 4, 5, 6, 200}};
+    PngRecipe rgba{
+        .width = 1, .height = 2, .colorType = PNG_COLOR_TYPE_RGB_ALPHA, .samples = {1, 2, 3, 0, 4, 5, 6, 200}};
     EXPECT_EQ(decoded(rgba), (Bytes{1, 2, 3, 0, 4, 5, 6, 200}));
     EXPECT_EQ(decoded(rgba, {.keepAlpha = false}), (Bytes{1, 2, 3, 4, 5, 6}));
 
@@ -54,15 +55,21 @@ TEST(PngDecode, KeepsRowOrderAndAlphaOfTrueColour)
 TEST(PngDecode, ExpandsPaletteGreyAndSixteenBitImages)
 {
     // tRNS gives alpha to the first two entries; the third stays opaque.
-    PngRecipe palette{.width = 3, .height = 1, .colorType = PNG_COLOR_TYPE_PALETTE, .bitDepth = 4,
-                    .samples = {2, 0, 1}, .palette = {255, 0, 0, 0, 255, 0, 0, 0, 255}, .paletteAlpha = {0, 128}};
+    PngRecipe palette{.width = 3,
+                      .height = 1,
+                      .colorType = PNG_COLOR_TYPE_PALETTE,
+                      .bitDepth = 4,
+                      .samples = {2, 0, 1},
+                      .palette = {255, 0, 0, 0, 255, 0, 0, 0, 255},
+                      .paletteAlpha = {0, 128}};
     EXPECT_EQ(decoded(palette), (Bytes{0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 128}));
     EXPECT_EQ(decoded(palette, {.keepAlpha = false}), (Bytes{0, 0, 255, 255, 0, 0, 0, 255, 0}));
 
     for (int depth : {1, 2, 4, 8}) {
         const auto top = static_cast<std::uint16_t>((1 << depth) - 1);
         const auto grey = static_cast<unsigned char>(255 / top);
-        PngRecipe recipe{.width = 2, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY, .bitDepth = depth, .samples = {top, 1}};
+        PngRecipe recipe{
+            .width = 2, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY, .bitDepth = depth, .samples = {top, 1}};
         EXPECT_EQ(decoded(recipe), (Bytes{255, 255, 255, grey, grey, grey})) << depth << "-bit grey";
     }
     PngRecipe greyAlpha{.colorType = PNG_COLOR_TYPE_GRAY_ALPHA, .samples = {40, 90}};
@@ -129,8 +136,8 @@ TEST(ImageScale, FitsSizesToDriverLimits)
         unsigned maxSize, fitWidth, fitHeight;
     };
     const Case cases[] = {
-        {800, 600, true, 2048, 800, 600},  {800, 600, false, 2048, 1024, 1024}, {1024, 1, false, 2048, 1024, 1},
-        {5000, 3, true, 4096, 4096, 3},    {5000, 3, false, 4096, 4096, 4},     {3000, 3000, false, 3000, 2048, 2048},
+        {800, 600, true, 2048, 800, 600}, {800, 600, false, 2048, 1024, 1024}, {1024, 1, false, 2048, 1024, 1},
+        {5000, 3, true, 4096, 4096, 3},   {5000, 3, false, 4096, 4096, 4},     {3000, 3000, false, 3000, 2048, 2048},
     };
     for (const Case& c : cases) {
         const TextureSize size = fitTextureSize(c.width, c.height, c.nonPowerOfTwo, c.maxSize);

@@ -1,9 +1,9 @@
 // The resource cache over a small recording resource type, and over real
 // textures and models in scratch directories.
+#include "assets/ResourceCache.h"
 #include "GLTestContext.h"
 #include "TestFiles.h"
 #include "assets/Model.h"
-#include "assets/ResourceCache.h"
 #include "assets/Texture.h"
 
 #include <gtest/gtest.h>
@@ -68,8 +68,8 @@ TEST(ResourceCache, LoadsEveryLongNameInByteOrderAndReportsFailures)
         EXPECT_EQ(cache.size(), 4u); // get never adds entries
         Probe::log.clear();
     }
-    EXPECT_EQ(Probe::log, (Names{"delete " + p + "!first.png", "delete " + p + "Danish.png",
-                                 "delete " + p + "a.png", "delete " + p + "older"}));
+    EXPECT_EQ(Probe::log, (Names{"delete " + p + "!first.png", "delete " + p + "Danish.png", "delete " + p + "a.png",
+                                 "delete " + p + "older"}));
 }
 
 TEST(ResourceCache, EmptyAndMissingDirectoriesLoadNothing)
@@ -98,12 +98,10 @@ TEST(ResourceCache, HoldsRealTexturesAndModels)
 
     ResourceCache<Texture> textureCache;
     EXPECT_EQ(captured([&] { textureCache.loadDirectory(t); }),
-              "\nLoading texture: " + t + "a.png\n" +
-                  "Loading texture: " + t + "broken.png\nUnable to read PNG file: " + t + "broken.png\n" +
-                  "Unable to load resource: " + t + "broken.png\n" +
-                  "Loading texture: " + t + "older\nUnsupported texture format: " + t + "older\n" +
-                  "Unable to load resource: " + t + "older\n" +
-                  "Loading texture: " + t + "photo.jpg\n" +
+              "\nLoading texture: " + t + "a.png\n" + "Loading texture: " + t +
+                  "broken.png\nUnable to read PNG file: " + t + "broken.png\n" + "Unable to load resource: " + t +
+                  "broken.png\n" + "Loading texture: " + t + "older\nUnsupported texture format: " + t + "older\n" +
+                  "Unable to load resource: " + t + "older\n" + "Loading texture: " + t + "photo.jpg\n" +
                   "Loading texture: " + t + "picture.pNg\nUnsupported texture format: " + t + "picture.pNg\n" +
                   "Unable to load resource: " + t + "picture.pNg\n");
     EXPECT_EQ(textureCache.names(), (Names{"a.png", "photo.jpg"}));

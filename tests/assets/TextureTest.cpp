@@ -1,9 +1,9 @@
 // Textures on a real GL context (Mesa's software renderer on a private Xvfb):
 // what reaches the texture is read back with glGetTexImage.
+#include "assets/Texture.h"
 #include "GLTestContext.h"
 #include "TestFiles.h"
 #include "assets/PngDecode.h"
-#include "assets/Texture.h"
 #include "assets/pngBind.h"
 
 #include <gtest/gtest.h>
@@ -99,10 +99,20 @@ TEST_F(TextureTest, UploadsPngAtItsOwnSizeWithTopRowFirst)
 TEST_F(TextureTest, UploadsEveryKindOfPngAsDecoded)
 {
     const std::vector<std::pair<std::string, PngRecipe>> files = {
-        {"palette.png", {.width = 3, .height = 2, .colorType = PNG_COLOR_TYPE_PALETTE, .bitDepth = 2,
-                         .samples = {0, 1, 2, 2, 1, 0}, .palette = {9, 8, 7, 6, 5, 4, 3, 2, 1}, .paletteAlpha = {10, 20}}},
-        {"grey16.PNG", {.width = 3, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY, .bitDepth = 16,
-                        .samples = {0x0000, 0x7F7F, 0xFFFF}}},
+        {"palette.png",
+         {.width = 3,
+          .height = 2,
+          .colorType = PNG_COLOR_TYPE_PALETTE,
+          .bitDepth = 2,
+          .samples = {0, 1, 2, 2, 1, 0},
+          .palette = {9, 8, 7, 6, 5, 4, 3, 2, 1},
+          .paletteAlpha = {10, 20}}},
+        {"grey16.PNG",
+         {.width = 3,
+          .height = 1,
+          .colorType = PNG_COLOR_TYPE_GRAY,
+          .bitDepth = 16,
+          .samples = {0x0000, 0x7F7F, 0xFFFF}}},
         {"greyalpha.png", {.width = 1, .height = 2, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA, .samples = {1, 2, 3, 4}}},
         {"interlaced.png", {.width = 9, .height = 7, .colorType = PNG_COLOR_TYPE_RGB, .interlaced = true}},
     };
@@ -128,8 +138,8 @@ TEST_F(TextureTest, ChoosesLoaderByExactLastFourBytes)
         bool image;
     };
     const Case cases[] = {
-        {"a.png", true, true},   {"a.PNG", true, true},   {"a.Png", true, true},    {"a.pNg", false, false},
-        {"a.jpg", true, false},  {"a.JPG", true, false},  {"a.jpeg", true, false},  {"a.Jpg", false, false},
+        {"a.png", true, true},    {"a.PNG", true, true},   {"a.Png", true, true},   {"a.pNg", false, false},
+        {"a.jpg", true, false},   {"a.JPG", true, false},  {"a.jpeg", true, false}, {"a.Jpg", false, false},
         {"a.JPEG", false, false}, {"older", false, false}, {"png", false, false},
     };
     for (const Case& c : cases) {
@@ -186,7 +196,9 @@ TEST_F(TextureTest, BindEnablesTexturingAndDestructionDeletesTheName)
         EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     }
     EXPECT_FALSE(glIsTexture(name));
-    { Texture empty; } // deleting name 0 is harmless
+    {
+        Texture empty;
+    } // deleting name 0 is harmless
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -217,7 +229,8 @@ TEST_F(TextureTest, NeverUploadsBeyondTheLargestTextureSize)
         tall.samples.insert(tall.samples.end(), 2, static_cast<std::uint16_t>(y / 4 % 200));
     const std::string tallPath = write("tall.png", tall);
     pngInfo tallInfo;
-    const GLuint tallName = pngBind(tallPath.c_str(), pngNoMipmap, pngAlpha, &tallInfo, GL_REPEAT, GL_LINEAR, GL_LINEAR);
+    const GLuint tallName =
+        pngBind(tallPath.c_str(), pngNoMipmap, pngAlpha, &tallInfo, GL_REPEAT, GL_LINEAR, GL_LINEAR);
     ASSERT_NE(tallName, 0u);
     EXPECT_EQ(tallInfo.Height, tall.height);
     Bytes tallExpected;

@@ -16,14 +16,12 @@ std::array<float, N> analyse(FrequencyAnalyser& analyser, const std::int16_t* st
 {
     std::array<float, N> out;
     out.fill(-7.0f); // the second half must come back as it was
-    if (stereoFrames != nullptr) {
+    if (stereoFrames != nullptr)
         analyser.analyseStereo(stereoFrames, out.data());
-    } else {
+    else
         analyser.analyse(out.data());
-    }
-    for (int k = FrequencyAnalyser::binCount; k < N; ++k) {
+    for (int k = FrequencyAnalyser::binCount; k < N; ++k)
         EXPECT_EQ(out[k], -7.0f) << "wrote past the 256 magnitudes at " << k;
-    }
     return out;
 }
 
@@ -32,11 +30,9 @@ void expectOnly(const std::array<float, N>& out, std::initializer_list<std::pair
 {
     for (int k = 0; k < FrequencyAnalyser::binCount; ++k) {
         double want = 0.0;
-        for (const auto& [bin, value] : expected) {
-            if (bin == k) {
+        for (const auto& [bin, value] : expected)
+            if (bin == k)
                 want = value;
-            }
-        }
         EXPECT_NEAR(out[k], want, 1e-5) << "bin " << k;
     }
 }
@@ -57,9 +53,8 @@ TEST(FrequencyAnalyser, FullScaleSineOnABinGivesHalfThere)
     FrequencyAnalyser analyser;
     for (int k : {2, 37, 128, 254}) {
         for (double phase : {0.0, 1.0}) {
-            for (int n = 0; n < N; ++n) {
+            for (int n = 0; n < N; ++n)
                 analyser.input()[n] = static_cast<float>(std::sin(2.0 * std::numbers::pi * k * n / N + phase));
-            }
             SCOPED_TRACE(testing::Message() << "bin " << k << " phase " << phase);
             expectOnly(analyse(analyser), {{k - 1, 0.25}, {k, 0.5}, {k + 1, 0.25}});
         }
@@ -79,15 +74,15 @@ TEST(FrequencyAnalyser, StereoFramesAreAveragedToMono)
     std::array<std::int16_t, 2 * N> frames{};
     // Opposite channels cancel; one channel alone counts half.
     for (int n = 0; n < N; ++n) {
-        const auto sample = static_cast<std::int16_t>(std::lround(32767.0 * std::sin(2.0 * std::numbers::pi * 40 * n / N)));
+        const auto sample =
+            static_cast<std::int16_t>(std::lround(32767.0 * std::sin(2.0 * std::numbers::pi * 40 * n / N)));
         frames[2 * n] = sample;
         frames[2 * n + 1] = static_cast<std::int16_t>(-sample);
     }
     expectOnly(analyse(analyser, frames.data()), {});
 
-    for (int n = 0; n < N; ++n) {
+    for (int n = 0; n < N; ++n)
         frames[2 * n + 1] = 0;
-    }
     const double half = 0.5 * 32767.0 / 32768.0;
     expectOnly(analyse(analyser, frames.data()), {{39, half * 0.25}, {40, half * 0.5}, {41, half * 0.25}});
 

@@ -62,9 +62,10 @@ TEST_F(MusicFailure, MissingFile)
 {
     useDiskAudio(capturePath);
     const std::string path = tracks.file("absent.mp3");
-    EXPECT_EQ(runThrough(path), "Loading Music: " + path + "\n"
-                                "Musioc file not found\n"
-                                "Unable to init BASS playback\n");
+    EXPECT_EQ(runThrough(path), "Loading Music: " + path +
+                                    "\n"
+                                    "Musioc file not found\n"
+                                    "Unable to init BASS playback\n");
     expectAGoodFilePlays();
 }
 
@@ -77,14 +78,15 @@ TEST_F(MusicFailure, FilesThatAreNotMp3)
     const std::vector<std::string> paths = {
         tracks.writeFile("text.mp3", "this is not music\n"),
         tracks.writeFile("empty.mp3", ""),
-        tracks.file("real.wav"),                        // the PCM that lame encoded
-        tracks.writeFile("header-only.mp3", header),    // a frame header and no audio
-        tracks.path(),                                  // a directory
+        tracks.file("real.wav"),                     // the PCM that lame encoded
+        tracks.writeFile("header-only.mp3", header), // a frame header and no audio
+        tracks.path(),                               // a directory
     };
     for (const std::string& path : paths) {
-        EXPECT_EQ(runThrough(path), "Loading Music: " + path + "\n"
-                                    "Musioc file not found\n"
-                                    "Unable to init BASS playback\n");
+        EXPECT_EQ(runThrough(path), "Loading Music: " + path +
+                                        "\n"
+                                        "Musioc file not found\n"
+                                        "Unable to init BASS playback\n");
     }
     expectAGoodFilePlays();
 }
@@ -94,14 +96,16 @@ TEST_F(MusicFailure, NoSoundDevice)
     useNoAudioDevice();
     const std::string path = tracks.makeMp3("real", 44100, 2, 1.0, busySignal);
     // The stream still opens; it just has nothing to play on.
-    EXPECT_EQ(runThrough(path), "Loading Music: " + path + "\n"
-                                "Unable to init BASS\n"
-                                "Unable to init BASS playback\n");
+    EXPECT_EQ(runThrough(path), "Loading Music: " + path +
+                                    "\n"
+                                    "Unable to init BASS\n"
+                                    "Unable to init BASS playback\n");
     const std::string absent = tracks.file("absent.mp3");
-    EXPECT_EQ(runThrough(absent), "Loading Music: " + absent + "\n"
-                                  "Unable to init BASS\n"
-                                  "Musioc file not found\n"
-                                  "Unable to init BASS playback\n");
+    EXPECT_EQ(runThrough(absent), "Loading Music: " + absent +
+                                      "\n"
+                                      "Unable to init BASS\n"
+                                      "Musioc file not found\n"
+                                      "Unable to init BASS playback\n");
     expectAGoodFilePlays();
 }
 

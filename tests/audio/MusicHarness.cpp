@@ -16,9 +16,8 @@ namespace {
 std::size_t leadingSilentFrames(const std::vector<std::int16_t>& samples)
 {
     std::size_t frame = 0;
-    while (2 * frame + 1 < samples.size() && samples[2 * frame] == 0 && samples[2 * frame + 1] == 0) {
+    while (2 * frame + 1 < samples.size() && samples[2 * frame] == 0 && samples[2 * frame + 1] == 0)
         ++frame;
-    }
     return frame;
 }
 
@@ -31,7 +30,10 @@ void useDiskAudio(const std::string& capturePath)
     setenv("SDL_DISKAUDIODELAY", "8", 1); // ms per 1024-frame period of 23 ms
 }
 
-void useNoAudioDevice() { setenv("SDL_AUDIODRIVER", "no-such-driver", 1); }
+void useNoAudioDevice()
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+}
 
 std::vector<std::int16_t> readCapture(const std::string& capturePath)
 {
@@ -44,7 +46,10 @@ std::vector<std::int16_t> readCapture(const std::string& capturePath)
 }
 
 ConsoleCapture::ConsoleCapture() : previous(std::cout.rdbuf(captured.rdbuf())) {}
-ConsoleCapture::~ConsoleCapture() { std::cout.rdbuf(previous); }
+ConsoleCapture::~ConsoleCapture()
+{
+    std::cout.rdbuf(previous);
+}
 
 bool playToEnd(Music& music, double seconds, const FetchObserver& observe, std::chrono::seconds timeout)
 {
@@ -63,8 +68,7 @@ bool playToEnd(Music& music, double seconds, const FetchObserver& observe, std::
     return false;
 }
 
-void expectPlayed(const std::vector<std::int16_t>& capture, const std::vector<std::int16_t>& expected,
-                  int tolerance)
+void expectPlayed(const std::vector<std::int16_t>& capture, const std::vector<std::int16_t>& expected, int tolerance)
 {
     const std::size_t expectedFrames = expected.size() / 2;
     const std::size_t capturedSilence = leadingSilentFrames(capture);
@@ -77,9 +81,8 @@ void expectPlayed(const std::vector<std::int16_t>& capture, const std::vector<st
     std::size_t firstMismatch = 0;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (std::abs(capture[2 * start + i] - expected[i]) > tolerance) {
-            if (mismatches++ == 0) {
+            if (mismatches++ == 0)
                 firstMismatch = i / 2;
-            }
         }
     }
     EXPECT_EQ(mismatches, 0u) << "first differing frame: " << firstMismatch << " of " << expectedFrames;
@@ -90,9 +93,8 @@ void expectPlayed(const std::vector<std::int16_t>& capture, const std::vector<st
 
 double median(std::vector<float> values)
 {
-    if (values.empty()) {
+    if (values.empty())
         return -1.0;
-    }
     std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
     return values[values.size() / 2];
 }

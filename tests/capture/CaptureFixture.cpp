@@ -47,8 +47,7 @@ const std::string& steadyTrack()
 }
 
 std::unique_ptr<testsupport::ChildProcess> startCapture(const std::string& workingDirectory,
-                                                        const std::vector<std::string>& args,
-                                                        const RunOptions& options)
+                                                        const std::vector<std::string>& args, const RunOptions& options)
 {
     testsupport::ChildOptions child;
     child.args = {program()};

@@ -41,7 +41,7 @@ private:
 const std::string& steadyTrack();
 
 struct CaptureRun {
-    int status = -1;  // -1: did not end in time
+    int status = -1; // -1: did not end in time
     std::string out;
     std::string err;
 };
@@ -49,7 +49,7 @@ struct CaptureRun {
 struct RunOptions {
     std::map<std::string, std::optional<std::string>> env;
     std::chrono::milliseconds timeout{60000};
-    std::optional<long long> fileSizeLimit;  // see testsupport::ChildOptions
+    std::optional<long long> fileSizeLimit; // see testsupport::ChildOptions
 };
 
 // A tmpfs of the given size mounted on folder (created if missing) for the
@@ -73,11 +73,11 @@ private:
 int processesWorkingIn(const std::string& folder);
 
 // Runs brakvane-capture with args in the working folder, with no display.
-CaptureRun capture(const std::string& workingDirectory, const std::vector<std::string>& args, const RunOptions& options = {});
+CaptureRun capture(const std::string& workingDirectory, const std::vector<std::string>& args,
+                   const RunOptions& options = {});
 // Starts it without waiting.
-std::unique_ptr<testsupport::ChildProcess> startCapture(const std::string& workingDirectory,
-                                                        const std::vector<std::string>& args,
-                                                        const RunOptions& options = {});
+std::unique_ptr<testsupport::ChildProcess>
+startCapture(const std::string& workingDirectory, const std::vector<std::string>& args, const RunOptions& options = {});
 
 // The loading lines for the workspace's data: music, textures, no models.
 std::string loadingLines(bool musicFound);

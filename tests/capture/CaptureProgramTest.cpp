@@ -70,7 +70,8 @@ TEST(CapturePicture, MatchesTheLiveTimelinePixelForPixel)
         int differing = 0;
         for (int y = 0; y < 600; ++y)
             for (int x = 0; x < 800; ++x) {
-                const unsigned char* l = &live[(static_cast<std::size_t>(599 - y) * 800 + static_cast<std::size_t>(x)) * 4];
+                const unsigned char* l =
+                    &live[(static_cast<std::size_t>(599 - y) * 800 + static_cast<std::size_t>(x)) * 4];
                 const Rgb captured = pixel(picture, x, y);
                 differing += captured != Rgb{l[0], l[1], l[2]};
             }

@@ -1,10 +1,10 @@
 // The timeline at the moments where its schedule turns, drawn through the
 // demo's own window (and its offscreen frame) with pictures of known colours,
 // checked pixel by pixel.
+#include "demo/Timeline.h"
 #include "TestFiles.h"
 #include "TimelinePictures.h"
 #include "XServer.h"
-#include "demo/Timeline.h"
 #include "display/GLWindow.h"
 
 #include <array>
@@ -106,11 +106,11 @@ TEST_F(Timeline, JustAfter10Point2TheBarsStartAndTheTextPulses)
 
 TEST_F(Timeline, TheBarsGrowUntilTheLastOpeningFrame)
 {
-    const float last = std::nextafter(40.1f, 0.0f);  // 40.09999847, still the opening
+    const float last = std::nextafter(40.1f, 0.0f); // 40.09999847, still the opening
     ASSERT_LT(static_cast<double>(last), 40.1);
     expectGolden(last);
 
-    const float next = std::nextafter(40.1f, 100.0f);  // 40.10000229, the sequence
+    const float next = std::nextafter(40.1f, 100.0f); // 40.10000229, the sequence
     ASSERT_GT(static_cast<double>(next), 40.1);
     expectGolden(next);
 }
@@ -199,7 +199,7 @@ TEST_F(Timeline, MissingPicturesAreLeftOutAndTheRestIsDrawn)
     std::remove((dir.prefix() + "finnish3.png").c_str());
     std::remove((dir.prefix() + "danish.png").c_str());
     draw(60.0f);
-    expectAt(400, 300, cyan);  // the picture before it stays in view
+    expectAt(400, 300, cyan); // the picture before it stays in view
     draw(20.0f);
     // No picture under the bars and the text: black, the bars, and the text's pulse.
     double a = pulse(20.0f);
@@ -219,7 +219,7 @@ TEST_F(Timeline, PicturesHeldWithoutATextureAreLeftOutLikeMissingOnes)
         texture->textureName = 0;
     }
     draw(60.0f);
-    expectAt(400, 300, cyan);  // the picture before it stays in view
+    expectAt(400, 300, cyan); // the picture before it stays in view
     draw(20.0f);
     double a = pulse(20.0f);
     expectAt(600, 150, mix(black, {255, 255, 255}, a));

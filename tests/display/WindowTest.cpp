@@ -133,7 +133,7 @@ TEST(GLWindow, EscapeKeyStateSeesAPressBetweenQueries)
     ASSERT_NE(w.window->hWnd, nullptr);
     drainEvents();
     EXPECT_EQ(getAsyncKeyState(vkEscape), 0);
-    ASSERT_EQ(xdotool(w.server.name(), {"key", "Escape"}), 0);  // pressed and released
+    ASSERT_EQ(xdotool(w.server.name(), {"key", "Escape"}), 0); // pressed and released
     int state = 0;
     // The main loop's update() pumps the window system's events between queries.
     for (int i = 0; i < 100 && state == 0; ++i) {

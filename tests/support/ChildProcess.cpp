@@ -35,8 +35,7 @@ std::string tempPath(const char* tag)
 
 } // namespace
 
-ChildProcess::ChildProcess(const ChildOptions& options)
-    : outPath(tempPath("out")), errPath(tempPath("err"))
+ChildProcess::ChildProcess(const ChildOptions& options) : outPath(tempPath("out")), errPath(tempPath("err"))
 {
     pid = fork();
     if (pid != 0)
@@ -48,12 +47,11 @@ ChildProcess::ChildProcess(const ChildOptions& options)
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    for (const auto& [key, value] : options.env) {
+    for (const auto& [key, value] : options.env)
         if (value)
             setenv(key.c_str(), value->c_str(), 1);
         else
             unsetenv(key.c_str());
-    }
     if (options.fileSizeLimit) {
         const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
         std::signal(SIGXFSZ, SIG_IGN);
@@ -87,8 +85,14 @@ ChildProcess::~ChildProcess()
     unlink(errPath.c_str());
 }
 
-std::string ChildProcess::output() const { return readFile(outPath); }
-std::string ChildProcess::errorOutput() const { return readFile(errPath); }
+std::string ChildProcess::output() const
+{
+    return readFile(outPath);
+}
+std::string ChildProcess::errorOutput() const
+{
+    return readFile(errPath);
+}
 
 bool ChildProcess::exited()
 {
@@ -137,7 +141,13 @@ std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout)
     return status;
 }
 
-std::string sourceDir() { return BRAKVANE_SOURCE_DIR; }
-std::string binaryDir() { return BRAKVANE_BINARY_DIR; }
+std::string sourceDir()
+{
+    return BRAKVANE_SOURCE_DIR;
+}
+std::string binaryDir()
+{
+    return BRAKVANE_BINARY_DIR;
+}
 
 } // namespace testsupport

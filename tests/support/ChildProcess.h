@@ -13,9 +13,9 @@
 namespace testsupport {
 
 struct ChildOptions {
-    std::vector<std::string> args;                          // args[0] is the program path
-    std::string workingDirectory;                           // empty: the test's own
-    std::map<std::string, std::optional<std::string>> env;  // nullopt removes the variable
+    std::vector<std::string> args;                         // args[0] is the program path
+    std::string workingDirectory;                          // empty: the test's own
+    std::map<std::string, std::optional<std::string>> env; // nullopt removes the variable
     // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored: writing past it fails with
     // EFBIG, as on a full disk, in the program and in whatever it starts.
     std::optional<long long> fileSizeLimit;
@@ -29,8 +29,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid > 0; }
-    std::string output() const;       // standard output so far
-    std::string errorOutput() const;  // standard error so far
+    std::string output() const;      // standard output so far
+    std::string errorOutput() const; // standard error so far
     // Waits until standard output contains text; false on timeout or exit.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
     void signal(int sig);

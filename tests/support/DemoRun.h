@@ -16,11 +16,11 @@ namespace testsupport {
 // One start of a program with options: what startDemo does, plus arguments
 // and environment variables of the test's choosing.
 struct DemoLaunch {
-    std::optional<std::string> display;  // nullopt: no display server at all
+    std::optional<std::string> display; // nullopt: no display server at all
     std::string workingDirectory;
-    std::string program = "app/brakvane";  // relative to the build folder, or absolute
+    std::string program = "app/brakvane"; // relative to the build folder, or absolute
     std::vector<std::string> args;
-    std::map<std::string, std::optional<std::string>> env;  // nullopt removes the variable
+    std::map<std::string, std::optional<std::string>> env; // nullopt removes the variable
 };
 std::unique_ptr<ChildProcess> startDemo(const DemoLaunch& launch);
 

@@ -19,30 +19,30 @@ namespace {
 
 void putLittleEndian(std::string& out, std::uint32_t value, int bytes)
 {
-    for (int i = 0; i < bytes; ++i) {
+    for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
-    }
 }
 
 // Runs a program to its end; true when it exits with status 0.
 bool run(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
-    for (const std::string& arg : args) {
+    for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
-    }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         return false;
-    }
     int status = 0;
     return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace
 
-double binFrequency(int k) { return k * 44100.0 / 512.0; }
+double binFrequency(int k)
+{
+    return k * 44100.0 / 512.0;
+}
 
 double busySignal(int frame, int channel, int rate)
 {
@@ -68,9 +68,8 @@ Signal tone(int k, double amplitude)
 TrackDirectory::TrackDirectory()
 {
     std::string pattern = "/tmp/brakvane-audio-XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) {
+    if (mkdtemp(pattern.data()) != nullptr)
         dir = pattern;
-    }
 }
 
 TrackDirectory::~TrackDirectory()
@@ -101,7 +100,8 @@ std::string TrackDirectory::makeMp3(const std::string& name, int rate, int chann
     for (int frame = 0; frame < frames; ++frame) {
         for (int channel = 0; channel < channels; ++channel) {
             const double value = std::clamp(signal(frame, channel, rate), -1.0, 1.0);
-            putLittleEndian(wav, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value * 32767.0))), 2);
+            putLittleEndian(wav, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value * 32767.0))),
+                            2);
         }
     }
     const std::string wavPath = writeFile(name + ".wav", wav);
@@ -121,17 +121,15 @@ Decoded decodeWithMpg123(const std::string& path)
 {
     Decoded result;
     mpg123_handle* handle = mpg123_new(nullptr, nullptr);
-    if (handle == nullptr) {
+    if (handle == nullptr)
         return result;
-    }
     mpg123_param(handle, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
     mpg123_format_none(handle);
     const long* rates = nullptr;
     std::size_t rateCount = 0;
     mpg123_rates(&rates, &rateCount);
-    for (std::size_t i = 0; i < rateCount; ++i) {
+    for (std::size_t i = 0; i < rateCount; ++i)
         mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    }
     long rate = 0;
     int encoding = 0;
     if (mpg123_open(handle, path.c_str()) == MPG123_OK &&
@@ -142,9 +140,8 @@ Decoded decodeWithMpg123(const std::string& path)
             std::size_t done = 0;
             const int status = mpg123_read(handle, chunk.data(), chunk.size() * 2, &done);
             result.samples.insert(result.samples.end(), chunk.begin(), chunk.begin() + static_cast<long>(done / 2));
-            if (status != MPG123_OK) {
+            if (status != MPG123_OK)
                 break;
-            }
         }
     }
     mpg123_close(handle);

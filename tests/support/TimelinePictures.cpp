@@ -24,8 +24,8 @@ double pulse(float t)
 
 void writeBands(const std::string& path, const std::vector<Rgb>& bands, unsigned width, unsigned bandHeight)
 {
-    testfiles::PngRecipe recipe{.width = width, .height = bandHeight * static_cast<unsigned>(bands.size()),
-                                .colorType = 2};
+    testfiles::PngRecipe recipe{
+        .width = width, .height = bandHeight * static_cast<unsigned>(bands.size()), .colorType = 2};
     for (const Rgb& band : bands)
         for (unsigned i = 0; i < width * bandHeight; ++i)
             for (int c : band)
@@ -65,7 +65,7 @@ void writePictures(const std::string& folder)
 std::vector<Golden> goldenMoments()
 {
     const float bars = std::nextafter(10.2f, 100.0f);
-    const float lastOpening = std::nextafter(40.1f, 0.0f);  // 40.09999847, still the opening
+    const float lastOpening = std::nextafter(40.1f, 0.0f); // 40.09999847, still the opening
     const float end = std::nextafter(98.9f, 100.0f);
     const double b = pulse(bars);
     const double a = pulse(lastOpening);

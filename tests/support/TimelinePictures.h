@@ -21,7 +21,7 @@ inline constexpr Rgb magenta{255, 0, 255};
 inline constexpr Rgb grey{128, 128, 128};
 inline constexpr Rgb black{0, 0, 0};
 inline constexpr Rgb white{255, 255, 255};
-inline constexpr Rgb barBlue{0, 0, 179};  // 0.7 of full blue
+inline constexpr Rgb barBlue{0, 0, 179}; // 0.7 of full blue
 
 // under covered by over with opacity a, rounded as 8-bit blending rounds.
 Rgb mix(const Rgb& under, const Rgb& over, double a);

@@ -14,8 +14,11 @@ namespace testsupport {
 struct ScreenImage {
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> pixels;  // 0x00RRGGBB, rows from the top
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+    std::vector<uint32_t> pixels; // 0x00RRGGBB, rows from the top
+    uint32_t at(int x, int y) const
+    {
+        return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+    }
 };
 
 struct WindowGeometry {

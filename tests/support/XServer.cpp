@@ -25,8 +25,8 @@ XServer::XServer(int width, int height, int depth)
         dup2(devnull, 0);
         dup2(devnull, 1);
         dup2(devnull, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-               "tcp", "-noreset", "+extension", "GLX", "+extension", "RANDR", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
+               "+extension", "GLX", "+extension", "RANDR", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "model/ModelWriter.h"
-#include "pictures/PictureFile.h"
 #include "music/Song.h"
 #include "music/WavWriter.h"
+#include "pictures/PictureFile.h"
 
 using namespace makedata;
 
@@ -63,7 +63,7 @@ V3 faceNormal(const MeshData& m, const std::array<std::uint32_t, 3>& f)
     return {e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
 }
 
-}  // namespace
+} // namespace
 
 TEST(MakeDataModel, EncodesEveryFieldInOrderLittleEndian)
 {
@@ -73,17 +73,17 @@ TEST(MakeDataModel, EncodesEveryFieldInOrderLittleEndian)
     m.faces = {{0, 1, 2}};
     const std::vector<unsigned char> b = encodeModel({m, MeshData{}});
     ASSERT_EQ(b.size(), 4u + (12 + 3 + 3 * 20 + 12) + 12u);
-    EXPECT_EQ(u32At(b, 0), 2u);   // mesh count
-    EXPECT_EQ(u32At(b, 4), 3u);   // vertices
-    EXPECT_EQ(u32At(b, 8), 1u);   // faces
-    EXPECT_EQ(u32At(b, 12), 3u);  // name length, no terminating zero
+    EXPECT_EQ(u32At(b, 0), 2u);  // mesh count
+    EXPECT_EQ(u32At(b, 4), 3u);  // vertices
+    EXPECT_EQ(u32At(b, 8), 1u);  // faces
+    EXPECT_EQ(u32At(b, 12), 3u); // name length, no terminating zero
     EXPECT_EQ(std::string(b.begin() + 16, b.begin() + 19), "oak");
-    EXPECT_EQ(f32At(b, 19 + 20), 1.5f);          // second vertex x
-    EXPECT_EQ(f32At(b, 19 + 40 + 4), -2.0f);     // third vertex y
-    EXPECT_EQ(f32At(b, 19 + 40 + 8), 0.25f);     // third vertex z
-    EXPECT_EQ(f32At(b, 19 + 40 + 16), 1.0f);     // third vertex v
-    EXPECT_EQ(u32At(b, 79 + 8), 2u);             // last index of the face
-    EXPECT_EQ(u32At(b, 91), 0u);                 // empty second mesh: counts and name length 0
+    EXPECT_EQ(f32At(b, 19 + 20), 1.5f);      // second vertex x
+    EXPECT_EQ(f32At(b, 19 + 40 + 4), -2.0f); // third vertex y
+    EXPECT_EQ(f32At(b, 19 + 40 + 8), 0.25f); // third vertex z
+    EXPECT_EQ(f32At(b, 19 + 40 + 16), 1.0f); // third vertex v
+    EXPECT_EQ(u32At(b, 79 + 8), 2u);         // last index of the face
+    EXPECT_EQ(u32At(b, 91), 0u);             // empty second mesh: counts and name length 0
     EXPECT_EQ(u32At(b, 99), 0u);
 }
 
@@ -92,20 +92,18 @@ TEST(MakeDataModel, LongshipIsSmallValidAndWoundOutwards)
     const std::vector<MeshData> meshes = buildLongship();
     ASSERT_FALSE(meshes.empty());
     EXPECT_LT(encodeModel(meshes).size(), 64u * 1024u);
-    double volume = 0;  // of hull and deck together, which close the ship
+    double volume = 0; // of hull and deck together, which close the ship
     for (const MeshData& m : meshes) {
         SCOPED_TRACE(m.material);
         EXPECT_FALSE(m.material.empty());
         std::vector<V3> sums(m.vertices.size(), V3{0, 0, 0});
         for (const auto& f : m.faces) {
-            for (std::uint32_t i : f) {
+            for (std::uint32_t i : f)
                 ASSERT_LT(i, m.vertices.size());
-            }
             const V3 n = faceNormal(m, f);
             EXPECT_GT(std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z), 1e-9) << "degenerate face";
-            for (std::uint32_t i : f) {
+            for (std::uint32_t i : f)
                 sums[i] = {sums[i].x + n.x, sums[i].y + n.y, sums[i].z + n.z};
-            }
             if (m.material == "hull" || m.material == "deck") {
                 const V3 a = position(m, f[0]);
                 volume += (a.x * n.x + a.y * n.y + a.z * n.z) / 6.0;
@@ -136,9 +134,8 @@ TEST(MakeDataPng, RoundTripsRgbAndRgba)
     for (const bool alpha : {false, true}) {
         const int w = 8, h = 4, ch = alpha ? 4 : 3;
         std::vector<unsigned char> px(static_cast<size_t>(w * h * ch));
-        for (size_t i = 0; i < px.size(); ++i) {
+        for (size_t i = 0; i < px.size(); ++i)
             px[i] = static_cast<unsigned char>(i * 37 % 256);
-        }
         const std::string path = tempPath(alpha ? "rgba.png" : "rgb.png");
         ASSERT_TRUE(writePng(path, w, h, px, alpha));
         png_image image{};
@@ -170,14 +167,14 @@ TEST(MakeDataWav, HeaderDescribes16BitStereoAt44100)
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
     EXPECT_EQ(u32At(b, 4), 36u + 12u);
     EXPECT_EQ(u32At(b, 24), 44100u);
-    EXPECT_EQ(b[22], 2);   // channels
-    EXPECT_EQ(b[34], 16);  // bits
+    EXPECT_EQ(b[22], 2);  // channels
+    EXPECT_EQ(b[34], 16); // bits
     EXPECT_EQ(u32At(b, 40), 12u);
     auto sample = [&](size_t k) { return static_cast<std::int16_t>(b[44 + 2 * k] | b[45 + 2 * k] << 8); };
-    EXPECT_EQ(sample(1), 16384);   // right 0.5
-    EXPECT_EQ(sample(2), 32767);   // left 1.0
-    EXPECT_EQ(sample(5), 32767);   // right 2.0, clamped
-    EXPECT_EQ(sample(4), -32767);  // left -1.0
+    EXPECT_EQ(sample(1), 16384);  // right 0.5
+    EXPECT_EQ(sample(2), 32767);  // left 1.0
+    EXPECT_EQ(sample(5), 32767);  // right 2.0, clamped
+    EXPECT_EQ(sample(4), -32767); // left -1.0
     std::filesystem::remove(path);
 }
 
@@ -206,16 +203,14 @@ TEST(MakeDataSong, KickEnergyLiesInTheLowestSpectrumBin)
     const Clip kick = kickDrum();
     const size_t n = 16384;
     double low = 0, total = 0;
-    for (size_t k = 1; k < 2000; ++k) {  // up to about 5.4 kHz, far above the kick
+    for (size_t k = 1; k < 2000; ++k) { // up to about 5.4 kHz, far above the kick
         std::complex<double> acc{0, 0};
-        for (size_t i = 0; i < std::min(n, kick.size()); ++i) {
+        for (size_t i = 0; i < std::min(n, kick.size()); ++i)
             acc += static_cast<double>(kick[i]) * std::polar(1.0, -2.0 * 3.141592653589793 * double(k * i) / double(n));
-        }
         const double e = std::norm(acc);
         total += e;
-        if (static_cast<double>(k) * sampleRate / static_cast<double>(n) < 86.0) {
+        if (static_cast<double>(k) * sampleRate / static_cast<double>(n) < 86.0)
             low += e;
-        }
     }
     EXPECT_GT(low / total, 0.6);
 }

@@ -30,7 +30,7 @@ float brightness(const Color& c)
     return (c.r + c.g + c.b) / 3.0f;
 }
 
-}  // namespace
+} // namespace
 
 TEST(MakeDataCanvas, CircleKeepsItsAreaAndRoundnessThroughTheStretch)
 {
@@ -71,9 +71,8 @@ TEST(MakeDataCanvas, BlendingOverTransparentKeepsTheSourceColour)
 
 TEST(MakeDataText, CentredTextIsCentredAndAsWideAsMeasured)
 {
-    if (!fontsThere()) {
+    if (!fontsThere())
         GTEST_SKIP() << "fonts-dejavu-core is not installed";
-    }
     const Fonts fonts(fontDir);
     ASSERT_TRUE(fonts.ok());
     const Canvas c(1024, 512, 800, 600);
@@ -99,9 +98,8 @@ TEST(MakeDataText, CentredTextIsCentredAndAsWideAsMeasured)
 
 TEST(MakeDataPictures, OverlayIsWhiteLetteringOnTransparency)
 {
-    if (!fontsThere()) {
+    if (!fontsThere())
         GTEST_SKIP() << "fonts-dejavu-core is not installed";
-    }
     Canvas c = drawTextOverlay(Fonts(fontDir));
     EXPECT_TRUE(powerOfTwo(c.width()) && powerOfTwo(c.height()));
     size_t covered = 0;
@@ -122,9 +120,8 @@ TEST(MakeDataPictures, OverlayIsWhiteLetteringOnTransparency)
 
 TEST(MakeDataPictures, SequencePicturesDifferClearlyFromOneAnother)
 {
-    if (!fontsThere()) {
+    if (!fontsThere())
         GTEST_SKIP() << "fonts-dejavu-core is not installed";
-    }
     const Fonts fonts(fontDir);
     std::vector<Canvas> seq;
     for (int i = 1; i <= 5; ++i) {
@@ -133,11 +130,9 @@ TEST(MakeDataPictures, SequencePicturesDifferClearlyFromOneAnother)
     }
     for (size_t a = 0; a + 1 < seq.size(); ++a) {
         double diff = 0;
-        for (int j = 0; j < seq[a].height(); j += 2) {
-            for (int i = 0; i < seq[a].width(); i += 2) {
+        for (int j = 0; j < seq[a].height(); j += 2)
+            for (int i = 0; i < seq[a].width(); i += 2)
                 diff += std::fabs(brightness(seq[a].at(i, j)) - brightness(seq[a + 1].at(i, j)));
-            }
-        }
         diff /= (seq[a].width() / 2) * (seq[a].height() / 2);
         EXPECT_GT(diff, 0.08) << "pictures " << a + 1 << " and " << a + 2;
     }
@@ -145,19 +140,16 @@ TEST(MakeDataPictures, SequencePicturesDifferClearlyFromOneAnother)
 
 TEST(MakeDataPictures, EndScrollerClosesInItsLastRowsAndEntersFromBlack)
 {
-    if (!fontsThere()) {
+    if (!fontsThere())
         GTEST_SKIP() << "fonts-dejavu-core is not installed";
-    }
     Canvas c = drawEndScroller(Fonts(fontDir));
     EXPECT_TRUE(powerOfTwo(c.width()) && powerOfTwo(c.height()));
     EXPECT_EQ(c.height(), 2 * c.width());
     auto brightest = [&](int from, int to) {
         float best = 0;
-        for (int j = from; j < to; ++j) {
-            for (int i = 0; i < c.width(); ++i) {
+        for (int j = from; j < to; ++j)
+            for (int i = 0; i < c.width(); ++i)
                 best = std::max(best, brightness(c.at(i, j)));
-            }
-        }
         return best;
     };
     // When the demo ends only the bottom 4.5% is still in view: the closing line is there.
@@ -169,9 +161,8 @@ TEST(MakeDataPictures, EndScrollerClosesInItsLastRowsAndEntersFromBlack)
 
 TEST(MakeDataPictures, IconIsTheOpeningsCrossAtEverySize)
 {
-    if (!fontsThere()) {
+    if (!fontsThere())
         GTEST_SKIP() << "fonts-dejavu-core is not installed";
-    }
     const Fonts fonts(fontDir);
     const Canvas opening = drawDanish(fonts);
     for (int size : {16, 48, 256}) {
@@ -181,8 +172,8 @@ TEST(MakeDataPictures, IconIsTheOpeningsCrossAtEverySize)
         // The light cross through the middle, red fields in the corners.
         const Color& centre = icon.at(size / 2, size / 2);
         EXPECT_GT(brightness(centre), 0.8f) << size;
-        for (const auto& [x, y] : {std::pair{1, 1}, std::pair{size - 2, 1}, std::pair{1, size - 2},
-                                   std::pair{size - 2, size - 2}}) {
+        for (const auto& [x, y] :
+             {std::pair{1, 1}, std::pair{size - 2, 1}, std::pair{1, size - 2}, std::pair{size - 2, size - 2}}) {
             const Color& corner = icon.at(x, y);
             EXPECT_GT(corner.r, 0.5f) << size;
             EXPECT_LT(corner.g, 0.3f) << size;

@@ -15,9 +15,8 @@ namespace {
 double rms(const Clip& c, size_t from, size_t to)
 {
     double e = 0;
-    for (size_t i = from; i < to && i < c.size(); ++i) {
+    for (size_t i = from; i < to && i < c.size(); ++i)
         e += static_cast<double>(c[i]) * c[i];
-    }
     return to > from ? std::sqrt(e / static_cast<double>(to - from)) : 0.0;
 }
 
@@ -25,22 +24,20 @@ double rms(const Clip& c, size_t from, size_t to)
 double pitch(const Clip& c)
 {
     int crossings = 0;
-    for (size_t i = 1; i < c.size(); ++i) {
+    for (size_t i = 1; i < c.size(); ++i)
         crossings += (c[i - 1] < 0 && c[i] >= 0) ? 1 : 0;
-    }
     return crossings * static_cast<double>(sampleRate) / static_cast<double>(c.size());
 }
 
 Clip tone(double hz, size_t n)
 {
     Clip c(n);
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < n; ++i)
         c[i] = static_cast<float>(std::sin(6.283185307 * hz * static_cast<double>(i) / sampleRate));
-    }
     return c;
 }
 
-}  // namespace
+} // namespace
 
 TEST(MakeDataSynth, OscillatorsStayInRangeAndOnPitch)
 {
@@ -52,9 +49,8 @@ TEST(MakeDataSynth, OscillatorsStayInRangeAndOnPitch)
         p[i] = pulse.next(440.0);
     }
     for (const Clip* c : {&s, &p}) {
-        for (float v : *c) {
+        for (float v : *c)
             ASSERT_LE(std::fabs(v), 1.2f);
-        }
         EXPECT_NEAR(pitch(*c), 440.0, 2.0);
     }
     EXPECT_NEAR(midiToHz(69), 440.0, 1e-9);
@@ -84,9 +80,8 @@ TEST(MakeDataSynth, ReverbAndEchoDieAway)
 {
     const size_t n = 6 * sampleRate;
     StereoClip send{Clip(n, 0.0f), Clip(n, 0.0f)};
-    for (size_t i = 0; i < 2000; ++i) {
+    for (size_t i = 0; i < 2000; ++i)
         send.left[i] = send.right[i] = (i % 2 == 0) ? 0.8f : -0.8f;
-    }
     const StereoClip room = reverb(send, 0.82f, 0.35f);
     EXPECT_GT(rms(room.left, sampleRate / 10, sampleRate / 2), 1e-3);
     EXPECT_LT(rms(room.left, 5 * sampleRate, n), 1e-4);
@@ -101,8 +96,15 @@ TEST(MakeDataSynth, ReverbAndEchoDieAway)
 
 TEST(MakeDataSynth, VoicesStartSilentAndStayBounded)
 {
-    const Clip voices[] = {kickDrum(), snareDrum(1), handClap(2), hiHat(3, true), crashCymbal(4),
-                           bassNote(110.0, 0.3), pluckNote(440.0, 0.1, 0.8), leadNote(660.0, 0.4), bellNote(880.0)};
+    const Clip voices[] = {kickDrum(),
+                           snareDrum(1),
+                           handClap(2),
+                           hiHat(3, true),
+                           crashCymbal(4),
+                           bassNote(110.0, 0.3),
+                           pluckNote(440.0, 0.1, 0.8),
+                           leadNote(660.0, 0.4),
+                           bellNote(880.0)};
     for (const Clip& c : voices) {
         ASSERT_GT(c.size(), 100u);
         EXPECT_LT(std::fabs(c.front()), 0.05f);

@@ -12,8 +12,8 @@ namespace makedata {
 namespace {
 
 constexpr float pi = 3.14159265f;
-constexpr int stations = 20;  // along the hull
-constexpr int ribs = 10;      // around each hull section
+constexpr int stations = 20; // along the hull
+constexpr int ribs = 10;     // around each hull section
 
 float halfBeam(float s)
 {
@@ -63,11 +63,9 @@ MeshData hull()
         }
     }
     auto at = [](int i, int j) { return static_cast<std::uint32_t>(i * (ribs + 1) + j); };
-    for (int i = 0; i < stations; ++i) {
-        for (int j = 0; j < ribs; ++j) {
+    for (int i = 0; i < stations; ++i)
+        for (int j = 0; j < ribs; ++j)
             b.quad(at(i, j), at(i, j + 1), at(i + 1, j + 1), at(i + 1, j));
-        }
-    }
     return b.take();
 }
 
@@ -95,9 +93,8 @@ void tube(MeshBuilder& b, const std::vector<Vec>& path, float r0, float r1, int 
     for (size_t i = 0; i < n; ++i) {
         const Vec t = normalised(path[std::min(i + 1, n - 1)] - path[i > 0 ? i - 1 : 0]);
         Vec side = normalised(cross(t, Vec{0, 0, 1}));
-        if (side.x == 0 && side.y == 0 && side.z == 0) {
+        if (side.x == 0 && side.y == 0 && side.z == 0)
             side = normalised(cross(t, Vec{1, 0, 0}));
-        }
         const Vec up = cross(side, t);
         const float f = static_cast<float>(i) / static_cast<float>(n - 1);
         const float r = r0 + (r1 - r0) * f;
@@ -111,11 +108,9 @@ void tube(MeshBuilder& b, const std::vector<Vec>& path, float r0, float r1, int 
     const auto ring = [&](size_t i, int k) {
         return first + static_cast<std::uint32_t>(i * static_cast<size_t>(sides) + static_cast<size_t>(k % sides));
     };
-    for (size_t i = 0; i + 1 < n; ++i) {
-        for (int k = 0; k < sides; ++k) {
+    for (size_t i = 0; i + 1 < n; ++i)
+        for (int k = 0; k < sides; ++k)
             b.quad(ring(i, k), ring(i + 1, k), ring(i + 1, k + 1), ring(i, k + 1));
-        }
-    }
     const std::uint32_t start = b.vertex(path.front().x, path.front().y, path.front().z, 0.5f, 0.0f);
     const std::uint32_t end = b.vertex(path.back().x, path.back().y, path.back().z, 0.5f, 1.0f);
     for (int k = 0; k < sides; ++k) {
@@ -147,17 +142,13 @@ MeshData sail()
                 b.vertex(0.05f + billow, 1.0f - 0.62f * v, -0.47f + 0.94f * u, u, v);
             }
         }
-        const auto at = [&](int row, int col) {
-            return first + static_cast<std::uint32_t>(row * (across + 1) + col);
-        };
+        const auto at = [&](int row, int col) { return first + static_cast<std::uint32_t>(row * (across + 1) + col); };
         for (int row = 0; row < down; ++row) {
-            for (int col = 0; col < across; ++col) {
-                if (side == 0) {  // front, facing the bow
+            for (int col = 0; col < across; ++col)
+                if (side == 0) // front, facing the bow
                     b.quad(at(row, col), at(row, col + 1), at(row + 1, col + 1), at(row + 1, col));
-                } else {  // back, facing the stern
+                else // back, facing the stern
                     b.quad(at(row, col), at(row + 1, col), at(row + 1, col + 1), at(row, col + 1));
-                }
-            }
         }
     }
     return b.take();
@@ -184,11 +175,10 @@ MeshData shields()
                 const std::uint32_t p = centre + 1 + static_cast<std::uint32_t>(r);
                 const std::uint32_t q = centre + 1 + static_cast<std::uint32_t>((r + 1) % rim);
                 // Seen from outside: counter-clockwise in x-y from +z, the other way from -z.
-                if (side == 0) {
+                if (side == 0)
                     b.triangle(centre, p, q);
-                } else {
+                else
                     b.triangle(centre, q, p);
-                }
             }
         }
     }
@@ -221,7 +211,7 @@ MeshData posts()
     return b.take();
 }
 
-}  // namespace
+} // namespace
 
 std::vector<MeshData> buildLongship()
 {
@@ -235,4 +225,4 @@ std::vector<MeshData> buildLongship()
     return meshes;
 }
 
-}  // namespace makedata
+} // namespace makedata

@@ -37,7 +37,7 @@ void putF32(std::vector<unsigned char>& out, float f)
     putU32(out, bits);
 }
 
-}  // namespace
+} // namespace
 
 std::vector<unsigned char> encodeModel(const std::vector<MeshData>& meshes)
 {
@@ -70,8 +70,8 @@ bool writeModel(const std::string& path, const std::vector<MeshData>& meshes)
         for (const auto& f : m.faces) {
             for (std::uint32_t i : f) {
                 if (i >= m.vertices.size()) {
-                    std::cerr << "makedata: mesh " << m.material << " names vertex " << i << " of "
-                              << m.vertices.size() << std::endl;
+                    std::cerr << "makedata: mesh " << m.material << " names vertex " << i << " of " << m.vertices.size()
+                              << std::endl;
                     return false;
                 }
             }
@@ -81,4 +81,4 @@ bool writeModel(const std::string& path, const std::vector<MeshData>& meshes)
     return writeBytes(path, bytes);
 }
 
-}  // namespace makedata
+} // namespace makedata

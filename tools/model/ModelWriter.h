@@ -17,7 +17,7 @@ struct Vertex {
 struct MeshData {
     std::string material;
     std::vector<Vertex> vertices;
-    std::vector<std::array<std::uint32_t, 3>> faces;  // counter-clockwise seen from outside
+    std::vector<std::array<std::uint32_t, 3>> faces; // counter-clockwise seen from outside
 };
 
 // Helps build a mesh out of triangles and quads.
@@ -41,4 +41,4 @@ bool writeModel(const std::string& path, const std::vector<MeshData>& meshes);
 // The demo's model: a small low-poly longship (Longship.cpp).
 std::vector<MeshData> buildLongship();
 
-}  // namespace makedata
+} // namespace makedata

@@ -33,18 +33,17 @@ struct Note {
 
 // The theme: eight bars over Am F C G Am F C G.
 const Note themeMelody[] = {
-    {0, 1, 76},  {1, 0.5, 69},  {1.5, 0.5, 72}, {2, 1, 76},     {3, 0.5, 74},  {3.5, 0.5, 72},
-    {4, 1.5, 72}, {5.5, 0.5, 69}, {6, 1, 65},    {7, 1, 69},     {8, 1, 67},    {9, 0.5, 72},
-    {9.5, 0.5, 76}, {10, 1.5, 79}, {11.5, 0.5, 76}, {12, 2, 74},  {14, 1, 71},   {15, 1, 67},
-    {16, 1, 76}, {17, 1, 81},   {18, 0.5, 79},  {18.5, 0.5, 76}, {19, 1, 72},  {20, 1.5, 77},
-    {21.5, 0.5, 76}, {22, 1, 72}, {23, 1, 69},   {24, 0.5, 67},  {24.5, 0.5, 72}, {25, 1, 76},
-    {26, 1, 79}, {27, 1, 76},   {28, 1.5, 74},  {29.5, 0.5, 71}, {30, 2, 71},
+    {0, 1, 76},      {1, 0.5, 69}, {1.5, 0.5, 72}, {2, 1, 76},      {3, 0.5, 74},  {3.5, 0.5, 72},  {4, 1.5, 72},
+    {5.5, 0.5, 69},  {6, 1, 65},   {7, 1, 69},     {8, 1, 67},      {9, 0.5, 72},  {9.5, 0.5, 76},  {10, 1.5, 79},
+    {11.5, 0.5, 76}, {12, 2, 74},  {14, 1, 71},    {15, 1, 67},     {16, 1, 76},   {17, 1, 81},     {18, 0.5, 79},
+    {18.5, 0.5, 76}, {19, 1, 72},  {20, 1.5, 77},  {21.5, 0.5, 76}, {22, 1, 72},   {23, 1, 69},     {24, 0.5, 67},
+    {24.5, 0.5, 72}, {25, 1, 76},  {26, 1, 79},    {27, 1, 76},     {28, 1.5, 74}, {29.5, 0.5, 71}, {30, 2, 71},
 };
 
 // The drive's hook: four bars over F G Em Am, played twice.
 const Note driveMelody[] = {
-    {0, 0.5, 81}, {0.5, 0.5, 79}, {1, 0.5, 77}, {1.5, 0.5, 76}, {2, 1, 77}, {3, 1, 72},
-    {4, 0.5, 79}, {4.5, 0.5, 77}, {5, 0.5, 76}, {5.5, 0.5, 74}, {6, 1, 76}, {7, 1, 71},
+    {0, 0.5, 81}, {0.5, 0.5, 79}, {1, 0.5, 77}, {1.5, 0.5, 76}, {2, 1, 77},  {3, 1, 72},
+    {4, 0.5, 79}, {4.5, 0.5, 77}, {5, 0.5, 76}, {5.5, 0.5, 74}, {6, 1, 76},  {7, 1, 71},
     {8, 1, 76},   {9, 1, 79},     {10, 1, 83},  {11, 1, 79},    {12, 3, 81}, {15, 1, 76},
 };
 
@@ -57,22 +56,19 @@ public:
 
     void pad(size_t s, double beat, double length, const Chord& c, float gain, float from, float to)
     {
-        for (int n : c.pad) {
+        for (int n : c.pad)
             mix.pad(at(s, beat), beats(s, length), n, gain, from, to);
-        }
     }
 
     // Bass on the off-beat eighths, or rolling sixteenths around the kick.
     void bass(size_t s, double beat, double length, const Chord& c, bool rolling, float gain)
     {
         for (double b = 0; b < length - 1e-9; b += 1.0) {
-            if (rolling) {
-                for (double off : {0.25, 0.5, 0.75}) {
+            if (rolling)
+                for (double off : {0.25, 0.5, 0.75})
                     mix.bass(at(s, beat + b + off), beats(s, 0.2), c.bass + (off == 0.5 ? 12 : 0), gain);
-                }
-            } else {
+            else
                 mix.bass(at(s, beat + b + 0.5), beats(s, 0.42), c.bass, gain);
-            }
         }
     }
 
@@ -82,8 +78,7 @@ public:
         int k = 0;
         for (double b = 0; b < length - 1e-9; b += 0.25, ++k) {
             const float pan = (k % 2 == 0) ? -0.35f : 0.35f;
-            mix.pluck(at(s, beat + b), beats(s, 0.2), c.arp[static_cast<size_t>(order[k % 8])], gain, pan,
-                     brightness);
+            mix.pluck(at(s, beat + b), beats(s, 0.2), c.arp[static_cast<size_t>(order[k % 8])], gain, pan, brightness);
         }
     }
 
@@ -93,9 +88,8 @@ public:
         for (double b = 0; b < length - 1e-9; b += 1.0) {
             mix.kick(at(s, beat + b), kick);
             const int inBar = static_cast<int>(beat + b) % 4;
-            if (clap && (inBar == 1 || inBar == 3)) {
+            if (clap && (inBar == 1 || inBar == 3))
                 mix.clap(at(s, beat + b), 0.42f);
-            }
             mix.hat(at(s, beat + b + 0.25), 0.05f, false);
             mix.hat(at(s, beat + b + 0.5), openHats ? 0.11f : 0.09f, openHats);
             mix.hat(at(s, beat + b + 0.75), 0.05f, false);
@@ -104,10 +98,8 @@ public:
 
     void melody(size_t s, double beat, const Note* notes, size_t count, int transpose, float gain)
     {
-        for (size_t i = 0; i < count; ++i) {
-            mix.lead(at(s, beat + notes[i].beat), beats(s, notes[i].length * 0.92), notes[i].note + transpose,
-                    gain);
-        }
+        for (size_t i = 0; i < count; ++i)
+            mix.lead(at(s, beat + notes[i].beat), beats(s, notes[i].length * 0.92), notes[i].note + transpose, gain);
     }
 
     // Snare sixteenths over [from, to), growing louder.
@@ -140,12 +132,10 @@ void intro(Player& p)
         p.mixer().bell(p.at(s, b), c.arp[static_cast<size_t>(order[b % 6])] + 12, 0.1f, b % 2 == 0 ? -0.4f : 0.4f);
     }
     p.mixer().riser(p.at(s, 14), p.beats(s, 8), 0.22f);
-    for (int b = 18; b < 22; ++b) {
+    for (int b = 18; b < 22; ++b)
         p.mixer().kick(p.at(s, b), 0.55f + 0.1f * static_cast<float>(b - 18));
-    }
-    for (double b = 18; b < 20; b += 0.5) {
+    for (double b = 18; b < 20; b += 0.5)
         p.mixer().snare(p.at(s, b), 0.2f);
-    }
     p.roll(s, 20, 22, 0.25f, 0.6f);
 }
 
@@ -223,9 +213,8 @@ void cuts(Player& p)
     p.bass(5, 4, 4, E, true, 0.42f);
     p.groove(5, 0, 8, 1.0f, true, true);
     const int climb[] = {67, 72, 76, 79, 72, 76, 79, 84, 68, 71, 76, 80, 71, 76, 80, 83};
-    for (int k = 0; k < 16; ++k) {
+    for (int k = 0; k < 16; ++k)
         m.lead(p.at(5, k * 0.5), p.beats(5, 0.45), climb[k], 0.15f);
-    }
     m.snare(p.at(5, 7.5), 0.5f);
 
     // 65.8 s: E major, six beats, a roll into the end scroller.
@@ -265,11 +254,9 @@ void outro(Player& p)
     }
     p.melody(s, 0, themeMelody, std::size(themeMelody), 0, 0.17f);
     // The theme's first half once more, on bells, as the groove falls away.
-    for (const Note& n : themeMelody) {
-        if (n.beat < 16) {
+    for (const Note& n : themeMelody)
+        if (n.beat < 16)
             m.bell(p.at(s, 32 + n.beat), n.note, 0.13f, 0.0f);
-        }
-    }
     for (int b = 48; b < 64; b += 2) {
         m.bell(p.at(s, b), prog[(b / 4) % 4].arp[static_cast<size_t>((b / 2) % 4)] + 12, 0.07f,
                (b / 2) % 2 == 0 ? -0.5f : 0.5f);
@@ -279,27 +266,26 @@ void outro(Player& p)
     const double end = p.at(8, 0);
     m.crash(end, 0.9f);
     m.kick(end, 1.0f);
-    for (int n : {57, 60, 64, 69, 71}) {
+    for (int n : {57, 60, 64, 69, 71})
         m.pad(end, 1.0, n, 0.1f, 2400.0f, 500.0f);
-    }
     m.bass(end, 1.0, 45, 0.5f);
     m.bell(end, 81, 0.15f, 0.0f);
 }
 
-}  // namespace
+} // namespace
 
 TempoMap songTempo()
 {
     return TempoMap({
-        {0.0, 10.2, 22},    // intro, about 129 BPM
-        {10.2, 40.1, 64},   // theme, about 128 BPM
-        {40.1, 54.8, 32},   // drive, about 131 BPM
-        {54.8, 58.2, 7.5},  // cut 2
-        {58.2, 62.2, 9},    // cut 3
-        {62.2, 65.8, 8},    // cut 4
-        {65.8, 68.5, 6},    // cut 5
-        {68.5, 98.5, 64},   // reprise, 128 BPM
-        {98.5, 100.0, 0},   // last chord and its tail
+        {0.0, 10.2, 22},   // intro, about 129 BPM
+        {10.2, 40.1, 64},  // theme, about 128 BPM
+        {40.1, 54.8, 32},  // drive, about 131 BPM
+        {54.8, 58.2, 7.5}, // cut 2
+        {58.2, 62.2, 9},   // cut 3
+        {62.2, 65.8, 8},   // cut 4
+        {65.8, 68.5, 6},   // cut 5
+        {68.5, 98.5, 64},  // reprise, 128 BPM
+        {98.5, 100.0, 0},  // last chord and its tail
     });
 }
 
@@ -316,4 +302,4 @@ StereoClip renderSong()
     return mixer.finish();
 }
 
-}  // namespace makedata
+} // namespace makedata

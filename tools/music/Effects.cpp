@@ -46,31 +46,27 @@ Clip reverbChannel(const StereoClip& send, size_t spread, float roomSize, float 
     static const size_t combLengths[] = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
     static const size_t allpassLengths[] = {556, 441, 341, 225};
     std::vector<Comb> combs;
-    for (size_t l : combLengths) {
+    for (size_t l : combLengths)
         combs.emplace_back(l + spread);
-    }
     std::vector<Allpass> allpasses;
-    for (size_t l : allpassLengths) {
+    for (size_t l : allpassLengths)
         allpasses.emplace_back(l + spread);
-    }
     const float feedback = 0.7f + 0.28f * std::clamp(roomSize, 0.0f, 1.0f);
     const size_t n = send.left.size();
     Clip out(n);
     for (size_t i = 0; i < n; ++i) {
         const float in = (send.left[i] + send.right[i]) * 0.5f * 0.1f;
         float acc = 0;
-        for (Comb& c : combs) {
+        for (Comb& c : combs)
             acc += c.process(in, feedback, damping);
-        }
-        for (Allpass& a : allpasses) {
+        for (Allpass& a : allpasses)
             acc = a.process(acc);
-        }
         out[i] = acc;
     }
     return out;
 }
 
-}  // namespace
+} // namespace
 
 StereoClip reverb(const StereoClip& send, float roomSize, float damping)
 {
@@ -82,9 +78,8 @@ StereoClip pingPong(const StereoClip& send, double delaySeconds, float feedback)
     const size_t n = send.left.size();
     const auto d = static_cast<size_t>(delaySeconds * sampleRate);
     StereoClip out{Clip(n), Clip(n)};
-    if (d == 0) {
+    if (d == 0)
         return out;
-    }
     std::vector<float> lineL(d, 0.0f), lineR(d, 0.0f);
     Svf toneL, toneR;
     toneL.set(3500.0f, 0.7f);
@@ -105,4 +100,4 @@ StereoClip pingPong(const StereoClip& send, double delaySeconds, float feedback)
     return out;
 }
 
-}  // namespace makedata
+} // namespace makedata

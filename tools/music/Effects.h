@@ -14,4 +14,4 @@ StereoClip reverb(const StereoClip& send, float roomSize, float damping);
 // so each repeat is darker than the one before.
 StereoClip pingPong(const StereoClip& send, double delaySeconds, float feedback);
 
-}  // namespace makedata
+} // namespace makedata

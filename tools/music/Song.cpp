@@ -29,8 +29,7 @@ Mixer::Mixer(double seconds)
       musicBus{Clip(totalFrames), Clip(totalFrames)},
       reverbSend{Clip(totalFrames), Clip(totalFrames)},
       echoSend{Clip(totalFrames), Clip(totalFrames)}
-{
-}
+{}
 
 namespace {
 
@@ -41,7 +40,7 @@ float endFade(size_t i, size_t n)
     return i + fade >= n ? static_cast<float>(n - i) / static_cast<float>(fade) : 1.0f;
 }
 
-}  // namespace
+} // namespace
 
 void Mixer::place(StereoClip& bus, const Clip& clip, double t, float gain, float pan)
 {
@@ -160,7 +159,7 @@ StereoClip Mixer::finish()
     const StereoClip room = reverb(reverbSend, 0.82f, 0.35f);
     const StereoClip echo = pingPong(echoSend, 0.345, 0.42f);
     StereoClip out{Clip(totalFrames), Clip(totalFrames)};
-    constexpr float rest = 0.5f;  // everything else, relative to the kick
+    constexpr float rest = 0.5f; // everything else, relative to the kick
     for (size_t i = 0; i < totalFrames; ++i) {
         const float d = duck[i];
         const float gBass = 1.0f - 0.8f * d;
@@ -168,7 +167,8 @@ StereoClip Mixer::finish()
         const float gFx = 1.0f - 0.35f * d;
         const float fxL = (room.left[i] + echo.left[i] * 0.8f) * gFx;
         const float fxR = (room.right[i] + echo.right[i] * 0.8f) * gFx;
-        out.left[i] = kickBus.left[i] + rest * (drumBus.left[i] + bassBus.left[i] * gBass + musicBus.left[i] * gMusic + fxL);
+        out.left[i] =
+            kickBus.left[i] + rest * (drumBus.left[i] + bassBus.left[i] * gBass + musicBus.left[i] * gMusic + fxL);
         out.right[i] =
             kickBus.right[i] + rest * (drumBus.right[i] + bassBus.right[i] * gBass + musicBus.right[i] * gMusic + fxR);
     }
@@ -176,9 +176,8 @@ StereoClip Mixer::finish()
     // strong as it can be; whatever rides on top of it is rounded off by a soft
     // knee above 0.62 that never passes 0.88 (the MP3 coder overshoots a little).
     float kickPeak = 0;
-    for (size_t i = 0; i < totalFrames; ++i) {
+    for (size_t i = 0; i < totalFrames; ++i)
         kickPeak = std::max(kickPeak, std::fabs(kickBus.left[i]));
-    }
     const float gain = kickPeak > 0 ? 0.76f / kickPeak : 1.0f;
     auto knee = [](float x) {
         const float a = std::fabs(x);
@@ -187,11 +186,12 @@ StereoClip Mixer::finish()
     };
     const size_t fade = static_cast<size_t>(0.4 * sampleRate);
     for (size_t i = 0; i < totalFrames; ++i) {
-        const float tail = i + fade >= totalFrames ? static_cast<float>(totalFrames - i) / static_cast<float>(fade) : 1.0f;
+        const float tail =
+            i + fade >= totalFrames ? static_cast<float>(totalFrames - i) / static_cast<float>(fade) : 1.0f;
         out.left[i] = knee(out.left[i] * gain) * tail;
         out.right[i] = knee(out.right[i] * gain) * tail;
     }
     return out;
 }
 
-}  // namespace makedata
+} // namespace makedata

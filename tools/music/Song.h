@@ -15,7 +15,7 @@ using std::size_t;
 // A section holds a whole number of beats (or half beats) between two scene
 // changes, so every change falls on a downbeat; the tempo follows from that.
 struct Section {
-    double start;  // seconds
+    double start; // seconds
     double end;
     double beats;
 };
@@ -58,11 +58,11 @@ private:
     size_t totalFrames;
     Clip kickClip;
     std::vector<double> kickTimes;
-    std::uint64_t hits = 0;  // seeds successive noise hits differently
+    std::uint64_t hits = 0; // seeds successive noise hits differently
     StereoClip kickBus, drumBus, bassBus, musicBus, reverbSend, echoSend;
 };
 
 TempoMap songTempo();
 StereoClip renderSong();
 
-}  // namespace makedata
+} // namespace makedata

@@ -41,15 +41,13 @@ double polyBlep(double t, double dt)
 float adsr(float t, float attack, float decay, float sustain, float release, float held)
 {
     auto level = [&](float u) {
-        if (u < attack) {
+        if (u < attack)
             return u / attack;
-        }
         const float d = (u - attack) / decay;
         return sustain + (1.0f - sustain) * std::exp(-d * 3.0f);
     };
-    if (t < held) {
+    if (t < held)
         return level(t);
-    }
     return level(held) * std::exp(-(t - held) / release * 4.0f);
 }
 
@@ -63,7 +61,7 @@ private:
     Rng rng;
 };
 
-}  // namespace
+} // namespace
 
 double midiToHz(double note)
 {
@@ -134,9 +132,8 @@ Clip kickDrum()
         out[i] = body * decay * attack * 0.9f + tick;
     }
     // Fade the last milliseconds so the clip ends at zero.
-    for (size_t i = 0; i < 200 && i < out.size(); ++i) {
+    for (size_t i = 0; i < 200 && i < out.size(); ++i)
         out[out.size() - 1 - i] *= static_cast<float>(i) / 200.0f;
-    }
     return out;
 }
 
@@ -168,11 +165,9 @@ Clip handClap(std::uint64_t seed)
         const float t = timeOf(i);
         // Three quick bursts, then the tail of the room.
         float env = std::exp(-t / 0.11f) * 0.55f;
-        for (float start : {0.0f, 0.009f, 0.019f}) {
-            if (t >= start) {
+        for (float start : {0.0f, 0.009f, 0.019f})
+            if (t >= start)
                 env += std::exp(-(t - start) / 0.005f);
-            }
-        }
         bp.process(noise.next());
         out[i] = bp.band() * env * 1.8f;
     }
@@ -205,15 +200,13 @@ Clip crashCymbal(std::uint64_t seed)
     // A few detuned pulse partials give the metallic colour.
     std::vector<Pulse> partials;
     const double ratios[] = {1.0, 1.342, 1.783, 2.091, 2.673, 3.127};
-    for (double r : ratios) {
+    for (double r : ratios)
         partials.emplace_back(r * 0.37, 0.5);
-    }
     for (size_t i = 0; i < out.size(); ++i) {
         const float t = timeOf(i);
         float metal = 0;
-        for (size_t k = 0; k < partials.size(); ++k) {
+        for (size_t k = 0; k < partials.size(); ++k)
             metal += partials[k].next(520.0 * ratios[k]);
-        }
         const float n = noise.next();
         hp.process(n + metal * 0.12f);
         shimmer.process(n);
@@ -246,22 +239,20 @@ StereoClip padNote(double hz, double seconds, float cutoffStart, float cutoffEnd
     const size_t n = samples(seconds + 1.0);
     StereoClip out{Clip(n), Clip(n)};
     Rng rng(seed);
-    const double detune[2][3] = {{-0.11, 0.0, 0.09}, {-0.07, 0.03, 0.12}};  // semitones
+    const double detune[2][3] = {{-0.11, 0.0, 0.09}, {-0.07, 0.03, 0.12}}; // semitones
     for (int ch = 0; ch < 2; ++ch) {
         Clip& dst = ch == 0 ? out.left : out.right;
         std::vector<Saw> saws;
-        for (int k = 0; k < 3; ++k) {
+        for (int k = 0; k < 3; ++k)
             saws.emplace_back(rng.uniform());
-        }
         Svf lp;
         for (size_t i = 0; i < n; ++i) {
             const float t = timeOf(i);
             const float f = std::min(1.0f, t / std::max(held, 0.01f));
             lp.set(cutoffStart * std::pow(cutoffEnd / cutoffStart, f), 0.8f);
             float v = 0;
-            for (int k = 0; k < 3; ++k) {
+            for (int k = 0; k < 3; ++k)
                 v += saws[static_cast<size_t>(k)].next(hz * std::pow(2.0, detune[ch][k] / 12.0));
-            }
             lp.process(v / 3.0f);
             dst[i] = lp.low() * adsr(t, 0.35f, 1.0f, 0.85f, 0.9f, held);
         }
@@ -334,4 +325,4 @@ Clip riser(double seconds, std::uint64_t seed)
     return out;
 }
 
-}  // namespace makedata
+} // namespace makedata

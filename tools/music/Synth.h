@@ -21,7 +21,7 @@ double midiToHz(double note);
 // Zero-delay-feedback state-variable filter; one instance per voice.
 class Svf {
 public:
-    void set(float cutoffHz, float resonance);  // resonance: 0.5 gentle .. 5 sharp
+    void set(float cutoffHz, float resonance); // resonance: 0.5 gentle .. 5 sharp
     void process(float in);
     float low() const { return lowPass; }
     float band() const { return bandPass; }
@@ -70,4 +70,4 @@ Clip bellNote(double hz);
 // Filtered noise sweeping upwards over the given time.
 Clip riser(double seconds, std::uint64_t seed);
 
-}  // namespace makedata
+} // namespace makedata

@@ -18,7 +18,7 @@ void tag(std::vector<unsigned char>& out, const char* four)
         out.push_back(static_cast<unsigned char>(four[k]));
 }
 
-}  // namespace
+} // namespace
 
 bool writeWav(const std::string& path, const StereoClip& audio)
 {
@@ -31,12 +31,12 @@ bool writeWav(const std::string& path, const StereoClip& audio)
     tag(out, "WAVE");
     tag(out, "fmt ");
     putLittleEndian(out, 16, 4);
-    putLittleEndian(out, 1, 2);  // PCM
-    putLittleEndian(out, 2, 2);  // channels
+    putLittleEndian(out, 1, 2); // PCM
+    putLittleEndian(out, 2, 2); // channels
     putLittleEndian(out, sampleRate, 4);
-    putLittleEndian(out, sampleRate * 4, 4);  // bytes per second
-    putLittleEndian(out, 4, 2);               // bytes per frame
-    putLittleEndian(out, 16, 2);              // bits per sample
+    putLittleEndian(out, sampleRate * 4, 4); // bytes per second
+    putLittleEndian(out, 4, 2);              // bytes per frame
+    putLittleEndian(out, 16, 2);             // bits per sample
     tag(out, "data");
     putLittleEndian(out, dataBytes, 4);
     auto sample = [&](float v) {
@@ -50,4 +50,4 @@ bool writeWav(const std::string& path, const StereoClip& audio)
     return writeBytes(path, out);
 }
 
-}  // namespace makedata
+} // namespace makedata

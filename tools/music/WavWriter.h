@@ -9,4 +9,4 @@ namespace makedata {
 
 bool writeWav(const std::string& path, const StereoClip& audio);
 
-}  // namespace makedata
+} // namespace makedata

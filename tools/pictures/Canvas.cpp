@@ -8,15 +8,13 @@ namespace makedata {
 
 Color rgb(int hex, float alpha)
 {
-    return Color{static_cast<float>((hex >> 16) & 0xff) / 255.0f,
-                 static_cast<float>((hex >> 8) & 0xff) / 255.0f,
+    return Color{static_cast<float>((hex >> 16) & 0xff) / 255.0f, static_cast<float>((hex >> 8) & 0xff) / 255.0f,
                  static_cast<float>(hex & 0xff) / 255.0f, alpha};
 }
 
 Color mix(const Color& p, const Color& q, float t)
 {
-    return Color{p.r + (q.r - p.r) * t, p.g + (q.g - p.g) * t, p.b + (q.b - p.b) * t,
-                 p.a + (q.a - p.a) * t};
+    return Color{p.r + (q.r - p.r) * t, p.g + (q.g - p.g) * t, p.b + (q.b - p.b) * t, p.a + (q.a - p.a) * t};
 }
 
 Color scaled(const Color& c, float k)
@@ -31,59 +29,51 @@ namespace {
 // One box-blur pass over n values spaced by stride; running sum, edges clamped.
 void boxPass(float* data, int n, int stride, int r, std::vector<float>& tmp)
 {
-    if (r <= 0 || n <= 0) {
+    if (r <= 0 || n <= 0)
         return;
-    }
     tmp.resize(static_cast<size_t>(n));
     const float inv = 1.0f / static_cast<float>(2 * r + 1);
     auto get = [&](int i) { return data[static_cast<size_t>(std::clamp(i, 0, n - 1)) * stride]; };
     float sum = 0;
-    for (int i = -r; i <= r; ++i) {
+    for (int i = -r; i <= r; ++i)
         sum += get(i);
-    }
     for (int i = 0; i < n; ++i) {
         tmp[static_cast<size_t>(i)] = sum * inv;
         sum += get(i + r + 1) - get(i - r);
     }
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i)
         data[static_cast<size_t>(i) * stride] = tmp[static_cast<size_t>(i)];
-    }
 }
 
-}  // namespace
+} // namespace
 
 void Mask::blur(int rx, int ry)
 {
     std::vector<float> tmp;
     for (int pass = 0; pass < 3; ++pass) {
-        for (int y = 0; y < h; ++y) {
+        for (int y = 0; y < h; ++y)
             boxPass(&v[static_cast<size_t>(y) * w], w, 1, rx, tmp);
-        }
-        for (int x = 0; x < w; ++x) {
+        for (int x = 0; x < w; ++x)
             boxPass(&v[static_cast<size_t>(x)], h, w, ry, tmp);
-        }
     }
 }
 
 void Mask::scale(float k)
 {
-    for (float& f : v) {
+    for (float& f : v)
         f *= k;
-    }
 }
 
 void Mask::unite(const Mask& other)
 {
-    for (size_t i = 0; i < v.size() && i < other.v.size(); ++i) {
+    for (size_t i = 0; i < v.size() && i < other.v.size(); ++i)
         v[i] = std::max(v[i], other.v[i]);
-    }
 }
 
 void Mask::subtract(const Mask& other)
 {
-    for (size_t i = 0; i < v.size() && i < other.v.size(); ++i) {
+    for (size_t i = 0; i < v.size() && i < other.v.size(); ++i)
         v[i] *= 1.0f - std::clamp(other.v[i], 0.0f, 1.0f);
-    }
 }
 
 void Mask::shift(int dx, int dy)
@@ -91,14 +81,12 @@ void Mask::shift(int dx, int dy)
     std::vector<float> out(v.size(), 0.0f);
     for (int y = 0; y < h; ++y) {
         const int sy = y - dy;
-        if (sy < 0 || sy >= h) {
+        if (sy < 0 || sy >= h)
             continue;
-        }
         for (int x = 0; x < w; ++x) {
             const int sx = x - dx;
-            if (sx >= 0 && sx < w) {
+            if (sx >= 0 && sx < w)
                 out[static_cast<size_t>(y) * w + x] = v[static_cast<size_t>(sy) * w + sx];
-            }
         }
     }
     v.swap(out);
@@ -106,8 +94,7 @@ void Mask::shift(int dx, int dy)
 
 Canvas::Canvas(int texW, int texH, float viewW, float viewH)
     : w(texW), h(texH), vw(viewW), vh(viewH), px(static_cast<size_t>(texW) * texH)
-{
-}
+{}
 
 Mask Canvas::shape(const Sdf& f) const
 {
@@ -149,11 +136,9 @@ void Canvas::blurView(Mask& m, float radius) const
 
 void Canvas::fill(const Paint& paint)
 {
-    for (int j = 0; j < h; ++j) {
-        for (int i = 0; i < w; ++i) {
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
             at(i, j) = paint(viewX(i), viewY(j));
-        }
-    }
 }
 
 void Canvas::fill(const Mask& mask, const Paint& paint, float opacity)
@@ -161,9 +146,8 @@ void Canvas::fill(const Mask& mask, const Paint& paint, float opacity)
     for (int j = 0; j < h; ++j) {
         for (int i = 0; i < w; ++i) {
             const float cov = std::clamp(mask.at(i, j) * opacity, 0.0f, 1.0f);
-            if (cov <= 0.0f) {
+            if (cov <= 0.0f)
                 continue;
-            }
             const Color src = paint(viewX(i), viewY(j));
             const float sa = std::clamp(src.a * cov, 0.0f, 1.0f);
             Color& dst = at(i, j);
@@ -199,28 +183,23 @@ void Canvas::modulate(const std::function<float(float, float)>& f)
 
 void Canvas::apply(const std::function<void(Color&, float, float)>& f)
 {
-    for (int j = 0; j < h; ++j) {
-        for (int i = 0; i < w; ++i) {
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
             f(at(i, j), viewX(i), viewY(j));
-        }
-    }
 }
 
 std::vector<unsigned char> Canvas::toBytes(bool withAlpha) const
 {
     const int channels = withAlpha ? 4 : 3;
     std::vector<unsigned char> out(static_cast<size_t>(w) * h * channels);
-    auto q = [](float v) {
-        return static_cast<unsigned char>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
-    };
+    auto q = [](float v) { return static_cast<unsigned char>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
     size_t k = 0;
     for (const Color& c : px) {
         out[k++] = q(c.r);
         out[k++] = q(c.g);
         out[k++] = q(c.b);
-        if (withAlpha) {
+        if (withAlpha)
             out[k++] = q(c.a);
-        }
     }
     return out;
 }
@@ -255,9 +234,8 @@ float segment(float x, float y, float ax, float ay, float bx, float by, float ha
 float polygon(float x, float y, const std::vector<float>& pts)
 {
     const size_t n = pts.size() / 2;
-    if (n < 3) {
+    if (n < 3)
         return 1e9f;
-    }
     float d = 1e30f;
     bool inside = false;
     for (size_t i = 0, j = n - 1; i < n; j = i++) {
@@ -270,15 +248,14 @@ float polygon(float x, float y, const std::vector<float>& pts)
         const float bx = wx - ex * t, by = wy - ey * t;
         d = std::min(d, bx * bx + by * by);
         // Even-odd crossing test for the sign.
-        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) {
+        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi)
             inside = !inside;
-        }
     }
     const float dist = std::sqrt(d);
     return inside ? -dist : dist;
 }
 
-}  // namespace sdf
+} // namespace sdf
 
 Paint solid(const Color& c)
 {
@@ -289,12 +266,10 @@ namespace {
 
 Color sampleStops(const std::vector<std::pair<float, Color>>& stops, float t)
 {
-    if (stops.empty()) {
+    if (stops.empty())
         return Color{};
-    }
-    if (t <= stops.front().first) {
+    if (t <= stops.front().first)
         return stops.front().second;
-    }
     for (size_t i = 1; i < stops.size(); ++i) {
         if (t <= stops[i].first) {
             const float span = stops[i].first - stops[i - 1].first;
@@ -305,7 +280,7 @@ Color sampleStops(const std::vector<std::pair<float, Color>>& stops, float t)
     return stops.back().second;
 }
 
-}  // namespace
+} // namespace
 
 Paint linear(float x0, float y0, float x1, float y1, std::vector<std::pair<float, Color>> stops)
 {
@@ -320,4 +295,4 @@ Paint radial(float cx, float cy, float r, std::vector<std::pair<float, Color>> s
     return [=](float x, float y) { return sampleStops(stops, std::hypot(x - cx, y - cy) / r); };
 }
 
-}  // namespace makedata
+} // namespace makedata

@@ -17,7 +17,7 @@ struct Color {
 
 Color rgb(int hex, float alpha = 1.0f);
 Color mix(const Color& p, const Color& q, float t);
-Color scaled(const Color& c, float k);  // colour times k, alpha kept
+Color scaled(const Color& c, float k); // colour times k, alpha kept
 
 // Colour at a point in view coordinates.
 using Paint = std::function<Color(float x, float y)>;
@@ -35,9 +35,9 @@ public:
     // Separable box blur run three times (close to a Gaussian); radii in texels.
     void blur(int rx, int ry);
     void scale(float k);
-    void unite(const Mask& other);     // max of both
-    void subtract(const Mask& other);  // this * (1 - other)
-    void shift(int dx, int dy);        // moves the contents, filling with 0
+    void unite(const Mask& other);    // max of both
+    void subtract(const Mask& other); // this * (1 - other)
+    void shift(int dx, int dy);       // moves the contents, filling with 0
 
 private:
     int w, h;
@@ -93,7 +93,7 @@ float circle(float x, float y, float cx, float cy, float r);
 float segment(float x, float y, float ax, float ay, float bx, float by, float halfWidth);
 // Simple polygon, points as x0,y0,x1,y1,...; either winding.
 float polygon(float x, float y, const std::vector<float>& pts);
-}  // namespace sdf
+} // namespace sdf
 
 // Paints.
 Paint solid(const Color& c);
@@ -101,4 +101,4 @@ Paint solid(const Color& c);
 Paint linear(float x0, float y0, float x1, float y1, std::vector<std::pair<float, Color>> stops);
 Paint radial(float cx, float cy, float r, std::vector<std::pair<float, Color>> stops);
 
-}  // namespace makedata
+} // namespace makedata

@@ -67,15 +67,15 @@ void background(Canvas& c)
     for (int k = 0; k < 120; ++k) {
         const float sx = rng.range(0, viewW), sy = rng.range(20.0f, viewH - 80.0f);
         const float r = rng.range(0.8f, 1.8f);
-        Mask s = c.shape([=](float x, float y) { return sdf::circle(x, y, sx, sy, r); }, sx - 3, sy - 3, sx + 3,
-                         sy + 3);
+        Mask s =
+            c.shape([=](float x, float y) { return sdf::circle(x, y, sx, sy, r); }, sx - 3, sy - 3, sx + 3, sy + 3);
         s.scale(rng.range(0.25f, 0.7f));
         stars.unite(s);
     }
     c.fill(stars, rgb(0xdfe8ff));
 }
 
-}  // namespace
+} // namespace
 
 Canvas drawEndScroller(const Fonts& fonts)
 {
@@ -113,4 +113,4 @@ Canvas drawEndScroller(const Fonts& fonts)
     return c;
 }
 
-}  // namespace makedata
+} // namespace makedata

@@ -42,16 +42,15 @@ std::vector<char32_t> decodeUtf8(const std::string& s)
             out.push_back(U'?');
             break;
         }
-        for (int k = 1; k <= extra; ++k) {
+        for (int k = 1; k <= extra; ++k)
             cp = (cp << 6) | (static_cast<unsigned char>(s[i + static_cast<size_t>(k)]) & 0x3f);
-        }
         out.push_back(cp);
         i += static_cast<size_t>(extra) + 1;
     }
     return out;
 }
 
-}  // namespace
+} // namespace
 
 Font::Font(const std::string& path)
 {
@@ -71,12 +70,10 @@ Font::Font(const std::string& path)
 
 Font::~Font()
 {
-    if (face != nullptr) {
+    if (face != nullptr)
         FT_Done_Face(face);
-    }
-    if (library != nullptr) {
+    if (library != nullptr)
         FT_Done_FreeType(library);
-    }
 }
 
 void Font::setSize(const Canvas& canvas, float size) const
@@ -88,9 +85,8 @@ void Font::setSize(const Canvas& canvas, float size) const
 
 float Font::measure(const Canvas& canvas, const std::string& utf8, float size, float tracking) const
 {
-    if (face == nullptr) {
+    if (face == nullptr)
         return 0;
-    }
     setSize(canvas, size);
     FT_Set_Transform(face, nullptr, nullptr);
     float texels = 0;
@@ -102,9 +98,8 @@ float Font::measure(const Canvas& canvas, const std::string& utf8, float size, f
             FT_Get_Kerning(face, previous, index, FT_KERNING_UNFITTED, &k);
             texels += static_cast<float>(k.x) / 64.0f;
         }
-        if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING) == 0) {
+        if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING) == 0)
             texels += static_cast<float>(face->glyph->advance.x) / 64.0f;
-        }
         texels += tracking * canvas.texelsPerViewX();
         previous = index;
     }
@@ -115,9 +110,8 @@ float Font::measure(const Canvas& canvas, const std::string& utf8, float size, f
 void Font::draw(Mask& mask, const Canvas& canvas, const std::string& utf8, float x, float baseline, float size,
                 float tracking) const
 {
-    if (face == nullptr) {
+    if (face == nullptr)
         return;
-    }
     setSize(canvas, size);
     float penX = x * canvas.texelsPerViewX();
     const float penY = baseline * canvas.texelsPerViewY();
@@ -140,14 +134,12 @@ void Font::draw(Mask& mask, const Canvas& canvas, const std::string& utf8, float
             const int top = static_cast<int>(std::lround(penY)) - g->bitmap_top;
             for (unsigned row = 0; row < bm.rows; ++row) {
                 const int y = top + static_cast<int>(row);
-                if (y < 0 || y >= mask.height()) {
+                if (y < 0 || y >= mask.height())
                     continue;
-                }
                 for (unsigned col = 0; col < bm.width; ++col) {
                     const int px = left + static_cast<int>(col);
-                    if (px < 0 || px >= mask.width()) {
+                    if (px < 0 || px >= mask.width())
                         continue;
-                    }
                     const unsigned char level = bm.buffer[row * static_cast<unsigned>(bm.pitch) + col];
                     const float cov = static_cast<float>(level) / 255.0f;
                     mask.at(px, y) = std::max(mask.at(px, y), cov);
@@ -168,4 +160,4 @@ void Font::drawCentred(Mask& mask, const Canvas& canvas, const std::string& utf8
     draw(mask, canvas, utf8, centreX - w * 0.5f, baseline, size, tracking);
 }
 
-}  // namespace makedata
+} // namespace makedata

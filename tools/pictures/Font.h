@@ -36,4 +36,4 @@ private:
     FT_FaceRec_* face = nullptr;
 };
 
-}  // namespace makedata
+} // namespace makedata

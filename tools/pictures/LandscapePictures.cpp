@@ -44,17 +44,15 @@ Skyline pineRow(std::uint64_t seed, float baseY, float minH, float maxH, float s
         constexpr int tiers = 5;
         for (size_t s = 0; s < tops.size(); ++s) {
             const float dx = std::fabs(static_cast<float>(s) * 0.25f - bx);
-            if (dx > halfW) {
+            if (dx > halfW)
                 continue;
-            }
             for (int k = 0; k < tiers; ++k) {
                 const float kt = static_cast<float>(k);
                 const float tierTop = baseY - h + kt * h / tiers * 0.8f;
                 const float tierBottom = tierTop + h / tiers * 1.6f;
                 const float tierHalf = halfW * (kt + 1.5f) / (tiers + 0.5f);
-                if (dx < tierHalf) {
+                if (dx < tierHalf)
                     tops[s] = std::min(tops[s], tierTop + dx / tierHalf * (tierBottom - tierTop));
-                }
             }
         }
     }
@@ -66,14 +64,13 @@ Mask below(const Canvas& c, const Skyline& sky)
     return c.shape([&](float x, float y) { return sky.top(x) - y; });
 }
 
-}  // namespace
+} // namespace
 
 Canvas drawLakes(const Fonts& fonts)
 {
     constexpr float shore = 436.0f;
     Canvas c(pictureWidth, pictureHeight, windowWidth, windowHeight);
-    c.fill(linear(0, 0, 0, shore,
-                  {{0.0f, rgb(0x6aa9e0)}, {0.55f, rgb(0xbcdcf2)}, {1.0f, rgb(0xf9ecc6)}}));
+    c.fill(linear(0, 0, 0, shore, {{0.0f, rgb(0x6aa9e0)}, {0.55f, rgb(0xbcdcf2)}, {1.0f, rgb(0xf9ecc6)}}));
     // Soft clouds in the upper sky.
     c.apply([](Color& p, float x, float y) {
         const float n = fbm(x / 170.0f, y / 55.0f, 4, 61u);
@@ -115,8 +112,8 @@ Canvas drawLakes(const Fonts& fonts)
     c.fill(nordicCross(c, crossCentreX, crossCentreY, crossHalfWidth),
            linear(0, 0, 0, windowHeight, {{0.0f, rgb(0x0a428f)}, {1.0f, rgb(0x00295f)}}));
 
-    shadowedText(c, fonts.sansBold, "TUHAT", rightFieldCentre, 112.0f, 50.0f, 6.0f, rgb(0x0d2f66),
-                 Color{1, 1, 1, 0.5f}, 4.0f, 2.0f);
+    shadowedText(c, fonts.sansBold, "TUHAT", rightFieldCentre, 112.0f, 50.0f, 6.0f, rgb(0x0d2f66), Color{1, 1, 1, 0.5f},
+                 4.0f, 2.0f);
     shadowedText(c, fonts.sansBold, "J\xC3\x84RVE\xC3\x84", rightFieldCentre, 168.0f, 50.0f, 6.0f, rgb(0x0d2f66),
                  Color{1, 1, 1, 0.5f}, 4.0f, 2.0f);
     seriesSubtitle(c, fonts, "A THOUSAND LAKES  \xC2\xB7  4 / 5", 202.0f, rgb(0x27507f));
@@ -176,8 +173,7 @@ Canvas drawMidnightSun(const Fonts& fonts)
         islandTops[s] = horizon + 1.0f - bump * (0.8f + 0.2f * fbm(x / 20.0f, 0.0f, 2, 72u));
     }
     const Skyline islands(std::move(islandTops));
-    c.fill(c.shape([&](float x, float y) { return std::max(islands.top(x) - y, y - horizon - 1.0f); }),
-           rgb(0x2a0f33));
+    c.fill(c.shape([&](float x, float y) { return std::max(islands.top(x) - y, y - horizon - 1.0f); }), rgb(0x2a0f33));
 
     Mask rim = nordicCross(c, crossCentreX, crossCentreY, crossHalfWidth + 3.0f);
     c.fill(rim, rgb(0xff9a5c));
@@ -192,4 +188,4 @@ Canvas drawMidnightSun(const Fonts& fonts)
     return c;
 }
 
-}  // namespace makedata
+} // namespace makedata

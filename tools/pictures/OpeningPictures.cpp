@@ -37,7 +37,7 @@ void compassRose(Canvas& c, const Fonts& fonts, float cx, float cy, float r, con
     c.fill(north, colour);
 }
 
-}  // namespace
+} // namespace
 
 Canvas drawDanish(const Fonts& fonts)
 {
@@ -84,8 +84,7 @@ Canvas drawTextOverlay(const Fonts& fonts)
 
     glowingText(c, fonts.sans, "a production by", fieldCentre, 418.0f, 20.0f, 2.0f, white, Color{1, 1, 1, 1}, 6.0f,
                 0.35f);
-    glowingText(c, fonts.sansBold, "KALVOR", fieldCentre, 492.0f, 70.0f, 12.0f, white, Color{1, 1, 1, 1}, 10.0f,
-                0.45f);
+    glowingText(c, fonts.sansBold, "KALVOR", fieldCentre, 492.0f, 70.0f, 12.0f, white, Color{1, 1, 1, 1}, 10.0f, 0.45f);
     Mask rule = c.shape([=](float x, float y) { return sdf::box(x, y, fieldCentre, 516.0f, 130.0f, 1.0f); });
     c.fill(rule, Color{1, 1, 1, 0.85f});
     glowingText(c, fonts.sans, "code  \xC2\xB7  pixels  \xC2\xB7  sound", fieldCentre, 544.0f, 16.0f, 3.0f, white,
@@ -97,4 +96,4 @@ Canvas drawTextOverlay(const Fonts& fonts)
     return c;
 }
 
-}  // namespace makedata
+} // namespace makedata

@@ -8,8 +8,7 @@
 
 namespace makedata {
 
-bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rows,
-              bool withAlpha)
+bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rows, bool withAlpha)
 {
     const unsigned channels = withAlpha ? 4 : 3;
     const size_t need = static_cast<size_t>(width) * height * channels;
@@ -18,12 +17,11 @@ bool writePng(const std::string& path, int width, int height, const std::vector<
         return false;
     }
     std::vector<unsigned char> png;
-    if (!encodePng(rows.data(), static_cast<unsigned>(width), static_cast<unsigned>(height), channels, png,
-                           9)) {
+    if (!encodePng(rows.data(), static_cast<unsigned>(width), static_cast<unsigned>(height), channels, png, 9)) {
         std::cerr << "makedata: encoding " << path << " failed" << std::endl;
         return false;
     }
     return writeBytes(path, png);
 }
 
-}  // namespace makedata
+} // namespace makedata

@@ -8,7 +8,6 @@
 namespace makedata {
 
 // rows: height rows of width pixels, top row first, 3 or 4 bytes a pixel.
-bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rows,
-              bool withAlpha);
+bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rows, bool withAlpha);
 
-}  // namespace makedata
+} // namespace makedata

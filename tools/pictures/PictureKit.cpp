@@ -13,8 +13,7 @@ Fonts::Fonts(const std::string& dir)
       serif(dir + "/DejaVuSerif.ttf"),
       serifBold(dir + "/DejaVuSerif-Bold.ttf"),
       mono(dir + "/DejaVuSansMono.ttf")
-{
-}
+{}
 
 bool Fonts::ok() const
 {
@@ -101,4 +100,4 @@ void glowingText(Canvas& c, const Font& font, const std::string& text, float cen
     c.fill(m, fill);
 }
 
-}  // namespace makedata
+} // namespace makedata

@@ -45,7 +45,7 @@ Canvas drawMidnightSun(const Fonts& fonts);
 Canvas drawIcon(const Canvas& opening, int size);
 
 // Shared helpers (PictureKit.cpp).
-constexpr float crossHalfWidth = 40.0f;  // arms of the sequence's cross
+constexpr float crossHalfWidth = 40.0f; // arms of the sequence's cross
 constexpr float rightFieldCentre = (crossCentreX + crossHalfWidth + windowWidth) * 0.5f;
 Mask nordicCross(const Canvas& c, float cx, float cy, float halfWidth);
 // Soft folds and light variation, as of cloth; strength about 0.1.
@@ -57,11 +57,10 @@ void grain(Canvas& c, std::uint32_t seed, float amount);
 // Small spaced capitals under a title in the right-hand fields.
 void seriesSubtitle(Canvas& c, const Fonts& fonts, const std::string& text, float baseline, const Color& colour);
 // Text with a soft drop shadow below it.
-void shadowedText(Canvas& c, const Font& font, const std::string& text, float centreX, float baseline,
-                  float size, float tracking, const Color& fill, const Color& shadow, float blur = 4.0f,
-                  float offset = 3.0f);
+void shadowedText(Canvas& c, const Font& font, const std::string& text, float centreX, float baseline, float size,
+                  float tracking, const Color& fill, const Color& shadow, float blur = 4.0f, float offset = 3.0f);
 // Text with a glow of the given colour around it.
 void glowingText(Canvas& c, const Font& font, const std::string& text, float centreX, float baseline, float size,
                  float tracking, const Color& fill, const Color& glow, float radius, float glowStrength);
 
-}  // namespace makedata
+} // namespace makedata

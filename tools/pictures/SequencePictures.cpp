@@ -25,22 +25,22 @@ void snowCrystal(Canvas& c, float cx, float cy, float r, const Color& colour)
 {
     Mask m = c.shape(
         [=](float x, float y) {
-        float d = 1e9f;
-        for (int k = 0; k < 6; ++k) {
-            const float a = static_cast<float>(k) * 3.14159265f / 3.0f;
-            const float ax = std::cos(a), ay = std::sin(a);
-            d = std::min(d, sdf::segment(x, y, cx, cy, cx + ax * r, cy + ay * r, r * 0.045f));
-            for (float t : {0.45f, 0.7f}) {
-                const float bx = cx + ax * r * t, by = cy + ay * r * t;
-                const float len = r * (0.9f - t) * 0.8f;
-                for (float s : {-1.0f, 1.0f}) {
-                    const float ba = a + s * 0.9f;
-                    d = std::min(d, sdf::segment(x, y, bx, by, bx + std::cos(ba) * len, by + std::sin(ba) * len,
-                                                 r * 0.035f));
+            float d = 1e9f;
+            for (int k = 0; k < 6; ++k) {
+                const float a = static_cast<float>(k) * 3.14159265f / 3.0f;
+                const float ax = std::cos(a), ay = std::sin(a);
+                d = std::min(d, sdf::segment(x, y, cx, cy, cx + ax * r, cy + ay * r, r * 0.045f));
+                for (float t : {0.45f, 0.7f}) {
+                    const float bx = cx + ax * r * t, by = cy + ay * r * t;
+                    const float len = r * (0.9f - t) * 0.8f;
+                    for (float s : {-1.0f, 1.0f}) {
+                        const float ba = a + s * 0.9f;
+                        d = std::min(d, sdf::segment(x, y, bx, by, bx + std::cos(ba) * len, by + std::sin(ba) * len,
+                                                     r * 0.035f));
+                    }
                 }
             }
-        }
-        return d;
+            return d;
         },
         cx - r * 1.1f - 2, cy - r * 1.1f - 2, cx + r * 1.1f + 2, cy + r * 1.1f + 2);
     c.fill(m, colour);
@@ -73,10 +73,10 @@ Canvas snow(const Fonts& fonts)
     for (int k = 0; k < 160; ++k) {
         const float fx = rng.range(0, windowWidth), fy = rng.range(0, windowHeight), r = rng.range(1.5f, 4.5f);
         const float e = r + 3.0f;
-        core.unite(c.shape([=](float px, float py) { return sdf::circle(px, py, fx, fy, r); }, fx - e, fy - e,
+        core.unite(c.shape([=](float px, float py) { return sdf::circle(px, py, fx, fy, r); }, fx - e, fy - e, fx + e,
+                           fy + e));
+        halo.unite(c.shape([=](float px, float py) { return sdf::circle(px, py, fx, fy, r + 1.5f); }, fx - e, fy - e,
                            fx + e, fy + e));
-        halo.unite(c.shape([=](float px, float py) { return sdf::circle(px, py, fx, fy, r + 1.5f); }, fx - e,
-                           fy - e, fx + e, fy + e));
     }
     c.blurView(halo, 2.0f);
     c.fill(halo, rgb(0x7d98ba, 0.55f));
@@ -96,13 +96,12 @@ Canvas night(const Fonts& fonts)
         const float sx = rng.range(0, windowWidth), sy = rng.range(0, windowHeight * 0.95f);
         const float r = rng.range(0.6f, 1.9f);
         const float bright = rng.range(0.4f, 1.0f);
-        Mask s = c.shape([=](float x, float y) { return sdf::circle(x, y, sx, sy, r); }, sx - 3, sy - 3, sx + 3,
-                         sy + 3);
+        Mask s =
+            c.shape([=](float x, float y) { return sdf::circle(x, y, sx, sy, r); }, sx - 3, sy - 3, sx + 3, sy + 3);
         s.scale(bright);
         stars.unite(s);
-        if (r > 1.5f) {
+        if (r > 1.5f)
             glow.unite(s);
-        }
     }
     c.blurView(glow, 6.0f);
     glow.scale(2.5f);
@@ -124,8 +123,8 @@ Canvas night(const Fonts& fonts)
     c.fill(xg, rgb(0x6f95ff, 0.45f));
     c.fill(x, linear(0, 0, 0, windowHeight, {{0.0f, rgb(0xf4f6fb)}, {1.0f, rgb(0xc9d4ea)}}));
 
-    glowingText(c, fonts.serifBold, "Y\xC3\x96", rightField, 178.0f, 120.0f, 8.0f, rgb(0xfdfcf5), rgb(0x8fb0ff),
-                14.0f, 0.8f);
+    glowingText(c, fonts.serifBold, "Y\xC3\x96", rightField, 178.0f, 120.0f, 8.0f, rgb(0xfdfcf5), rgb(0x8fb0ff), 14.0f,
+                0.8f);
     seriesSubtitle(c, fonts, "NIGHT  \xC2\xB7  2 / 5", 212.0f, rgb(0xb9c8f0));
     vignette(c, 0.3f);
     return c;
@@ -180,13 +179,12 @@ Canvas aurora(const Fonts& fonts)
     c.fill(og, rgb(0x4ff2ff, 0.7f));
     c.fill(outline, rgb(0xd8ffff));
 
-    glowingText(c, fonts.sansBold, "REVONTULET", rightField, 462.0f, 40.0f, 3.0f, rgb(0xf2fff8), green, 12.0f,
-                0.9f);
+    glowingText(c, fonts.sansBold, "REVONTULET", rightField, 462.0f, 40.0f, 3.0f, rgb(0xf2fff8), green, 12.0f, 0.9f);
     seriesSubtitle(c, fonts, "NORTHERN LIGHTS  \xC2\xB7  3 / 5", 496.0f, rgb(0xa8f5d4));
     return c;
 }
 
-}  // namespace
+} // namespace
 
 Canvas drawFinnish(int index, const Fonts& fonts)
 {
@@ -204,4 +202,4 @@ Canvas drawFinnish(int index, const Fonts& fonts)
     }
 }
 
-}  // namespace makedata
+} // namespace makedata
