@@ -1,6 +1,9 @@
 // Launching the demo for end-to-end tests.
 #include "DemoRun.h"
 
+#include <algorithm>
+#include <filesystem>
+
 namespace testsupport {
 
 std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& display, const std::string& workingDirectory,
@@ -32,6 +35,27 @@ std::unique_ptr<ChildProcess> startDemo(const DemoLaunch& launch)
     for (const auto& [name, value] : launch.env)
         options.env[name] = value;
     return std::make_unique<ChildProcess>(options);
+}
+
+std::vector<std::string> sortedNames(const std::string& directory)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ownDataLoadingLines()
+{
+    const std::string data = sourceDir() + "/data";
+    std::string lines = "Loading Music: data/music/skalmtone.mp3\n\n";
+    for (const auto& name : sortedNames(data + "/textures"))
+        lines += "Loading texture: data/textures/" + name + "\n";
+    lines += "\n";
+    for (const auto& name : sortedNames(data + "/models"))
+        lines += "Loading model: data/models/" + name + "\n";
+    return lines;
 }
 
 } // namespace testsupport

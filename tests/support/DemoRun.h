@@ -28,4 +28,11 @@ std::unique_ptr<ChildProcess> startDemo(const DemoLaunch& launch);
 std::unique_ptr<ChildProcess> startDemo(const std::optional<std::string>& display, const std::string& workingDirectory,
                                         const std::string& program = "app/brakvane");
 
+// The names in a folder, sorted as the caches list them.
+std::vector<std::string> sortedNames(const std::string& directory);
+
+// The lines the demo writes while loading its own data (the committed data/):
+// the music line, an empty line, a line per picture, an empty line, a line per model.
+std::string ownDataLoadingLines();
+
 } // namespace testsupport
