@@ -3,6 +3,8 @@
 // line of ours, and everything is checked before anything starts.
 #include "app/DemoOptions.h"
 
+#include "app/OptionValues.h"
+
 #include "demo/Timeline.h"
 
 #include <charconv>
@@ -32,19 +34,10 @@ const option longOptions[] = {
     {"help", no_argument, nullptr, optHelp},         {nullptr, 0, nullptr, 0},
 };
 
-// A whole decimal number filling all of text, within [low, high].
-bool parseWhole(std::string_view text, int low, int high, int& value)
-{
-    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && status == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
-}
-
 bool parseSize(const char* text, DemoOptions& options, std::string& error)
 {
     const std::string_view view(text);
-    const std::size_t x = view.find_first_of("xX");
-    if (x == std::string_view::npos || !parseWhole(view.substr(0, x), 1, maxWindowSide, options.width) ||
-        !parseWhole(view.substr(x + 1), 1, maxWindowSide, options.height)) {
+    if (!::parseSize(view, "xX", maxWindowSide, options.width, options.height)) {
         error = std::string("--size: '") + text + "' is not WIDTHxHEIGHT with each from 1 to " +
                 std::to_string(maxWindowSide);
         return false;

@@ -3,6 +3,7 @@
 // silenced so that every mistake gets exactly one line of ours.
 #include "app/capture/CaptureOptions.h"
 
+#include "app/OptionValues.h"
 #include "app/capture/FrameSchedule.h"
 
 #include <charconv>
@@ -47,23 +48,10 @@ bool parseFps(const char* text, int& value, std::string& error)
     return true;
 }
 
-// A whole number in plain decimal digits that fills the whole text.
-bool parseWhole(std::string_view text, int& value)
-{
-    if (text.empty() || text[0] < '0' || text[0] > '9')
-        return false;
-    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return status == std::errc() && end == text.data() + text.size();
-}
-
 // WIDTHxHEIGHT, such as 1920x1080.
-bool parseSize(const char* text, int& width, int& height, std::string& error)
+bool parseFrameSize(const char* text, int& width, int& height, std::string& error)
 {
-    const std::string_view view(text);
-    const std::size_t cross = view.find('x');
-    if (cross == std::string_view::npos || !parseWhole(view.substr(0, cross), width) ||
-        !parseWhole(view.substr(cross + 1), height) || width < 1 || height < 1 || width > maxFrameSide ||
-        height > maxFrameSide) {
+    if (!parseSize(text, "x", maxFrameSide, width, height)) {
         error = std::string("--size: '") + text + "' is not WIDTHxHEIGHT in pixels, such as 1920x1080";
         return false;
     }
@@ -72,7 +60,7 @@ bool parseSize(const char* text, int& width, int& height, std::string& error)
 
 bool parseCrf(const char* text, int& value, std::string& error)
 {
-    if (!parseWhole(text, value) || value > 63) {
+    if (!parseWhole(text, 0, 63, value)) {
         error = std::string("--crf: '") + text + "' is not a whole number from 0 to 63";
         return false;
     }
@@ -181,7 +169,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             break;
         }
         case optSize:
-            if (!parseSize(optarg, options.width, options.height, error))
+            if (!parseFrameSize(optarg, options.width, options.height, error))
                 return false;
             break;
         case optCrf:
