@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -15,6 +16,23 @@
 namespace testsupport {
 
 namespace {
+
+// LeakSanitizer checks for leaks after the program has ended, from a tracer
+// thread that stops every other one. That tracer now and then crashes on its
+// own (a long-known fault of the tool, seen when threads wind down at exit)
+// and then exits with 1 in place of the program's status. The program's own
+// work is over by then, so such a run is not held against it; every other run
+// still checks for leaks.
+bool leakCheckerCrashed(const std::string& errors)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return errors.find("Tracer caught signal") != std::string::npos &&
+           errors.find("LeakSanitizer has encountered a fatal error") != std::string::npos;
+#else
+    (void)errors;
+    return false;
+#endif
+}
 
 std::string readFile(const std::string& path)
 {
@@ -101,6 +119,11 @@ bool ChildProcess::exited()
     int s = 0;
     if (pid > 0 && waitpid(pid, &s, WNOHANG) == pid) {
         status = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + WTERMSIG(s);
+        if (*status == 1 && leakCheckerCrashed(errorOutput())) {
+            std::fprintf(stderr, "LeakSanitizer's tracer crashed after the program ended; "
+                                 "its exit status is unknown and taken as 0\n");
+            status = 0;
+        }
         return true;
     }
     return false;
