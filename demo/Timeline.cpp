@@ -31,14 +31,20 @@ constexpr Cut sequenceCuts[] = {
     {65.8, "finnish5.png"},
 };
 
-// Looks the picture up and binds it (which also turns texturing on). A
-// picture the cache does not hold, or holds without an image (a good file
-// that could not be uploaded), is skipped: no bind, and the caller draws
-// nothing for that layer.
-bool bindPicture(const ResourceCache<Texture>& textures, const char* name)
+// The picture as the cache holds it, or null when it does not hold it or
+// holds it without an image (a good file that could not be uploaded): such
+// a picture is left out, and the caller draws nothing for that layer.
+Texture* usablePicture(const ResourceCache<Texture>& textures, const char* name)
 {
     Texture* texture = textures.get(name);
-    if (!texture || texture->textureName == 0)
+    return texture && texture->textureName != 0 ? texture : nullptr;
+}
+
+// Binds the picture, which also turns texturing on; false when it is left out.
+bool bindPicture(const ResourceCache<Texture>& textures, const char* name)
+{
+    Texture* texture = usablePicture(textures, name);
+    if (!texture)
         return false;
     texture->bind();
     return true;
@@ -85,7 +91,7 @@ void flatQuad(double x0, double y0, double x1, double y1, double z)
     glEnd();
 }
 
-void openingScene(float t, const ResourceCache<Texture>& textures)
+void openingLayers(float t, const ResourceCache<Texture>& textures)
 {
     glColor4f(1, 1, 1, 1);
     drawPicture(textures, "danish.png", 0);
@@ -111,6 +117,19 @@ void openingScene(float t, const ResourceCache<Texture>& textures)
     glDisable(GL_BLEND);
 }
 
+// Each layer of the opening lies nearer than the one before (0, -0.1, -0.2
+// against a depth cleared to the far plane), so a depth test could never
+// reject one of its fragments. It is off while they are drawn, which spares
+// a depth read and write per fragment, and back as it was afterwards.
+void openingScene(float t, const ResourceCache<Texture>& textures)
+{
+    const bool depthTest = glIsEnabled(GL_DEPTH_TEST);
+    glDisable(GL_DEPTH_TEST);
+    openingLayers(t, textures);
+    if (depthTest)
+        glEnable(GL_DEPTH_TEST);
+}
+
 void pictureSequence(float t, float spectrum0, const ResourceCache<Texture>& textures)
 {
     glPushMatrix();
@@ -119,10 +138,20 @@ void pictureSequence(float t, float spectrum0, const ResourceCache<Texture>& tex
     // All pictures lie at the same depth; each must cover the one before.
     glDisable(GL_DEPTH_TEST);
     glColor4f(1, 1, 1, 1);
-    drawPicture(textures, "finnish.png", 0);
+    // Each picture is drawn opaque over exactly the pixels of the one before,
+    // so only the latest one that is due and held is drawn: the same frame,
+    // without painting every full-screen picture under it first.
+    Texture* shown = nullptr;
     for (const Cut& cut : sequenceCuts)
         if (static_cast<double>(t) > cut.after)
-            drawPicture(textures, cut.picture, 0);
+            if (Texture* picture = usablePicture(textures, cut.picture))
+                shown = picture;
+    if (!shown)
+        shown = usablePicture(textures, "finnish.png");
+    if (shown) {
+        shown->bind();
+        fullScreenQuad(0);
+    }
     glPopMatrix();
 }
 
