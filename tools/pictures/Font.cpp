@@ -83,6 +83,16 @@ void Font::setSize(const Canvas& canvas, float size) const
     FT_Set_Char_Size(face, w, h, 72, 72);
 }
 
+// The kerning between two glyphs in texels; 0 after no glyph or in a face without kerning.
+float Font::kerning(unsigned previous, unsigned index) const
+{
+    if (previous == 0 || !FT_HAS_KERNING(face))
+        return 0;
+    FT_Vector k{};
+    FT_Get_Kerning(face, previous, index, FT_KERNING_UNFITTED, &k);
+    return static_cast<float>(k.x) / 64.0f;
+}
+
 float Font::measure(const Canvas& canvas, const std::string& utf8, float size, float tracking) const
 {
     if (face == nullptr)
@@ -93,11 +103,7 @@ float Font::measure(const Canvas& canvas, const std::string& utf8, float size, f
     FT_UInt previous = 0;
     for (char32_t cp : decodeUtf8(utf8)) {
         const FT_UInt index = FT_Get_Char_Index(face, cp);
-        if (previous != 0 && FT_HAS_KERNING(face)) {
-            FT_Vector k{};
-            FT_Get_Kerning(face, previous, index, FT_KERNING_UNFITTED, &k);
-            texels += static_cast<float>(k.x) / 64.0f;
-        }
+        texels += kerning(previous, index);
         if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING) == 0)
             texels += static_cast<float>(face->glyph->advance.x) / 64.0f;
         texels += tracking * canvas.texelsPerViewX();
@@ -118,11 +124,7 @@ void Font::draw(Mask& mask, const Canvas& canvas, const std::string& utf8, float
     FT_UInt previous = 0;
     for (char32_t cp : decodeUtf8(utf8)) {
         const FT_UInt index = FT_Get_Char_Index(face, cp);
-        if (previous != 0 && FT_HAS_KERNING(face)) {
-            FT_Vector k{};
-            FT_Get_Kerning(face, previous, index, FT_KERNING_UNFITTED, &k);
-            penX += static_cast<float>(k.x) / 64.0f;
-        }
+        penX += kerning(previous, index);
         // The fractional part of the pen goes into the outline, so spacing is exact.
         const float whole = std::floor(penX);
         FT_Vector delta{static_cast<FT_Pos>(std::lround((penX - whole) * 64.0f)), 0};

@@ -31,6 +31,7 @@ public:
 
 private:
     void setSize(const Canvas& canvas, float size) const;
+    float kerning(unsigned previous, unsigned index) const;
 
     FT_LibraryRec_* library = nullptr;
     FT_FaceRec_* face = nullptr;
