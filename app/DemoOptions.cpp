@@ -3,7 +3,7 @@
 // line of ours, and everything is checked before anything starts.
 #include "app/DemoOptions.h"
 
-#include "app/OptionValues.h"
+#include "demo/OptionValues.h"
 
 #include "demo/Timeline.h"
 

@@ -2,6 +2,7 @@
 #include "display/FramePresenter.h"
 
 #include "display/FramebufferFunctions.h"
+#include "display/PictureFit.h"
 
 #include <SDL.h>
 #include <iostream>
@@ -23,22 +24,13 @@ void FramePresenter::present(SDL_Window* window, bool scaleToFit)
     int windowWidth = 0;
     int windowHeight = 0;
     SDL_GL_GetDrawableSize(window, &windowWidth, &windowHeight);
-    int x = 0;
-    int y = 0;
-    int w = width;
-    int h = height;
-    if (scaleToFit && windowWidth > 0 && windowHeight > 0) {
-        // Largest size of the frame's aspect ratio that fits, centred.
-        if (static_cast<long>(windowWidth) * height <= static_cast<long>(windowHeight) * width) {
-            w = windowWidth;
-            h = static_cast<int>(static_cast<long>(windowWidth) * height / width);
-        } else {
-            h = windowHeight;
-            w = static_cast<int>(static_cast<long>(windowHeight) * width / height);
-        }
-        x = (windowWidth - w) / 2;
-        y = (windowHeight - h) / 2;
-    }
+    PictureArea area{0, 0, width, height};
+    if (scaleToFit && windowWidth > 0 && windowHeight > 0)
+        area = fitPicture(windowWidth, windowHeight, width, height);
+    const int x = area.x;
+    const int y = area.bottom;
+    const int w = area.width;
+    const int h = area.height;
     gl->bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     if (x > 0 || y > 0 || w < windowWidth || h < windowHeight) {
         // Borders: the back buffer's old contents are undefined after a swap.

@@ -19,7 +19,7 @@ namespace {
 
 std::string program()
 {
-    return testsupport::binaryDir() + "/app/capture/brakvane-capture";
+    return testsupport::binaryDir() + "/capture/brakvane-capture";
 }
 
 } // namespace

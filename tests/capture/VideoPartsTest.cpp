@@ -1,8 +1,8 @@
 // The video side of the capture, in-process: frames turned into 4:2:0 YUV,
 // and the check that a finished video file is whole.
 #include "TestFiles.h"
-#include "app/capture/VideoFileCheck.h"
-#include "app/capture/Yuv420.h"
+#include "capture/VideoFileCheck.h"
+#include "capture/Yuv420.h"
 
 #include <array>
 #include <cstdint>

@@ -27,7 +27,7 @@ const { open } = require('./browser.js');
 const { decodePng } = require('./png.js');
 
 const root = path.join(__dirname, '..', '..');
-const capture = process.env.BRAKVANE_CAPTURE || path.join(root, 'build', 'app', 'capture', 'brakvane-capture');
+const capture = process.env.BRAKVANE_CAPTURE || path.join(root, 'build', 'capture', 'brakvane-capture');
 
 const levelTolerance = 8;
 const maxBeyond = 100;

@@ -2,7 +2,7 @@
 // shares with the demo; SIGHUP and SIGQUIT, which only the capture stops on,
 // with a flag of their own. None of the handlers restarts a system call, so
 // a blocked write or wait returns at once to look at the flags.
-#include "app/capture/Interrupt.h"
+#include "capture/Interrupt.h"
 
 #include "display/QuitSignal.h"
 

@@ -1,7 +1,7 @@
 // brakvane-capture: renders the demo offline, frame by frame and exactly in
 // time, to PNG pictures or a video, with no display server and no sound device.
-#include "app/capture/Capture.h"
-#include "app/capture/CaptureOptions.h"
+#include "capture/Capture.h"
+#include "capture/CaptureOptions.h"
 
 #include <iostream>
 

@@ -10,12 +10,12 @@
 //
 // Every file name goes to ffmpeg as "file:" and an absolute path, so that no
 // name is taken for an option ("-x.mp4") or a protocol ("take2:final.mp4").
-#include "app/capture/VideoWriter.h"
+#include "capture/VideoWriter.h"
 
-#include "app/capture/AudioSpanFile.h"
-#include "app/capture/Interrupt.h"
-#include "app/capture/VideoFileCheck.h"
-#include "app/capture/Yuv420.h"
+#include "capture/AudioSpanFile.h"
+#include "capture/Interrupt.h"
+#include "capture/VideoFileCheck.h"
+#include "capture/Yuv420.h"
 
 #include <algorithm>
 #include <cerrno>

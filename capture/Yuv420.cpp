@@ -1,7 +1,7 @@
 // BT.709 in 16.16 fixed point: Y = 16 + 219/255 (0.2126 R + 0.7152 G + 0.0722 B),
 // U and V = 128 + 224/255 of the scaled colour differences. The inner loops
 // are plain integer arithmetic on one row pair, which the compiler vectorises.
-#include "app/capture/Yuv420.h"
+#include "capture/Yuv420.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 // whichever worker makes it.
 #pragma once
 
-#include "app/capture/OutputFiles.h"
+#include "capture/OutputFiles.h"
 
 #include <condition_variable>
 #include <cstdint>

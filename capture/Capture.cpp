@@ -2,20 +2,21 @@
 // Everything that can fail without drawing (ffmpeg missing, a size OpenGL
 // cannot draw, an output that cannot be written) is checked before the data
 // is loaded, and every early end removes what was written so far.
-#include "app/capture/Capture.h"
+#include "capture/Capture.h"
 
-#include "app/capture/AudioSpanFile.h"
-#include "app/capture/CaptureScene.h"
-#include "app/capture/FrameSchedule.h"
-#include "app/capture/Interrupt.h"
-#include "app/capture/OutputFiles.h"
-#include "app/capture/PngWorkers.h"
-#include "app/capture/ProgressBar.h"
-#include "app/capture/VideoWriter.h"
-#include "app/capture/Yuv420.h"
+#include "capture/AudioSpanFile.h"
+#include "capture/CaptureScene.h"
+#include "capture/FrameSchedule.h"
+#include "capture/Interrupt.h"
+#include "capture/OutputFiles.h"
+#include "capture/PngWorkers.h"
+#include "capture/ProgressBar.h"
+#include "capture/VideoWriter.h"
+#include "capture/Yuv420.h"
 #include "assets/PngEncode.h"
 #include "demo/DemoFrames.h"
 #include "display/OffscreenContext.h"
+#include "display/PictureFit.h"
 
 #include <GL/gl.h>
 
@@ -52,21 +53,12 @@ constexpr const char* inexact =
     "the demo turned depth or stencil testing on while drawing into the frame without those buffers; "
     "the picture may be wrong";
 
-// The largest 4:3 rectangle in a width x height frame, centred: the bars
-// beside it (or above and below) stay black. OpenGL counts rows from the bottom.
+// The picture's 4:3 rectangle, centred: the bars beside it (or above and
+// below) stay black.
 void drawIntoPictureArea(int width, int height)
 {
-    int w = width;
-    int h = height;
-    if (static_cast<long long>(width) * pictureHeight > static_cast<long long>(height) * pictureWidth)
-        w = static_cast<int>((static_cast<long long>(height) * pictureWidth + pictureHeight / 2) / pictureHeight);
-    else
-        h = static_cast<int>((static_cast<long long>(width) * pictureHeight + pictureWidth / 2) / pictureWidth);
-    w = std::max(w, 1);
-    h = std::max(h, 1);
-    const int left = (width - w) / 2;
-    const int top = (height - h) / 2;
-    glViewport(left, height - top - h, w, h);
+    const PictureArea area = fitPicture(width, height, pictureWidth, pictureHeight);
+    glViewport(area.x, area.bottom, area.width, area.height);
 }
 
 // One picture as read back: RGB with the top row first, or 4:2:0 YUV for a video.

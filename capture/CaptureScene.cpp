@@ -1,5 +1,5 @@
 // The demo's data set, found and read the way the demo finds and reads it.
-#include "app/capture/CaptureScene.h"
+#include "capture/CaptureScene.h"
 
 #include "audio/Music.h"
 #include "demo/DataFolder.h"

@@ -1,7 +1,7 @@
 // Frame times and counts. The counts start from an estimate and are then
 // settled by testing the very expression the frames use, so rounding can never
 // add or drop a frame at either end.
-#include "app/capture/FrameSchedule.h"
+#include "capture/FrameSchedule.h"
 
 #include "demo/DemoFrames.h"
 

@@ -6,7 +6,7 @@
 // one line each.
 #pragma once
 
-#include "app/capture/CaptureOptions.h"
+#include "capture/CaptureOptions.h"
 
 inline constexpr int exitDone = 0;
 inline constexpr int exitFailed = 1;

@@ -1,8 +1,8 @@
 // Output files with POSIX calls: errors come back as errno, and rename within
 // one folder is atomic, so a reader never sees half a picture.
-#include "app/capture/OutputFiles.h"
+#include "capture/OutputFiles.h"
 
-#include "app/capture/Interrupt.h"
+#include "capture/Interrupt.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,5 +1,5 @@
 // A 16-bit stereo PCM WAV file in the temporary folder, written in chunks.
-#include "app/capture/AudioSpanFile.h"
+#include "capture/AudioSpanFile.h"
 
 #include "audio/TrackSpectrum.h"
 

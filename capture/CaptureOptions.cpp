@@ -1,10 +1,10 @@
 // Command-line parsing with getopt_long: "--fps 30" and "--fps=30" alike,
 // options and the output name in any order. getopt's own messages are
 // silenced so that every mistake gets exactly one line of ours.
-#include "app/capture/CaptureOptions.h"
+#include "capture/CaptureOptions.h"
 
-#include "app/OptionValues.h"
-#include "app/capture/FrameSchedule.h"
+#include "demo/OptionValues.h"
+#include "capture/FrameSchedule.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 // A small pool over one queue: the frame loop waits when the queue is full,
 // a worker waits when it is empty, and the first failure stops everything.
-#include "app/capture/PngWorkers.h"
+#include "capture/PngWorkers.h"
 
 #include "assets/PngEncode.h"
 

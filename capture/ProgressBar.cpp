@@ -1,5 +1,5 @@
 // The progress line, redrawn in place with a carriage return.
-#include "app/capture/ProgressBar.h"
+#include "capture/ProgressBar.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // end of the file) that must tile the file exactly and include "ftyp",
 // "moov" and "mdat". A Matroska or WebM file is an EBML header and one
 // Segment whose size, written last, must end exactly where the file ends.
-#include "app/capture/VideoFileCheck.h"
+#include "capture/VideoFileCheck.h"
 
 #include <cstdint>
 #include <sys/stat.h>

@@ -6,7 +6,7 @@
 // the terminal reaches only the capture, which then stops ffmpeg itself.
 #pragma once
 
-#include "app/capture/OutputFiles.h"
+#include "capture/OutputFiles.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,2 +1,0 @@
-add_executable(bench_mainloop mainloop_bench.cpp)
-target_link_libraries(bench_mainloop PRIVATE brakvane_app brakvane_display)
