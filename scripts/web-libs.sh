@@ -77,13 +77,17 @@ echo "web-libs: kissfft" >&2
 )
 
 # libmpg123's configure and SDL's CMake run hundreds of compile and link checks,
-# one at a time; the two run side by side so that both cores are busy.
+# one at a time; the two run side by side so that two cores are busy, and share
+# the compile jobs between them, so that there are never more than nproc in all.
+mpg123_jobs=$((jobs / 2))
+sdl2_jobs=$((jobs - mpg123_jobs))
+
 build_mpg123() {
   cd mpg123-*/
   emconfigure ./configure --host=wasm32 --prefix="$prefix" --disable-shared --enable-static \
     --with-cpu=generic_fpu --disable-components --enable-libmpg123 CFLAGS="${cflags[*]}" >configure.log 2>&1 ||
     { tail -30 configure.log >&2; exit 1; }
-  emmake make -j"$jobs" >make.log 2>&1 || { tail -30 make.log >&2; exit 1; }
+  emmake make -j"$1" >make.log 2>&1 || { tail -30 make.log >&2; exit 1; }
   emmake make install >>make.log 2>&1 || { tail -30 make.log >&2; exit 1; }
 }
 
@@ -94,18 +98,24 @@ build_sdl2() {
     -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_SENSOR=OFF -DSDL_POWER=OFF -DSDL_HIDAPI=OFF \
     -DSDL_LOADSO=OFF -DSDL_FILESYSTEM=OFF -DSDL_LOCALE=OFF -DSDL_MISC=OFF >cmake.log 2>&1 ||
     { tail -30 cmake.log >&2; exit 1; }
-  cmake --build build -j"$jobs" >build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
+  cmake --build build -j"$1" >build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
   cmake --install build >>build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
 }
 
 echo "web-libs: libmpg123 and SDL2" >&2
-(build_mpg123) &
-mpg123_job=$!
-(build_sdl2) &
-sdl2_job=$!
 failed=false
-wait "$mpg123_job" || { echo "web-libs: libmpg123 failed" >&2; failed=true; }
-wait "$sdl2_job" || { echo "web-libs: SDL2 failed" >&2; failed=true; }
+if ((mpg123_jobs == 0)); then
+  # One core: one after the other.
+  (build_mpg123 1) || { echo "web-libs: libmpg123 failed" >&2; failed=true; }
+  (build_sdl2 1) || { echo "web-libs: SDL2 failed" >&2; failed=true; }
+else
+  (build_mpg123 "$mpg123_jobs") &
+  mpg123_job=$!
+  (build_sdl2 "$sdl2_jobs") &
+  sdl2_job=$!
+  wait "$mpg123_job" || { echo "web-libs: libmpg123 failed" >&2; failed=true; }
+  wait "$sdl2_job" || { echo "web-libs: SDL2 failed" >&2; failed=true; }
+fi
 if $failed; then
   exit 1
 fi
