@@ -24,29 +24,69 @@ std::int64_t framesFor(double seconds, int rate)
 
 } // namespace
 
+TrackSpectrum::TrackSpectrum() = default;
+TrackSpectrum::~TrackSpectrum() = default;
+
 bool TrackSpectrum::load(const std::string& path, double untilSeconds)
 {
+    if (!begin(path, untilSeconds))
+        return false;
+    while (decodeMore(static_cast<std::int64_t>(chunkFrames) * 16)) {
+    }
+    return true;
+}
+
+bool TrackSpectrum::begin(const std::string& path, double untilSeconds)
+{
     samples.clear();
-    Mp3File file(path, false);
-    if (!file.ok())
+    decoding.reset();
+    auto file = std::make_unique<Mp3File>(path, false);
+    if (!file->ok())
         return false;
     if (std::isnan(untilSeconds))
         untilSeconds = maxSeconds;
-    const std::int64_t wanted = framesFor(untilSeconds, trackRate);
-    if (file.rate() == trackRate && file.channels() == channelsPerFrame) {
-        std::int64_t frames = 0;
-        while (frames < wanted) {
-            const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(chunkFrames, wanted - frames));
-            samples.resize(static_cast<std::size_t>(frames + static_cast<std::int64_t>(chunk)) * channelsPerFrame);
-            const std::size_t got = file.read(samples.data() + frames * channelsPerFrame, chunk);
-            frames += static_cast<std::int64_t>(got);
-            if (got == 0)
-                break;
-        }
-        samples.resize(static_cast<std::size_t>(frames) * channelsPerFrame);
-        return true;
+    wantedFrames = framesFor(untilSeconds, trackRate);
+    if (file->rate() != trackRate || file->channels() != channelsPerFrame) {
+        // Converting is done in one go: tracks of another format are rare.
+        expectedFrames = wantedFrames;
+        return convert(*file, wantedFrames);
     }
-    return convert(file, wanted);
+    // Without an index the length is mpg123's estimate, or unknown; it only
+    // measures progress.
+    expectedFrames = file->length() > 0 ? std::min(wantedFrames, file->length()) : wantedFrames;
+    decoding = std::move(file);
+    return true;
+}
+
+bool TrackSpectrum::decodeMore(std::int64_t frames)
+{
+    if (!decoding)
+        return false;
+    std::int64_t held = frameCount();
+    const std::int64_t until = std::min(wantedFrames, held + std::max<std::int64_t>(frames, 1));
+    while (held < until) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(chunkFrames, until - held));
+        samples.resize(static_cast<std::size_t>(held + static_cast<std::int64_t>(chunk)) * channelsPerFrame);
+        const std::size_t got = decoding->read(samples.data() + held * channelsPerFrame, chunk);
+        held += static_cast<std::int64_t>(got);
+        samples.resize(static_cast<std::size_t>(held) * channelsPerFrame);
+        if (got == 0) {
+            decoding.reset();
+            return false;
+        }
+    }
+    if (held >= wantedFrames)
+        decoding.reset();
+    return decoding != nullptr;
+}
+
+double TrackSpectrum::progress() const
+{
+    if (!decoding)
+        return 1.0;
+    if (expectedFrames <= 0)
+        return 0.0;
+    return std::min(0.99, static_cast<double>(frameCount()) / static_cast<double>(expectedFrames));
 }
 
 bool TrackSpectrum::convert(Mp3File& file, std::int64_t maxFrames)

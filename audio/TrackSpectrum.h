@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,15 @@ public:
     // audio; the track is then empty and all silence.
     bool load(const std::string& path, double untilSeconds = maxSeconds);
 
+    // The same decoding a piece at a time, for a caller that must keep
+    // drawing meanwhile: begin opens the file (false as load would be), then
+    // each decodeMore decodes about `frames` more frames and returns true
+    // while there is more to decode. What is decoded is the same as load's.
+    bool begin(const std::string& path, double untilSeconds = maxSeconds);
+    bool decodeMore(std::int64_t frames);
+    // How much of the decoding begun is done, from 0 to 1.
+    double progress() const;
+
     // Stereo frames held.
     std::int64_t frameCount() const { return static_cast<std::int64_t>(samples.size() / channelsPerFrame); }
 
@@ -45,11 +55,19 @@ public:
     // wherever the track has none.
     void copyFrames(std::int64_t first, std::size_t count, std::int16_t* out) const;
 
+    TrackSpectrum();
+    ~TrackSpectrum();
+    TrackSpectrum(const TrackSpectrum&) = delete;
+    TrackSpectrum& operator=(const TrackSpectrum&) = delete;
+
 private:
     // Decodes through SDL's converter into trackRate stereo, at most maxFrames.
     bool convert(Mp3File& file, std::int64_t maxFrames);
 
     std::vector<std::int16_t> samples; // interleaved stereo at trackRate
+    std::unique_ptr<Mp3File> decoding; // while a decoding begun is not done
+    std::int64_t wantedFrames = 0;
+    std::int64_t expectedFrames = 0; // what progress is measured against
     FrequencyAnalyser analyser;
     std::array<std::int16_t, FrequencyAnalyser::analysedFrames * channelsPerFrame> window{};
 };
