@@ -25,6 +25,14 @@ bool takesNonPowerOfTwo(const char* version)
     return extensions && std::strstr(extensions, "GL_ARB_texture_non_power_of_two");
 }
 
+// OpenGL ES 2 (and WebGL 1, which reports itself as it) takes only an
+// internal format equal to the pixel format, which there means the same 8
+// bits per channel; asking for a sized one first would only be refused.
+bool takesOnlyUnsizedFormats(const char* version)
+{
+    return std::strncmp(version, "OpenGL ES 2", 11) == 0;
+}
+
 void clearGlErrors()
 {
     // Bounded, since a lost context may keep reporting an error.
@@ -76,11 +84,12 @@ Upload upload(PngImage& image, int wrapst, int minfilter, int magfilter, GLuint&
     const GLenum format = image.channels == 4 ? GL_RGBA : GL_RGB;
     const auto width = static_cast<GLsizei>(size.width);
     const auto height = static_cast<GLsizei>(size.height);
-    glTexImage2D(GL_TEXTURE_2D, 0, image.channels == 4 ? GL_RGBA8 : GL_RGB8, width, height, 0, format, GL_UNSIGNED_BYTE,
-                 pixels);
-    if (glGetError() != GL_NO_ERROR) {
-        // Unsized-format fallback: OpenGL ES 2 and WebGL 1 take only an internal format equal to the
-        // pixel format, which there means the same 8 bits per channel.
+    const bool unsized = takesOnlyUnsizedFormats(version);
+    if (!unsized)
+        glTexImage2D(GL_TEXTURE_2D, 0, image.channels == 4 ? GL_RGBA8 : GL_RGB8, width, height, 0, format,
+                     GL_UNSIGNED_BYTE, pixels);
+    if (unsized || glGetError() != GL_NO_ERROR) {
+        // Unsized: the same 8 bits per channel where sized formats are not taken.
         glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
