@@ -1,19 +1,25 @@
-// Decoding up front, feeding SDL's audio callback and reading the Web Audio
-// clock.
+// Decoding in pieces, handing the track to Web Audio as one buffer, starting
+// it at a known context time and reading what is heard from the context's
+// output timestamp.
 #include "web/WebMusic.h"
 
 #include "audio/FrequencyAnalyser.h"
 #include "audio/Music.h"
 
-#include <SDL.h>
+#include <algorithm>
 #include <emscripten.h>
 #include <iostream>
+#include <vector>
 
 namespace {
 
-// Frames per callback at the track's rate: small enough to keep the delay to
-// the speakers short, large enough not to starve a busy page.
-constexpr int periodFrames = 2048;
+// Frames decoded between looks at the clock: about 10 ms of work.
+constexpr std::int64_t decodeStep = 16384;
+// Frames converted to the audio buffer's floats at a time.
+constexpr std::size_t handStep = 65536;
+// How far ahead of the context's clock the track is started, so the start
+// lies in the future however late the audio thread reads it.
+constexpr double startLead = 0.1;
 
 } // namespace
 
@@ -21,92 +27,131 @@ WebMusic::WebMusic(const std::string& path, bool withSound, double untilSeconds)
 {
     // The lines and their order are the live demo's: the path, the device, the file.
     announceMusic(path);
-    if (withSound && !openDevice())
-        std::cout << "Unable to init BASS" << std::endl;
-    decoded = track.load(path, untilSeconds);
+    if (withSound) {
+        sound = EM_ASM_INT({
+            var sound = Module['brakvaneSound'];
+            return sound && sound.context ? 1 : 0;
+        });
+        if (!sound)
+            std::cout << "Unable to init BASS" << std::endl;
+    }
+    decoded = track.begin(path, untilSeconds);
     if (!decoded)
         reportMusicMissing();
 }
 
 WebMusic::~WebMusic()
 {
-    if (device != 0)
-        SDL_CloseAudioDevice(device);
-    if (audioUp)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    stop();
 }
 
-bool WebMusic::openDevice()
+bool WebMusic::decode(double budgetMs)
 {
-    audioUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    if (!audioUp)
+    const double until = emscripten_get_now() + budgetMs;
+    bool more = decoded;
+    while (more) {
+        more = track.decodeMore(decodeStep);
+        if (emscripten_get_now() >= until)
+            break;
+    }
+    if (!more && sound && decoded)
+        handOver();
+    return more;
+}
+
+void WebMusic::handOver()
+{
+    const std::int64_t frames = track.frameCount();
+    if (frames <= 0) {
+        sound = false;
+        return;
+    }
+    if (EM_ASM_INT({ return Module['brakvaneSound'].buffer ? 1 : 0; }))
+        return;
+    EM_ASM({ Module['brakvaneSound'].buffer = new AudioBuffer({length : $0, numberOfChannels : 2, sampleRate : $1}); },
+           static_cast<double>(frames), TrackSpectrum::trackRate);
+    std::vector<std::int16_t> interleaved(handStep * TrackSpectrum::channelsPerFrame);
+    std::vector<float> left(handStep);
+    std::vector<float> right(handStep);
+    for (std::int64_t first = 0; first < frames; first += static_cast<std::int64_t>(handStep)) {
+        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(handStep, frames - first));
+        track.copyFrames(first, count, interleaved.data());
+        for (std::size_t i = 0; i < count; ++i) {
+            left[i] = static_cast<float>(interleaved[2 * i]) / 32768.0f;
+            right[i] = static_cast<float>(interleaved[2 * i + 1]) / 32768.0f;
+        }
+        EM_ASM(
+            {
+                var buffer = Module['brakvaneSound'].buffer;
+                buffer.copyToChannel(HEAPF32.subarray($0 >> 2, ($0 >> 2) + $2), 0, $3);
+                buffer.copyToChannel(HEAPF32.subarray($1 >> 2, ($1 >> 2) + $2), 1, $3);
+            },
+            left.data(), right.data(), static_cast<double>(count), static_cast<double>(first));
+    }
+}
+
+bool WebMusic::ready() const
+{
+    if (track.progress() < 1.0)
         return false;
-    SDL_AudioSpec want{};
-    want.freq = TrackSpectrum::trackRate;
-    want.format = AUDIO_S16SYS;
-    want.channels = TrackSpectrum::channelsPerFrame;
-    want.samples = periodFrames;
-    want.callback = callback;
-    want.userdata = this;
-    // No changes allowed: SDL converts to the context's own rate.
-    device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-    if (device == 0)
-        return false;
-    // SDL's processing node does not pass on when its buffers will be heard;
-    // the wrapper keeps the output time of the buffer being filled.
-    EM_ASM({
-        var audio = Module['SDL2'].audio;
-        var node = audio.scriptProcessorNode;
-        var fill = node['onaudioprocess'];
-        node['onaudioprocess'] = function(e)
-        {
-            audio.brakvanePlaybackTime = e['playbackTime'];
-            fill(e);
-        };
-    });
-    return true;
+    if (!sound)
+        return true;
+    return EM_ASM_INT({ return Module['brakvaneSound'].context.state == 'running' ? 1 : 0; }) != 0;
 }
 
 void WebMusic::play()
 {
-    // As in the live demo: without a device or a track there is nothing to
-    // play, which is said, and the timeline runs on regardless.
-    if (device == 0 || !decoded)
+    if (!sound || !decoded) {
         std::cout << "Unable to init BASS playback" << std::endl;
-    if (device != 0)
-        SDL_PauseAudioDevice(device, 0);
-}
-
-void WebMusic::callback(void* self, std::uint8_t* stream, int length)
-{
-    const int frames = length / static_cast<int>(TrackSpectrum::channelsPerFrame * sizeof(std::int16_t));
-    static_cast<WebMusic*>(self)->render(reinterpret_cast<std::int16_t*>(stream), frames);
-}
-
-void WebMusic::render(std::int16_t* out, int frames)
-{
-    if (handed == 0)
-        startedAt = EM_ASM_DOUBLE({ return Module['SDL2'].audio.brakvanePlaybackTime || 0; });
-    track.copyFrames(handed, static_cast<std::size_t>(frames), out);
-    handed += frames;
-}
-
-double WebMusic::position()
-{
-    if (device == 0) {
-        const double now = emscripten_get_now();
-        if (clockStart < 0)
-            clockStart = now;
-        return (now - clockStart) / 1000.0;
+        return;
     }
-    if (startedAt < 0)
-        return 0;
-    const double heard = EM_ASM_DOUBLE({
-                             var context = Module['SDL2'].audioContext;
-                             return context.currentTime - (context.outputLatency || context.baseLatency || 0);
-                         }) -
-                         startedAt;
-    return heard > 0 ? heard : 0;
+    EM_ASM(
+        {
+            var sound = Module['brakvaneSound'];
+            var context = sound.context;
+            var source = context.createBufferSource();
+            source.buffer = sound.buffer;
+            source.connect(context.destination);
+            sound.startAt = context.currentTime + $0;
+            source.start(sound.startAt);
+            sound.source = source;
+        },
+        startLead);
+    playing = true;
+}
+
+std::optional<double> WebMusic::heard(double now) const
+{
+    if (!playing)
+        return std::nullopt;
+    return EM_ASM_DOUBLE(
+        {
+            var sound = Module['brakvaneSound'];
+            var context = sound.context;
+            // The output timestamp pairs the context time being played out with
+            // the moment it was; counted on to `now`, never past what the context
+            // has rendered. Before the first timestamp, the rendered time less
+            // the output's latency.
+            var stamp = context.getOutputTimestamp();
+            var at = stamp.performanceTime > 0
+                         ? stamp.contextTime + ($0 - stamp.performanceTime) / 1000
+                         : context.currentTime - (context.outputLatency || context.baseLatency || 0);
+            return Math.min(at, context.currentTime) - sound.startAt;
+        },
+        now);
+}
+
+void WebMusic::stop()
+{
+    if (!playing)
+        return;
+    playing = false;
+    EM_ASM({
+        var sound = Module['brakvaneSound'];
+        if (sound.source)
+            sound.source.stop();
+        sound.source = null;
+    });
 }
 
 float WebMusic::spectrumAt(double t)

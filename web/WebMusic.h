@@ -1,49 +1,57 @@
-// The music on the page. Without threads there is no decoder thread to stream
-// the track, so the whole track is decoded up front (TrackSpectrum, the same
-// decoding and spectrum as the offline renderer) and handed to SDL's audio
-// device from there; on the web SDL runs the audio callback on the page's
-// main thread, between frames.
+// The music on the page, played by the browser's Web Audio. The track is
+// decoded by the decoder the offline renderer uses (TrackSpectrum), a piece
+// at a time so that the page keeps drawing meanwhile, and only once it is
+// whole is it handed to the page's audio context as one buffer, started at a
+// known time on the context's clock. Nothing of the track is ever queued,
+// lost or overwritten, so what is heard at any moment follows from the
+// context's output timestamp (which context time the speakers are playing
+// at which moment) to the sample.
 //
-// The position being heard comes from the Web Audio clock: the output time
-// of the buffer that carries the track's first frame is recorded, and the
-// audio context's current time counts on from it. The browser may hold the
-// context suspended until the viewer clicks; the position then stays 0.
-// Where no audio device can be opened, a plain clock started at the first
-// frame stands in, so the demo still runs, silently.
+// The page creates the audio context (shell.html) as "brakvaneSound"; the
+// browser may hold it suspended until the viewer clicks or taps, and the
+// track then waits. Without Web Audio or without a track nothing plays.
 #pragma once
 
 #include "audio/TrackSpectrum.h"
 
-#include <cstdint>
+#include <optional>
 #include <string>
 
 class WebMusic {
 public:
-    // Opens the audio device (withSound) and decodes the file up to
-    // untilSeconds (a fixed moment needs no more), with the music's console
-    // lines. Nothing plays yet.
+    // Opens the file to decode it up to untilSeconds (a fixed moment needs
+    // no more), with the music's console lines. withSound: the track is to
+    // be played. Nothing is decoded yet.
     WebMusic(const std::string& path, bool withSound, double untilSeconds);
     ~WebMusic();
     WebMusic(const WebMusic&) = delete;
     WebMusic& operator=(const WebMusic&) = delete;
 
-    // Starts the track from its beginning, once the browser lets sound run.
+    // Decodes for about budgetMs milliseconds; true while there is more.
+    // The whole track goes to the audio context when it is done.
+    bool decode(double budgetMs);
+    // How much of the track is decoded, from 0 to 1.
+    double progress() const { return track.progress(); }
+
+    // True once the track is decoded, and the browser lets sound run or
+    // there is no sound to wait for.
+    bool ready() const;
+    // Starts the track from its beginning a moment from now, or says (as
+    // the live demo does) that there is nothing to play.
     void play();
-    // Seconds of the track heard so far.
-    double position();
+    // Seconds of the track heard at `now` (emscripten_get_now(), ms; negative
+    // before its first sample); none when nothing plays.
+    std::optional<double> heard(double now) const;
+    // Stops the sound.
+    void stop();
     // The first value of the spectrum of what is heard at t.
     float spectrumAt(double t);
 
 private:
-    bool openDevice();
-    static void callback(void* self, std::uint8_t* stream, int length);
-    void render(std::int16_t* out, int frames);
+    void handOver();
 
     TrackSpectrum track;
-    bool decoded = false;
-    std::uint32_t device = 0;
-    bool audioUp = false;
-    std::int64_t handed = 0; // track frames handed to the device
-    double startedAt = -1;   // audio context time at which frame 0 is heard
-    double clockStart = -1;  // fallback clock, ms, when there is no device
+    bool sound = false;   // the track is to be played, on Web Audio
+    bool decoded = false; // the file opened and holds MPEG audio
+    bool playing = false;
 };

@@ -1,5 +1,7 @@
 // Headless Chromium (Debian's) driven by puppeteer-core, with WebGL on
-// SwiftShader, and the page served from the loopback interface.
+// SwiftShader, and the page served from the loopback interface; and what the
+// tests watch a visit through: the console, and the sound the page sends to
+// its output.
 'use strict';
 
 const puppeteer = require('puppeteer-core');
@@ -35,4 +37,62 @@ async function open({ autoplay } = {}) {
   };
 }
 
-module.exports = { open };
+// Everything a page says on its console, and every error, warning, uncaught
+// exception and failed request, as lines.
+function watchConsole(page) {
+  const lines = [];
+  const problems = [];
+  page.on('console', (message) => {
+    lines.push(message.text());
+    if (message.type() === 'error' || message.type() === 'warn' || message.type() === 'warning')
+      problems.push(message.type() + ': ' + message.text());
+  });
+  page.on('pageerror', (error) => problems.push('exception: ' + error.message));
+  page.on('requestfailed', (request) => problems.push('request failed: ' + request.url()));
+  page.on('response', (response) => {
+    if (response.status() >= 400) problems.push('HTTP ' + response.status() + ': ' + response.url());
+  });
+  return { lines, problems };
+}
+
+// Put in the page before its own script: every audio context the page makes
+// sends its output through a tap that records each block of the first
+// channel with the context frame it is played at (brakvaneTap.blocks), the
+// context's output timestamps are sampled on their own (brakvaneTap.stamps),
+// and the page's frames are logged with when they were drawn
+// (brakvaneFrameLog).
+function tapAudio() {
+  window.brakvaneFrameLog = [];
+  const tap = (window.brakvaneTap = { blocks: [], stamps: [], context: null });
+  const Original = window.AudioContext;
+  const processor = `registerProcessor('brakvane-tap', class extends AudioWorkletProcessor {
+    process(inputs) {
+      const channel = inputs[0] && inputs[0][0];
+      if (channel) this.port.postMessage([currentFrame, channel.slice()]);
+      return true;
+    }
+  });`;
+  window.AudioContext = function(options) {
+    const context = new Original(options);
+    const output = context.destination;
+    const mix = context.createGain();
+    mix.connect(output);
+    Object.defineProperty(context, 'destination', { value: mix });
+    const module = URL.createObjectURL(new Blob([processor], { type: 'text/javascript' }));
+    tap.ready = context.audioWorklet.addModule(module).then(() => {
+      const node = new AudioWorkletNode(context, 'brakvane-tap');
+      node.port.onmessage = (event) => tap.blocks.push(event.data);
+      mix.connect(node);
+      node.connect(output);
+    });
+    setInterval(() => {
+      const stamp = context.getOutputTimestamp();
+      if (stamp.performanceTime > 0) tap.stamps.push([stamp.performanceTime, stamp.contextTime]);
+    }, 20);
+    tap.context = context;
+    return context;
+  };
+  window.AudioContext.prototype = Original.prototype;
+}
+
+module.exports = { open, watchConsole, tapAudio };

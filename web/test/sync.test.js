@@ -1,0 +1,194 @@
+// The picture in step with the sound, however a visit starts: the browser
+// letting sound start by itself, a click, a tap, the tab hidden and shown
+// again, the main thread blocked for 300 ms. The sound the page sends to its
+// output is tapped (browser.js) and matched sample for sample against the
+// decoded track, which places the track on the audio context's clock; the
+// context's own output timestamps then say which moment of the track was
+// being heard when each frame was drawn. Every frame is within one frame
+// (17 ms) of it, the track plays without a sample lost, and t never goes
+// backwards.
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert');
+const { open, tapAudio } = require('./browser.js');
+
+const oneFrame = 0.017;
+
+// Runs in the page: where the track sits on the context's clock, from the
+// tapped output, and each drawn frame against what was heard then.
+function measure() {
+  const tap = window.brakvaneTap;
+  const rate = tap.context.sampleRate;
+  const track = Module.brakvaneSound.buffer.getChannelData(0);
+  const windowBlocks = 16;
+  const same = (a, b) => Math.abs(a - b) < 1e-6;
+
+  // Track frames whose run of samples equals the window's; at most two are looked for.
+  // Null for a run that starts in silence (before the track, or a quiet
+  // stretch of it), which places nothing for sure.
+  function find(run, hint) {
+    if (Math.abs(run[0]) < 1e-3) return null;
+    const matches = (k) => {
+      if (k < 0 || k + run.length > track.length) return false;
+      for (let i = 0; i < run.length; ++i)
+        if (!same(track[k + i], run[i])) return false;
+      return true;
+    };
+    if (hint !== null && matches(hint)) return [hint];
+    const found = [];
+    for (let k = 0; k < track.length && found.length < 2; ++k)
+      if (same(track[k], run[0]) && matches(k)) found.push(k);
+    return found;
+  }
+
+  // Windows of 16 blocks every quarter of a second of the tapped sound.
+  const offsets = [];
+  let unmatched = 0;
+  for (let b = 0; b + windowBlocks <= tap.blocks.length; b += 86) {
+    const start = tap.blocks[b][0];
+    if (tap.blocks[b + windowBlocks - 1][0] !== start + (windowBlocks - 1) * 128) continue;
+    const run = new Float32Array(windowBlocks * 128);
+    for (let i = 0; i < windowBlocks; ++i) run.set(tap.blocks[b + i][1], i * 128);
+    const previous = offsets.length ? offsets[offsets.length - 1] : null;
+    const found = find(run, previous === null ? null : start - previous);
+    if (found === null) continue;
+    if (found.length !== 1) {
+      ++unmatched;
+      continue;
+    }
+    offsets.push(start - found[0]); // the context frame at which track frame 0 played
+  }
+  if (!offsets.length) return { offsets, unmatched };
+  const trackStart = offsets[0] / rate;
+
+  // Each frame against the heard moment when it was drawn.
+  const stamps = tap.stamps;
+  const contextTimeAt = (p) => {
+    let lo = 0, hi = stamps.length - 1;
+    while (lo < hi) {
+      const mid = (lo + hi + 1) >> 1;
+      if (stamps[mid][0] <= p) lo = mid; else hi = mid - 1;
+    }
+    return stamps[lo][1] + (p - stamps[lo][0]) / 1000;
+  };
+  let worst = 0, worstAt = 0, checked = 0, waitedWrongly = 0, backwards = 0, last = -Infinity;
+  for (const [p, t] of window.brakvaneFrameLog) {
+    if (t < last) ++backwards;
+    last = t;
+    const heard = contextTimeAt(p) - trackStart;
+    if (heard < 0) {
+      if (t !== 0) ++waitedWrongly;
+      continue;
+    }
+    ++checked;
+    if (Math.abs(t - heard) > Math.abs(worst)) {
+      worst = t - heard;
+      worstAt = t;
+    }
+  }
+  return { offsets, unmatched, worst, worstAt, checked, waitedWrongly, backwards, lastT: last };
+}
+
+const waitFor = (page, fn, arg) => page.waitForFunction(fn, { polling: 50, timeout: 120000 }, arg);
+const shown = (page) => page.evaluate(() => Module.brakvaneTime || 0);
+
+async function signSays(page, text) {
+  await waitFor(page, (expected) => {
+    const sign = document.getElementById('sign');
+    return !sign.hidden && sign.textContent.trim() === expected;
+  }, text);
+  // Waiting, the page draws nothing: the frame count stands over ten animation frames.
+  const before = await page.evaluate(() => Module.brakvaneFrames);
+  await page.evaluate(() => new Promise((resolve) => {
+    let left = 10;
+    const tick = () => (--left ? requestAnimationFrame(tick) : resolve());
+    requestAnimationFrame(tick);
+  }));
+  assert.strictEqual(await page.evaluate(() => Module.brakvaneFrames), before, 'the page redraws while it waits');
+  assert.strictEqual(await shown(page), 0, 'the timeline ran without the music');
+}
+
+async function tapSign(page) {
+  const box = await (await page.$('#sign')).boundingBox();
+  await page.touchscreen.tap(box.x + box.width / 2, box.y + box.height / 2);
+}
+
+const paths = [
+  { name: 'the browser lets sound start by itself', autoplay: 'allowed' },
+  {
+    name: 'a click starts it',
+    autoplay: 'gesture',
+    start: async (page) => {
+      await signSays(page, 'click to start');
+      await page.click('#sign');
+    },
+  },
+  {
+    name: 'a tap starts it',
+    autoplay: 'gesture',
+    touch: true,
+    start: async (page) => {
+      await signSays(page, 'tap to start');
+      await tapSign(page);
+    },
+  },
+  {
+    name: 'the tab is hidden and shown again',
+    autoplay: 'allowed',
+    during: async (session, page) => {
+      const other = await session.browser.newPage();
+      await other.bringToFront();
+      await waitFor(page, () => document.visibilityState === 'hidden');
+      const heard = await page.evaluate(() => brakvaneTap.context.currentTime);
+      await waitFor(page, (then) => brakvaneTap.context.currentTime > then + 1, heard);
+      await page.bringToFront();
+      await waitFor(page, () => document.visibilityState === 'visible');
+      await other.close();
+    },
+  },
+  {
+    name: 'the main thread is blocked for 300 ms',
+    autoplay: 'allowed',
+    during: async (session, page) => page.evaluate(() => {
+      const end = performance.now() + 300;
+      while (performance.now() < end) {
+      }
+    }),
+  },
+];
+
+for (const path of paths) {
+  test('in step when ' + path.name, async () => {
+    const session = await open({ autoplay: path.autoplay });
+    try {
+      const page = await session.browser.newPage();
+      if (path.touch) await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 1, isMobile: true, hasTouch: true });
+      else await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
+      await page.evaluateOnNewDocument(tapAudio);
+      await page.goto(session.address);
+      if (path.start) await path.start(page);
+      await waitFor(page, () => Module.brakvaneTime > 1.5);
+      if (path.during) {
+        await path.during(session, page);
+        const t = await shown(page);
+        await waitFor(page, (then) => Module.brakvaneTime > then + 1.5, t);
+      } else {
+        await waitFor(page, () => Module.brakvaneTime > 3);
+      }
+      const result = await page.evaluate(measure);
+      console.log(`${path.name}: worst ${(result.worst * 1000).toFixed(1)} ms (at t=${result.worstAt.toFixed(2)}) ` +
+                  `over ${result.checked} frames; track placed by ${result.offsets.length} windows of its sound`);
+      assert.ok(result.offsets.length >= 8, 'too little of the track was heard: ' + JSON.stringify(result.offsets));
+      assert.strictEqual(result.unmatched, 0, 'some of the sound heard is not the track played straight');
+      assert.ok(result.offsets.every((o) => o === result.offsets[0]),
+                'the track did not play straight through: ' + JSON.stringify(result.offsets));
+      assert.strictEqual(result.backwards, 0, 't went backwards');
+      assert.strictEqual(result.waitedWrongly, 0, 'the picture moved before the music was heard');
+      assert.ok(Math.abs(result.worst) <= oneFrame,
+                `the picture was ${(result.worst * 1000).toFixed(1)} ms off the music at t=${result.worstAt}`);
+    } finally {
+      await session.close();
+    }
+  });
+}
