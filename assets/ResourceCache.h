@@ -32,16 +32,32 @@ public:
     // names; a missing or unreadable directory loads nothing.
     void loadDirectory(std::string prefix)
     {
+        beginDirectory(std::move(prefix));
+        while (loadNext()) {
+        }
+    }
+
+    // The same a file at a time, for a caller that draws between files:
+    // beginDirectory lists the directory (writing what loadDirectory writes
+    // first), each loadNext loads the next file and is true while files remain.
+    void beginDirectory(std::string prefix)
+    {
         std::cout << std::endl;
         directoryPrefix = std::move(prefix);
         std::vector<std::string> names;
         listDirectory(directoryPrefix, names);
-        for (const std::string& name : names) {
-            if (name == "." || name == "..")
-                continue;
-            if (name.size() > 4)
-                loadResource(name);
-        }
+        pending.clear();
+        for (std::string& name : names)
+            if (name != "." && name != ".." && name.size() > 4)
+                pending.push_back(std::move(name));
+        next = 0;
+    }
+
+    bool loadNext()
+    {
+        if (next < pending.size())
+            loadResource(pending[next++]);
+        return next < pending.size();
     }
 
     // The resource loaded from the file of that bare name, or null. The cache
@@ -78,4 +94,6 @@ private:
 
     std::map<std::string, std::unique_ptr<Resource>> entries;
     std::string directoryPrefix;
+    std::vector<std::string> pending; // the names of the directory begun
+    std::size_t next = 0;
 };

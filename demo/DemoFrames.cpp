@@ -9,6 +9,24 @@ void DemoFrames::loadAssets()
     modelCache.loadDirectory(dataPaths::models);
 }
 
+bool DemoFrames::loadNextAsset()
+{
+    if (loadingStage == 0) {
+        textureCache.beginDirectory(dataPaths::textures);
+        loadingStage = 1;
+    }
+    if (loadingStage == 1) {
+        if (textureCache.loadNext())
+            return true;
+        modelCache.beginDirectory(dataPaths::models);
+        loadingStage = 2;
+        return true;
+    }
+    if (loadingStage == 2 && !modelCache.loadNext())
+        loadingStage = 3;
+    return loadingStage < 3;
+}
+
 void DemoFrames::drawFrame(float t, float spectrum0) const
 {
     clearFrame();

@@ -27,6 +27,9 @@ public:
     // Fills the texture cache from "data/textures/", then the model cache
     // from "data/models/", with the caches' console lines.
     void loadAssets();
+    // The same a file at a time, for a driver that draws between files:
+    // each call loads the next file, true while files remain.
+    bool loadNextAsset();
 
     // Clears the frame and draws the scene of moment t (seconds since the
     // music started) with the first value of the music's spectrum.
@@ -44,4 +47,5 @@ private:
     // texture cache.
     ResourceCache<Texture> textureCache;
     ResourceCache<Model> modelCache;
+    int loadingStage = 0; // loadNextAsset: 0 not begun, 1 textures, 2 models, 3 done
 };

@@ -30,7 +30,7 @@ WebMusic::WebMusic(const std::string& path, bool withSound, double untilSeconds)
     if (withSound) {
         sound = EM_ASM_INT({
             var sound = Module['brakvaneSound'];
-            return sound && sound.context ? 1 : 0;
+            return sound && sound.open() ? 1 : 0;
         });
         if (!sound)
             std::cout << "Unable to init BASS" << std::endl;

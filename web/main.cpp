@@ -3,8 +3,9 @@
 // loop, with the moment locked to the music being heard (MusicClock, as in
 // the live demo).
 //
-// The first frame is drawn at once, before the track is decoded; decoding
-// then goes on a piece per animation frame while the page shows its
+// The first frame is drawn as soon as the first picture is loaded; the
+// other pictures and the model then load one per animation frame, and the
+// track is decoded a piece per animation frame, while the page shows its
 // progress. The music starts once the track is whole and the browser lets
 // sound run; while it waits for the viewer's click or tap, nothing is
 // redrawn and the loop sleeps until the page wakes it.
@@ -38,6 +39,7 @@ struct Page {
     Stage stage = Stage::loading;
     double startedAt = 0; // emscripten_get_now() when the music was started, ms
     bool idleDrawn = false;
+    bool assetsLoading = true;
     bool looping = false;
     long frameCount = 0;
 };
@@ -109,6 +111,12 @@ EM_BOOL frame(double, void*)
     }
     if (p.stage == Stage::loading) {
         drawIdle();
+        if (p.assetsLoading) {
+            p.assetsLoading = p.frames.loadNextAsset();
+            // Moment 0 drawn again once, with everything.
+            p.idleDrawn = p.assetsLoading;
+            return EM_TRUE;
+        }
         if (p.music->decode(decodeBudgetMs)) {
             publishStage(p.music->progress());
             return EM_TRUE;
@@ -171,10 +179,13 @@ int main(int argc, char** argv)
     const bool fixed = page->options.at.has_value();
     page->music =
         std::make_unique<WebMusic>(dataPaths::music, !fixed, page->options.at.value_or(TrackSpectrum::maxSeconds));
-    page->frames.loadAssets();
     if (fixed) {
+        page->frames.loadAssets();
         while (page->music->decode(1000)) {
         }
+    } else {
+        // The first picture, for the first frame.
+        page->assetsLoading = page->frames.loadNextAsset();
     }
     publishStage(0);
     startLoop();

@@ -72,6 +72,28 @@ TEST(ResourceCache, LoadsEveryLongNameInByteOrderAndReportsFailures)
                                  "delete " + p + "older"}));
 }
 
+TEST(ResourceCache, AFileAtATimeLoadsWhatTheWholeDirectoryLoads)
+{
+    testfiles::TempDir dir;
+    const std::string p = dir.prefix();
+    for (const char* name : {"a.png", "bad.png", "c.png", "x.pn"})
+        touch(p + name);
+    ResourceCache<Probe> cache;
+    Probe::log.clear();
+    EXPECT_EQ(captured([&] { cache.beginDirectory(p); }), "\n");
+    EXPECT_TRUE(Probe::log.empty()) << "nothing is loaded before the first step";
+    std::vector<bool> more;
+    const std::string lines = captured([&] {
+        for (int step = 0; step < 4; ++step)
+            more.push_back(cache.loadNext());
+    });
+    EXPECT_EQ(more, (std::vector<bool>{true, true, false, false}));
+    EXPECT_EQ(lines, "Unable to load resource: " + p + "bad.png\n");
+    EXPECT_EQ(Probe::log, (Names{"load " + p + "a.png", "load " + p + "bad.png", "delete " + p + "bad.png",
+                                 "load " + p + "c.png"}));
+    EXPECT_EQ(cache.names(), (Names{"a.png", "c.png"}));
+}
+
 TEST(ResourceCache, EmptyAndMissingDirectoriesLoadNothing)
 {
     testfiles::TempDir dir;

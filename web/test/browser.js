@@ -16,7 +16,10 @@ const pageFolder = process.env.BRAKVANE_WEB_PAGE || path.join(__dirname, '..', '
 // none leaves the browser's own policy.
 async function open({ autoplay } = {}) {
   const server = await serve(pageFolder);
-  const args = ['--no-sandbox', '--enable-unsafe-swiftshader', '--disable-dev-shm-usage'];
+  // SwiftShader named as ANGLE's back-end: the browser then composites on it
+  // as on a GPU, instead of reading every WebGL frame back, which it reports
+  // on the page's console as a stall. A visitor's GPU composites the same way.
+  const args = ['--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--disable-dev-shm-usage'];
   if (autoplay === 'allowed') args.push('--autoplay-policy=no-user-gesture-required');
   if (autoplay === 'gesture') args.push('--autoplay-policy=document-user-activation-required');
   let browser;
@@ -95,4 +98,25 @@ function tapAudio() {
   window.AudioContext.prototype = Original.prototype;
 }
 
-module.exports = { open, watchConsole, tapAudio };
+// Waits until expression (JavaScript, in the page) is true, and returns its
+// value. Puppeteer's own evaluations count as a user's gesture, which lets
+// the page start its sound: these do not, for watching a page that must
+// wait for the viewer.
+async function untilQuietly(page, expression, timeout = 120000) {
+  const session = await page.createCDPSession();
+  try {
+    const end = Date.now() + timeout;
+    for (;;) {
+      const { result, exceptionDetails } = await session.send('Runtime.evaluate', {
+        expression, returnByValue: true, awaitPromise: true, userGesture: false,
+      });
+      if (!exceptionDetails && result.value) return result.value;
+      if (Date.now() > end) throw new Error('timed out waiting quietly for ' + expression);
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+  } finally {
+    await session.detach();
+  }
+}
+
+module.exports = { open, watchConsole, tapAudio, untilQuietly };

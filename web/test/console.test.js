@@ -5,7 +5,7 @@
 
 const test = require('node:test');
 const assert = require('node:assert');
-const { open, watchConsole } = require('./browser.js');
+const { open, watchConsole, untilQuietly } = require('./browser.js');
 
 const programLines = ['Kalvor Brakvane 0.1', 'Loading Music: data/music/skalmtone.mp3',
                       'Loading texture: data/textures/danish.png', 'Loading texture: data/textures/text.png'];
@@ -19,8 +19,7 @@ for (const autoplay of ['allowed', 'gesture']) {
       await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
       await page.goto(session.address);
       if (autoplay === 'gesture') {
-        await page.waitForFunction(() => document.getElementById('sign').textContent.trim() === 'click to start',
-                                   { polling: 50, timeout: 120000 });
+        await untilQuietly(page, "document.getElementById('sign').textContent.trim() === 'click to start'");
         await page.click('#sign');
       }
       await page.waitForFunction(() => Module.brakvaneTime > 2, { polling: 50, timeout: 120000 });
