@@ -4,7 +4,7 @@
 #include "web/WebMusic.h"
 
 #include "audio/FrequencyAnalyser.h"
-#include "audio/Music.h"
+#include "audio/MusicLines.h"
 
 #include <algorithm>
 #include <emscripten.h>
