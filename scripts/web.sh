@@ -55,11 +55,11 @@ fi
 
 cache=${BRAKVANE_WEB_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brakvane-web}
 # A new name whenever web-libs.sh builds something else.
-prefix=$cache/libs-1
+prefix=$cache/libs-2
 if [[ ! -f $prefix/.complete ]]; then
   # The libraries come from bookworm's source packages.
   sources_file=/etc/apt/sources.list.d/brakvane-bookworm-src.sources
-  if [[ ! -f $sources_file ]] && ! apt-cache showsrc libsdl2 2>/dev/null | grep -q '^Version: 2.26.5'; then
+  if [[ ! -f $sources_file ]] && ! apt-cache showsrc mpg123 2>/dev/null | grep -q '^Version: 1.31.2-1+deb12u1'; then
     # The address is the one the machine's own bookworm entry uses, so this
     # works behind whatever mirror the machine is set up with.
     entry=$(bash scripts/apt-bookworm-entry.sh) || {
