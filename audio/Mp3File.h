@@ -39,6 +39,7 @@ private:
     std::size_t decode(std::int16_t* samples, std::size_t maxFrames);
 
     mpg123_handle_struct* handle = nullptr;
+    int fd = -1; // the decoder reads it but leaves closing it to us
     std::int64_t framesToDrop = 0;
     int sampleRate = 0;
     int channelCount = 0;
