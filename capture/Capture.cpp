@@ -4,6 +4,7 @@
 // is loaded, and every early end removes what was written so far.
 #include "capture/Capture.h"
 
+#include "assets/PngEncode.h"
 #include "capture/AudioSpanFile.h"
 #include "capture/CaptureScene.h"
 #include "capture/FrameSchedule.h"
@@ -13,7 +14,6 @@
 #include "capture/ProgressBar.h"
 #include "capture/VideoWriter.h"
 #include "capture/Yuv420.h"
-#include "assets/PngEncode.h"
 #include "demo/DemoFrames.h"
 #include "display/OffscreenContext.h"
 #include "display/PictureFit.h"
