@@ -65,8 +65,16 @@ double Playback::streamFrameAt(double at) const
 
 bool Playback::heardFrame(const Clock& clock, double ahead, double latency, double& frame) const
 {
-    if (!started || periodCount == 0)
+    if (!started)
         return false;
+    if (periodCount == 0) {
+        // The device has not asked for anything yet (a server can take well
+        // over a second to): the stream's first frame is heard one latency
+        // after it is handed over, at the soonest.
+        const double wait = std::max(1.0, (std::max(latency, 0.0) - ahead) * clock.rate);
+        frame = static_cast<double>(nextStreamFrame) - wait;
+        return true;
+    }
     const double ticks = static_cast<double>(clock.ticksPerSecond);
     const double sinceHanded = (static_cast<double>(clock.now) - static_cast<double>(handedAtTicks)) / ticks;
     const double period = static_cast<double>(clock.bufferFrames) / clock.rate;

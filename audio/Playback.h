@@ -27,6 +27,17 @@ public:
         ended = false;
         nextStreamFrame = frame;
     }
+    // A new device takes over from one that went away: nothing has been handed
+    // to it yet, the stream's next frame will be its first sound again, and
+    // the stream waits for start() to be placed and played.
+    void newDevice()
+    {
+        started = false;
+        periods = {};
+        periodCount = 0;
+        streamSeen = false;
+        handedAtTicks = 0;
+    }
     // Linear gain in percent, 0 silent to 100 unchanged; read by the callback as it goes.
     void setVolume(int percent) { volume.store(percent, std::memory_order_relaxed); }
 
@@ -51,7 +62,8 @@ public:
     // The stream frame being heard at clock.now + ahead seconds: the device plays
     // what it was handed in order, the last frame of each period `latency`
     // seconds after the period was handed over. Before the stream's first frame
-    // is heard the result is negative (frames still to wait). When the callback
+    // is heard the result lies before the stream's next frame (frames still to
+    // wait), also before the device has asked for anything. When the callback
     // is overdue (the device or the whole process stalled), the position holds at
     // the end of what was handed. False when nothing is playing (not started, or
     // the stream has ended and its last frame has been heard).

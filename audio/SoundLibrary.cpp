@@ -40,6 +40,7 @@ struct Library {
     double ahead = 0;
     ServerLatency server;
     std::unique_ptr<AudioOutput> output; // made by init, never null after it
+    std::uint64_t lastReopen = 0;        // SDL counter of the last attempt to reopen
 };
 
 // Takes in the sound server's newest report. SDL hands a period to the server piece by
@@ -50,11 +51,19 @@ struct Library {
 // fullest queue is taken as the upper quarter of the last three seconds of reports: a
 // report taken later in a period finds the queue partly drained, and the server's
 // refill after an underrun briefly overfills it.
+//
+// A server that answers 0 for both what it holds unmixed and what it holds mixed
+// (PipeWire's PulseAudio server does, for every stream) is not telling; no real
+// stream is ever held for nothing. Such a report stands for what the stream was set
+// up to hold: SDL asks for a target length of one period and lets the server fit its
+// own latency into it, so at its fullest the server holds one period.
 void updateLatency(Library& lib, const Playback::Clock& clock)
 {
     double held = 0;
     if (!lib.server.take(held))
         return;
+    if (held <= 0)
+        held = static_cast<double>(clock.bufferFrames) / clock.rate;
     lib.reports[lib.reportCount++ % lib.reports.size()] = held;
     const std::size_t kept = std::min(lib.reportCount, lib.reports.size());
     std::array<double, std::tuple_size_v<decltype(lib.reports)>> sorted = lib.reports;
@@ -64,6 +73,21 @@ void updateLatency(Library& lib, const Playback::Clock& clock)
 }
 
 std::unique_ptr<Library> library;
+
+// Opens the default device for the library, with the latency of one period
+// until the sound server (where there is one to ask) reports better.
+bool openDevice(Library& lib)
+{
+    lib.output = std::make_unique<AudioOutput>(lib.rate, lib.playback);
+    if (!lib.output->ok())
+        return false;
+    lib.latency = static_cast<double>(lib.output->bufferFrames()) / lib.output->rate();
+    lib.reportCount = 0;
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (driver != nullptr && std::string(driver) == "pulseaudio")
+        lib.server.start();
+    return true;
+}
 
 // The library's stream when `handle` names it, else null.
 StreamDecoder* streamOf(Handle handle)
@@ -97,14 +121,7 @@ bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /
         library->output = std::make_unique<AudioOutput>(0, library->playback); // no device
         return false;
     }
-    library->output = std::make_unique<AudioOutput>(library->rate, library->playback);
-    if (!library->output->ok())
-        return false;
-    library->latency = static_cast<double>(library->output->bufferFrames()) / library->output->rate();
-    const char* driver = SDL_GetCurrentAudioDriver();
-    if (driver != nullptr && std::string(driver) == "pulseaudio")
-        library->server.start();
-    return true;
+    return openDevice(*library);
 }
 
 Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset, std::uint32_t length,
@@ -183,7 +200,7 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length)
 
 bool channelGetHeard(Handle channel, double ahead, double* seconds)
 {
-    if (streamOf(channel) == nullptr || !library->output->ok() || seconds == nullptr)
+    if (streamOf(channel) == nullptr || !library->output->ok() || library->output->lost() || seconds == nullptr)
         return false;
     Playback::Clock clock;
     clock.ticksPerSecond = SDL_GetPerformanceFrequency();
@@ -199,6 +216,36 @@ bool channelGetHeard(Handle channel, double ahead, double* seconds)
             return false;
     }
     *seconds = frame / clock.rate;
+    return true;
+}
+
+bool deviceLost()
+{
+    return library != nullptr && library->output->lost();
+}
+
+bool deviceReopen()
+{
+    if (!deviceLost() && !(library != nullptr && !library->output->ok() && library->lastReopen != 0))
+        return false;
+    const std::uint64_t now = SDL_GetPerformanceCounter();
+    if (library->lastReopen != 0 && now - library->lastReopen < SDL_GetPerformanceFrequency())
+        return false;
+    library->lastReopen = now;
+    // The old device and its server connection go first: a restarted server
+    // is reached through a new connection, which only a fresh start of the
+    // audio subsystem makes.
+    library->server.stop();
+    library->output->close();
+    library->playback.newDevice();
+    if (!openDevice(*library))
+        return false;
+    if (library->output->rate() != library->rate) {
+        // A stream decodes at the rate it was opened with; a device that
+        // insists on another one cannot play it.
+        library->output->close();
+        return false;
+    }
     return true;
 }
 
