@@ -41,6 +41,8 @@ struct Library {
     ServerLatency server;
     std::unique_ptr<AudioOutput> output; // made by init, never null after it
     std::uint64_t lastReopen = 0;        // SDL counter of the last attempt to reopen
+    bool reckonHeld = false;             // no server to ask: the device's queue from its consumption
+    std::size_t reckonedAt = 0;          // periods handed at the last reckoning
 };
 
 // Takes in the sound server's newest report. SDL hands a period to the server piece by
@@ -57,13 +59,31 @@ struct Library {
 // stream is ever held for nothing. Such a report stands for what the stream was set
 // up to hold: SDL asks for a target length of one period and lets the server fit its
 // own latency into it, so at its fullest the server holds one period.
+//
+// Where there is no server to ask (SDL's own PipeWire driver), what the device holds
+// is reckoned from its consumption against the clock: all it was handed, less what it
+// played since at its rate (see Playback::heldAfterLastPeriod). That queue grows
+// when the device takes several periods at once (after a stall), which a fixed
+// latency would never see.
 void updateLatency(Library& lib, const Playback::Clock& clock)
 {
     double held = 0;
-    if (!lib.server.take(held))
+    const double period = static_cast<double>(clock.bufferFrames) / clock.rate;
+    if (lib.reckonHeld) {
+        // A new reckoning once a period, like a server's report.
+        const std::size_t periods = lib.playback.periodsHanded();
+        if (periods == lib.reckonedAt)
+            return;
+        lib.reckonedAt = periods;
+        // PipeWire's graph plays what a stream hands it in one cycle a cycle
+        // later, and SDL asks for cycles of one period: that much more is held
+        // than consumption shows.
+        held = std::max(0.0, lib.playback.heldAfterLastPeriod() / clock.rate - period) + period;
+    } else if (!lib.server.take(held)) {
         return;
-    if (held <= 0)
-        held = static_cast<double>(clock.bufferFrames) / clock.rate;
+    } else if (held <= 0) {
+        held = period;
+    }
     lib.reports[lib.reportCount++ % lib.reports.size()] = held;
     const std::size_t kept = std::min(lib.reportCount, lib.reports.size());
     std::array<double, std::tuple_size_v<decltype(lib.reports)>> sorted = lib.reports;
@@ -73,21 +93,6 @@ void updateLatency(Library& lib, const Playback::Clock& clock)
 }
 
 std::unique_ptr<Library> library;
-
-// Opens the default device for the library, with the latency of one period
-// until the sound server (where there is one to ask) reports better.
-bool openDevice(Library& lib)
-{
-    lib.output = std::make_unique<AudioOutput>(lib.rate, lib.playback);
-    if (!lib.output->ok())
-        return false;
-    lib.latency = static_cast<double>(lib.output->bufferFrames()) / lib.output->rate();
-    lib.reportCount = 0;
-    const char* driver = SDL_GetCurrentAudioDriver();
-    if (driver != nullptr && std::string(driver) == "pulseaudio")
-        lib.server.start();
-    return true;
-}
 
 // The library's stream when `handle` names it, else null.
 StreamDecoder* streamOf(Handle handle)
@@ -108,6 +113,27 @@ public:
 private:
     AudioOutput& output;
 };
+
+// Opens the default device for the library, with the latency of one period
+// until the sound server (where there is one to ask) reports better.
+bool openDevice(Library& lib)
+{
+    lib.output = std::make_unique<AudioOutput>(lib.rate, lib.playback);
+    if (!lib.output->ok())
+        return false;
+    lib.latency = static_cast<double>(lib.output->bufferFrames()) / lib.output->rate();
+    lib.reportCount = 0;
+    lib.reckonedAt = 0;
+    {
+        DeviceLock lock(*lib.output);
+        lib.playback.setClock(lib.output->rate(), SDL_GetPerformanceFrequency());
+    }
+    const char* driver = SDL_GetCurrentAudioDriver();
+    lib.reckonHeld = driver != nullptr && std::string(driver) == "pipewire";
+    if (driver != nullptr && std::string(driver) == "pulseaudio")
+        lib.server.start();
+    return true;
+}
 
 } // namespace
 
