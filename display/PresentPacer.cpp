@@ -4,10 +4,10 @@
 #include <algorithm>
 
 PresentPacer::PresentPacer(double refreshRate, bool paced, bool waitForDisplay)
-    : refresh(1.0 / (refreshRate > 0 ? refreshRate : 60.0)), cap(waitForDisplay && !paced),
+    : refresh(1.0 / (refreshRate > 0 ? refreshRate : 60.0)),
+      cap(waitForDisplay && !paced),
       trustPacing(waitForDisplay && paced)
-{
-}
+{}
 
 double PresentPacer::dueIn(double now) const
 {
