@@ -93,7 +93,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
 
     const double cpuBefore = cpuSecondsOfChildren();
     if (sound && options.firstSoundLate > 0)
-        sound->hold(true);
+        sound->holdFirstSound(true);
     const double startedAt = monotonicSeconds();
     ChildProcess demo(demoOptions);
     bool heldAtStart = sound && options.firstSoundLate > 0;
@@ -116,7 +116,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     while (!demo.exited() && std::chrono::steady_clock::now() < deadline) {
         const double t = lastLoggedTime(demo);
         if (heldAtStart && monotonicSeconds() - startedAt > options.firstSoundLate) {
-            sound->hold(false);
+            sound->holdFirstSound(false);
             heldAtStart = false;
         }
         if (sound && options.soundStall > 0 && result.soundStallTime < 0 && t >= options.soundStallAt) {
@@ -145,8 +145,10 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         }
         std::this_thread::sleep_for(10ms);
     }
-    if (sound)
+    if (sound) {
+        sound->holdFirstSound(false);
         sound->hold(false);
+    }
     result.exitStatus = demo.wait(30s);
     const double cpu = cpuSecondsOfChildren() - cpuBefore;
     result.console = demo.output();

@@ -42,8 +42,9 @@ struct DesktopRunOptions {
     double stallsFrom = 2.0;   // timeline seconds between which the stalls fall
     double stallsUntil = 0;
     unsigned seed = 0; // 0: a new seed each run
-    // The sound server held stopped from the demo's start for this long, so
-    // its first sound comes late (seconds; 0: not held).
+    // The sound server's front (PipeWire: session manager and PulseAudio
+    // server; PulseAudio: all of it) held stopped from the demo's start for
+    // this long, so its first sound comes late (seconds; 0: not held).
     double firstSoundLate = 0;
     // The sound server held stopped for this long from this timeline moment
     // (seconds; 0: never).

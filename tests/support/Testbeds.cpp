@@ -215,6 +215,20 @@ void PulseServer::hold(bool stopped)
         kill(-pid, stopped ? SIGSTOP : SIGCONT);
 }
 
+void PulseServer::holdFirstSound(bool held)
+{
+    std::ifstream pids(directory + "/frontend.pids");
+    pid_t frontend = 0;
+    bool any = false;
+    while (pids >> frontend) {
+        if (frontend > 0)
+            kill(frontend, held ? SIGSTOP : SIGCONT);
+        any = true;
+    }
+    if (!any)
+        hold(held);
+}
+
 PulseServer::~PulseServer()
 {
     hold(false);

@@ -77,6 +77,10 @@ public:
     // Stops (SIGSTOP) or continues every process of the server: while
     // stopped, nothing is played and no client is answered.
     void hold(bool stopped);
+    // Holds back (or lets go) what a new client's first sound waits for,
+    // while the sink's clock runs on: with PipeWire its session manager and
+    // PulseAudio server, with PulseAudio the whole server.
+    void holdFirstSound(bool held);
     // The source that hears what the null sink plays.
     static const char* monitorSource() { return "brakvane.monitor"; }
 

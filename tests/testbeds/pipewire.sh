@@ -48,6 +48,10 @@ wireplumber >"$dir/wireplumber.log" 2>&1 &
 children+=($!)
 pipewire-pulse >"$dir/pipewire-pulse.log" 2>&1 &
 children+=($!)
+# What stands between a client and the graph: the session manager that links
+# new streams and the PulseAudio server. Held, a client's first sound is late
+# while the graph's clock runs on.
+echo "${children[2]} ${children[3]}" >"$dir/frontend.pids"
 export PULSE_SERVER=unix:$dir/pulse/native
 for _ in $(seq 200); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
 pactl load-module module-null-sink sink_name=brakvane rate=44100 format=s16le channels=2 >/dev/null
