@@ -5,7 +5,7 @@
 
 #include "demo/OptionValues.h"
 
-#include "demo/Timeline.h"
+#include "demo/DemoFrames.h"
 
 #include <charconv>
 #include <cmath>
@@ -52,9 +52,9 @@ bool parseStart(const char* text, double& value, std::string& error)
         view.remove_prefix(1);
     const auto [end, status] = std::from_chars(view.data(), view.data() + view.size(), value);
     if (view.empty() || status != std::errc() || end != view.data() + view.size() || !std::isfinite(value) ||
-        value < 0 || value > static_cast<double>(timelineEnd)) {
+        value < 0 || value > static_cast<double>(DemoFrames::end)) {
         char last[16];
-        const auto written = std::to_chars(last, last + sizeof last, timelineEnd);
+        const auto written = std::to_chars(last, last + sizeof last, DemoFrames::end);
         error = std::string("--start: '") + text + "' is not a number of seconds from 0 to " +
                 std::string(last, written.ptr);
         return false;

@@ -3,8 +3,8 @@
 // silenced so that every mistake gets exactly one line of ours.
 #include "capture/CaptureOptions.h"
 
-#include "demo/OptionValues.h"
 #include "capture/FrameSchedule.h"
+#include "demo/OptionValues.h"
 
 #include <charconv>
 #include <cmath>

@@ -185,11 +185,6 @@ void drawScene(float t, float spectrum0, const ResourceCache<Texture>& textures)
     // At exactly 68.5 nothing is drawn and the frame stays black.
 }
 
-bool timelineOver(float t)
-{
-    return t > timelineEnd;
-}
-
 void warmScenes(const ResourceCache<Texture>& textures)
 {
     // A moment of every scene and of every picture in it, in the schedule's

@@ -23,8 +23,3 @@ void drawScene(float t, float spectrum0, const ResourceCache<Texture>& textures)
 // frame of the show is the first to touch a picture or a scene's state, so
 // the first frame of each scene takes no longer than its neighbours.
 void warmScenes(const ResourceCache<Texture>& textures);
-// The last moment of the schedule, compared in single precision.
-inline constexpr float timelineEnd = 98.9f;
-
-// True once the schedule is over (t beyond timelineEnd).
-bool timelineOver(float t);

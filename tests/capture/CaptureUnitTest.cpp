@@ -1,6 +1,8 @@
 // The capture's command line, frame schedule, progress line, output files and
 // PNG workers, in-process.
 #include "TestFiles.h"
+#include "assets/FileBytes.h"
+#include "assets/PngDecode.h"
 #include "capture/CaptureOptions.h"
 #include "capture/FrameSchedule.h"
 #include "capture/OutputFiles.h"
@@ -8,9 +10,7 @@
 #include "capture/ProgressBar.h"
 #include "capture/VideoFileCheck.h"
 #include "capture/Yuv420.h"
-#include "assets/FileBytes.h"
-#include "assets/PngDecode.h"
-#include "demo/Timeline.h"
+#include "demo/DemoFrames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -227,8 +227,8 @@ TEST(FrameSchedule, TheDefaultSpanEndsWithTheFrameThatEndsTheDemo)
             const std::int64_t count = framesUntilOver(from, fps);
             ASSERT_GT(count, 0);
             const FrameSchedule schedule{from, fps, count};
-            EXPECT_TRUE(timelineOver(schedule.time(count - 1)));
-            EXPECT_TRUE(count == 1 || !timelineOver(schedule.time(count - 2))) << "an earlier frame was over";
+            EXPECT_TRUE(DemoFrames::over(schedule.time(count - 1)));
+            EXPECT_TRUE(count == 1 || !DemoFrames::over(schedule.time(count - 2))) << "an earlier frame was over";
         }
     }
     EXPECT_EQ(framesUntilOver(120, 60), 1); // already over: the one frame the demo would draw
