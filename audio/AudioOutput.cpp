@@ -94,6 +94,11 @@ void AudioOutput::close()
     }
 }
 
+bool AudioOutput::lost() const
+{
+    return device != 0 && SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED;
+}
+
 void AudioOutput::lock()
 {
     if (device != 0)

@@ -23,6 +23,9 @@ public:
 
     // False when there is no driver or no device, or once closed.
     bool ok() const { return device != 0; }
+    // The device went away (its server died, the hardware was removed): SDL
+    // stopped it. Its callback still runs, paced by SDL alone, but nothing is heard.
+    bool lost() const;
     int rate() const { return frameRate; }
     int bufferFrames() const { return periodFrames; }
 

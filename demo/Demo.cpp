@@ -29,6 +29,7 @@ void Demo::playFrom(double seconds, bool loop)
 void Demo::setUp()
 {
     frames.loadAssets();
+    frames.warmUp();
     music->play(start);
     clock.start();
 }
@@ -37,6 +38,9 @@ void Demo::frame()
 {
     // The clock and the music both count from where play began (the chosen
     // start); the timeline's time is that start plus the locked time.
+    // A device that went away is looked for again; the music, once it is
+    // back, goes on where the picture is.
+    music->reopenIfGone(lastFrameTime);
     double heard = 0;
     std::optional<double> heardThen;
     if (music->heardPosition(showDelay, heard))

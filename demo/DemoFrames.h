@@ -28,6 +28,9 @@ public:
     // from "data/models/", with the caches' console lines.
     void loadAssets();
 
+    // Draws every scene once and clears again, before the show (see warmScenes).
+    void warmUp() const { warmScenes(textureCache); }
+
     // Clears the frame and draws the scene of moment t (seconds since the
     // music started) with the first value of the music's spectrum.
     void drawFrame(float t, float spectrum0) const;
