@@ -11,7 +11,7 @@ float MusicClock::frameTime(float timer, std::optional<double> heard)
     lastTimer = now;
     if (state == State::free) {
         if (!heard)
-            return timer; // no music: the frame timer alone, as it reads
+            return static_cast<float>(origin + now); // no music: the frame timer alone
         state = State::waiting;
     }
     if (!heard) {
@@ -20,7 +20,7 @@ float MusicClock::frameTime(float timer, std::optional<double> heard)
         return static_cast<float>(t);
     }
     if (state == State::waiting) {
-        if (*heard <= 0)
+        if (*heard <= origin)
             return static_cast<float>(t); // waiting for the first sound
         state = State::following;
         t = std::max(t, *heard);

@@ -22,16 +22,21 @@
 
 class MusicClock {
 public:
+    // origin: the moment of the timeline where play begins (the music starts
+    // there too); times and positions below are all on the timeline.
+    explicit MusicClock(double start = 0) : origin(start), t(start) {}
+
     // Differences beyond this are taken at once, smaller ones eased out.
     static constexpr double relockError = 0.03;
     // The share of a small difference taken out per frame.
     static constexpr double slew = 0.1;
 
-    // The time for a frame. timer: the frame timer's elapsed seconds; heard:
-    // the music's position heard when the frame is shown, while music plays
-    // on a device (negative before its first sound). Until music has been
-    // reported once, the timer's reading is the time; from then on the time
-    // holds at 0 until the first sound is heard.
+    // The time for a frame. timer: the frame timer's seconds since play
+    // began; heard: the music's position heard when the frame is shown,
+    // while music plays on a device (before the origin until its first
+    // sound). Until music has been reported once, the origin plus the timer's
+    // reading is the time; from then on the time holds at the origin until
+    // the first sound is heard.
     float frameTime(float timer, std::optional<double> heard);
 
     bool locked() const { return state == State::following; }
@@ -43,6 +48,7 @@ private:
         following, // the music has been heard
     };
     State state = State::free;
-    double t = 0;
+    double origin;
+    double t;
     double lastTimer = 0;
 };
