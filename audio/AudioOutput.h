@@ -23,6 +23,9 @@ public:
 
     // False when there is no driver or no device, or once closed.
     bool ok() const { return device != 0; }
+    // The device went away (its server died, the hardware was removed): SDL
+    // stopped it. Its callback still runs, paced by SDL alone, but nothing is heard.
+    bool lost() const;
     int rate() const { return frameRate; }
     int bufferFrames() const { return periodFrames; }
 
@@ -32,6 +35,8 @@ public:
 
 private:
     bool open(int rate, Playback& playback);
+    // One line on standard error: there is no sound, and SDL's reason.
+    static void reportNoDevice();
     static void callback(void* playback, std::uint8_t* stream, int length);
 
     bool subsystemUp = false;

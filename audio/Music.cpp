@@ -78,3 +78,19 @@ bool Music::heardPosition(double ahead, double& seconds)
 {
     return sound::channelGetHeard(streamHandle, ahead, &seconds);
 }
+
+bool Music::reopenIfGone(double seconds)
+{
+    if (streamHandle == 0 || (!sound::deviceLost() && !reportedGone))
+        return false;
+    if (!reportedGone) {
+        std::cerr << "brakvane: the sound device went away; the picture runs on its own" << std::endl;
+        reportedGone = true;
+    }
+    if (!sound::deviceReopen())
+        return false;
+    reportedGone = false;
+    std::cerr << "brakvane: the sound device is back; the music goes on at " << seconds << " s" << std::endl;
+    play(seconds);
+    return true;
+}

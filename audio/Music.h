@@ -19,9 +19,16 @@ public:
     // Fills the first 256 floats of buffer; returns the library's result (-1: nothing playing).
     int fetchSpectrum(float* buffer);
     // The position of the music, in seconds, that will be heard `ahead` seconds from now
-    // (negative before its first sound); false while no music plays.
+    // (negative before its first sound); false while no music plays or the
+    // device has gone away.
     bool heardPosition(double ahead, double& seconds);
+
+    // When the sound device has gone away (its server died), tries now and
+    // then to open it again; once one is open, the music goes on from `seconds`.
+    // True when it did so in this call.
+    bool reopenIfGone(double seconds);
 
 private:
     std::uint32_t streamHandle = 0; // 0 when the file could not be opened
+    bool reportedGone = false;
 };

@@ -35,7 +35,14 @@ void Playback::render(std::int16_t* out, int frames)
         for (std::size_t i = 0; i < count * channelsPerFrame; ++i)
             out[i] = static_cast<std::int16_t>(out[i] * percent / 100);
     handed += count;
-    handedAtTicks = SDL_GetPerformanceCounter();
+    const std::uint64_t now = SDL_GetPerformanceCounter();
+    if (deviceRate > 0 && ticksPerSecondOfCounter > 0 && handedAtTicks != 0) {
+        const double played =
+            static_cast<double>(now - handedAtTicks) / static_cast<double>(ticksPerSecondOfCounter) * deviceRate;
+        held = std::max(0.0, held - played);
+    }
+    held += static_cast<double>(count);
+    handedAtTicks = now;
     ++periodCount;
 }
 
@@ -65,8 +72,16 @@ double Playback::streamFrameAt(double at) const
 
 bool Playback::heardFrame(const Clock& clock, double ahead, double latency, double& frame) const
 {
-    if (!started || periodCount == 0)
+    if (!started)
         return false;
+    if (periodCount == 0) {
+        // The device has not asked for anything yet (a server can take well
+        // over a second to): the stream's first frame is heard one latency
+        // after it is handed over, at the soonest.
+        const double wait = std::max(1.0, (std::max(latency, 0.0) - ahead) * clock.rate);
+        frame = static_cast<double>(nextStreamFrame) - wait;
+        return true;
+    }
     const double ticks = static_cast<double>(clock.ticksPerSecond);
     const double sinceHanded = (static_cast<double>(clock.now) - static_cast<double>(handedAtTicks)) / ticks;
     const double period = static_cast<double>(clock.bufferFrames) / clock.rate;

@@ -27,6 +27,31 @@ public:
         ended = false;
         nextStreamFrame = frame;
     }
+    // A new device takes over from one that went away: nothing has been handed
+    // to it yet, the stream's next frame will be its first sound again, and
+    // the stream waits for start() to be placed and played.
+    void newDevice()
+    {
+        started = false;
+        periods = {};
+        periodCount = 0;
+        streamSeen = false;
+        handedAtTicks = 0;
+    }
+    // The device's frame rate and the SDL counter's ticks per second: with
+    // them, render() reckons how much the device still holds.
+    void setClock(int rate, std::uint64_t ticksPerSecond)
+    {
+        deviceRate = rate;
+        ticksPerSecondOfCounter = ticksPerSecond;
+        held = 0;
+    }
+    // Frames the device held right after the last period was handed over: all
+    // it was handed, less what it has played since at its own rate (never less
+    // than nothing: a device that ran dry played silence). What it is told by
+    // consumption alone, where no sound server says how much it holds.
+    double heldAfterLastPeriod() const { return held; }
+    std::size_t periodsHanded() const { return periodCount; }
     // Linear gain in percent, 0 silent to 100 unchanged; read by the callback as it goes.
     void setVolume(int percent) { volume.store(percent, std::memory_order_relaxed); }
 
@@ -51,7 +76,8 @@ public:
     // The stream frame being heard at clock.now + ahead seconds: the device plays
     // what it was handed in order, the last frame of each period `latency`
     // seconds after the period was handed over. Before the stream's first frame
-    // is heard the result is negative (frames still to wait). When the callback
+    // is heard the result lies before the stream's next frame (frames still to
+    // wait), also before the device has asked for anything. When the callback
     // is overdue (the device or the whole process stalled), the position holds at
     // the end of what was handed. False when nothing is playing (not started, or
     // the stream has ended and its last frame has been heard).
@@ -89,6 +115,9 @@ private:
     std::uint64_t endedAt = 0;       // device position of the first frame after the stream
     std::uint64_t handed = 0;        // frames handed to the device since it opened
     std::uint64_t handedAtTicks = 0; // when the last period was handed over
+    int deviceRate = 0;
+    std::uint64_t ticksPerSecondOfCounter = 0;
+    double held = 0;
     std::atomic<int> volume{100};
     std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
 };

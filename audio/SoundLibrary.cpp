@@ -40,6 +40,9 @@ struct Library {
     double ahead = 0;
     ServerLatency server;
     std::unique_ptr<AudioOutput> output; // made by init, never null after it
+    std::uint64_t lastReopen = 0;        // SDL counter of the last attempt to reopen
+    bool reckonHeld = false;             // no server to ask: the device's queue from its consumption
+    std::size_t reckonedAt = 0;          // periods handed at the last reckoning
 };
 
 // Takes in the sound server's newest report. SDL hands a period to the server piece by
@@ -50,11 +53,37 @@ struct Library {
 // fullest queue is taken as the upper quarter of the last three seconds of reports: a
 // report taken later in a period finds the queue partly drained, and the server's
 // refill after an underrun briefly overfills it.
+//
+// A server that answers 0 for both what it holds unmixed and what it holds mixed
+// (PipeWire's PulseAudio server does, for every stream) is not telling; no real
+// stream is ever held for nothing. Such a report stands for what the stream was set
+// up to hold: SDL asks for a target length of one period and lets the server fit its
+// own latency into it, so at its fullest the server holds one period.
+//
+// Where there is no server to ask (SDL's own PipeWire driver), what the device holds
+// is reckoned from its consumption against the clock: all it was handed, less what it
+// played since at its rate (see Playback::heldAfterLastPeriod). That queue grows
+// when the device takes several periods at once (after a stall), which a fixed
+// latency would never see.
 void updateLatency(Library& lib, const Playback::Clock& clock)
 {
     double held = 0;
-    if (!lib.server.take(held))
+    const double period = static_cast<double>(clock.bufferFrames) / clock.rate;
+    if (lib.reckonHeld) {
+        // A new reckoning once a period, like a server's report.
+        const std::size_t periods = lib.playback.periodsHanded();
+        if (periods == lib.reckonedAt)
+            return;
+        lib.reckonedAt = periods;
+        // PipeWire's graph plays what a stream hands it in one cycle a cycle
+        // later, and SDL asks for cycles of one period: that much more is held
+        // than consumption shows.
+        held = std::max(0.0, lib.playback.heldAfterLastPeriod() / clock.rate - period) + period;
+    } else if (!lib.server.take(held)) {
         return;
+    } else if (held <= 0) {
+        held = period;
+    }
     lib.reports[lib.reportCount++ % lib.reports.size()] = held;
     const std::size_t kept = std::min(lib.reportCount, lib.reports.size());
     std::array<double, std::tuple_size_v<decltype(lib.reports)>> sorted = lib.reports;
@@ -64,6 +93,15 @@ void updateLatency(Library& lib, const Playback::Clock& clock)
 }
 
 std::unique_ptr<Library> library;
+
+// The latency to reckon with: the server's (or the stand-in for it), but never less
+// than the device's consumption against the clock says it holds. A server that comes
+// back from a stall may take seconds of sound at once, more than it ever reports
+// holding; none of it can have been heard sooner than at the device's own rate.
+double latencyNow(const Library& lib, const Playback::Clock& clock)
+{
+    return std::max(lib.latency, lib.playback.heldAfterLastPeriod() / clock.rate);
+}
 
 // The library's stream when `handle` names it, else null.
 StreamDecoder* streamOf(Handle handle)
@@ -85,6 +123,27 @@ private:
     AudioOutput& output;
 };
 
+// Opens the default device for the library, with the latency of one period
+// until the sound server (where there is one to ask) reports better.
+bool openDevice(Library& lib)
+{
+    lib.output = std::make_unique<AudioOutput>(lib.rate, lib.playback);
+    if (!lib.output->ok())
+        return false;
+    lib.latency = static_cast<double>(lib.output->bufferFrames()) / lib.output->rate();
+    lib.reportCount = 0;
+    lib.reckonedAt = 0;
+    {
+        DeviceLock lock(*lib.output);
+        lib.playback.setClock(lib.output->rate(), SDL_GetPerformanceFrequency());
+    }
+    const char* driver = SDL_GetCurrentAudioDriver();
+    lib.reckonHeld = driver != nullptr && std::string(driver) == "pipewire";
+    if (driver != nullptr && std::string(driver) == "pulseaudio")
+        lib.server.start();
+    return true;
+}
+
 } // namespace
 
 bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /*window*/, const void* /*deviceId*/)
@@ -97,14 +156,7 @@ bool init(int device, std::uint32_t freq, std::uint32_t /*flags*/, const void* /
         library->output = std::make_unique<AudioOutput>(0, library->playback); // no device
         return false;
     }
-    library->output = std::make_unique<AudioOutput>(library->rate, library->playback);
-    if (!library->output->ok())
-        return false;
-    library->latency = static_cast<double>(library->output->bufferFrames()) / library->output->rate();
-    const char* driver = SDL_GetCurrentAudioDriver();
-    if (driver != nullptr && std::string(driver) == "pulseaudio")
-        library->server.start();
-    return true;
+    return openDevice(*library);
 }
 
 Handle streamCreateFile(bool fromMemory, const void* file, std::uint32_t offset, std::uint32_t length,
@@ -172,7 +224,7 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length)
         DeviceLock lock(*library->output);
         clock.now = SDL_GetPerformanceCounter();
         updateLatency(*library, clock);
-        clock.latency = library->latency;
+        clock.latency = latencyNow(*library, clock);
         playing = library->playback.snapshot(library->window.data(), clock);
     }
     if (!playing)
@@ -183,7 +235,7 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length)
 
 bool channelGetHeard(Handle channel, double ahead, double* seconds)
 {
-    if (streamOf(channel) == nullptr || !library->output->ok() || seconds == nullptr)
+    if (streamOf(channel) == nullptr || !library->output->ok() || library->output->lost() || seconds == nullptr)
         return false;
     Playback::Clock clock;
     clock.ticksPerSecond = SDL_GetPerformanceFrequency();
@@ -195,10 +247,40 @@ bool channelGetHeard(Handle channel, double ahead, double* seconds)
         clock.now = SDL_GetPerformanceCounter();
         updateLatency(*library, clock);
         library->ahead = ahead;
-        if (!library->playback.heardFrame(clock, ahead, library->latency, frame))
+        if (!library->playback.heardFrame(clock, ahead, latencyNow(*library, clock), frame))
             return false;
     }
     *seconds = frame / clock.rate;
+    return true;
+}
+
+bool deviceLost()
+{
+    return library != nullptr && library->output->lost();
+}
+
+bool deviceReopen()
+{
+    if (!deviceLost() && !(library != nullptr && !library->output->ok() && library->lastReopen != 0))
+        return false;
+    const std::uint64_t now = SDL_GetPerformanceCounter();
+    if (library->lastReopen != 0 && now - library->lastReopen < SDL_GetPerformanceFrequency())
+        return false;
+    library->lastReopen = now;
+    // The old device and its server connection go first: a restarted server
+    // is reached through a new connection, which only a fresh start of the
+    // audio subsystem makes.
+    library->server.stop();
+    library->output->close();
+    library->playback.newDevice();
+    if (!openDevice(*library))
+        return false;
+    if (library->output->rate() != library->rate) {
+        // A stream decodes at the rate it was opened with; a device that
+        // insists on another one cannot play it.
+        library->output->close();
+        return false;
+    }
     return true;
 }
 

@@ -47,8 +47,17 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length);
 // what the device was handed and when, less the output latency (the sound server's own
 // report where it gives one, else the device's period). Negative until the stream's
 // first frame is heard; after a stall it holds until the device is fed again. False,
-// with `seconds` untouched, when nothing is playing.
+// with `seconds` untouched, when nothing is playing or the device has gone away.
 bool channelGetHeard(Handle channel, double ahead, double* seconds);
+
+// True when the device that was opened has gone away (its sound server died, the
+// hardware was removed); channelGetHeard then reports nothing.
+bool deviceLost();
+
+// After the device went away: closes it and tries to open the default device
+// anew, at most once a second. True when a new device is open; the stream is
+// then stopped where it was, to be placed and started again.
+bool deviceReopen();
 
 // Holds the audio callback off while locked, so that several calls reach the device as
 // one step. Locks nest. False when there is no device or no such channel.

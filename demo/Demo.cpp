@@ -29,20 +29,22 @@ void Demo::playFrom(double seconds, bool loop)
 void Demo::setUp()
 {
     frames.loadAssets();
+    frames.warmUp();
+    musicClock = MusicClock{start};
     music->play(start);
     clock.start();
 }
 
 void Demo::frame()
 {
-    // The clock and the music both count from where play began (the chosen
-    // start); the timeline's time is that start plus the locked time.
+    // A device that went away is looked for again; the music, once it is
+    // back, goes on where the picture is.
+    music->reopenIfGone(lastFrameTime);
     double heard = 0;
     std::optional<double> heardThen;
     if (music->heardPosition(showDelay, heard))
-        heardThen = heard - start;
-    const float sinceStart = musicClock.frameTime(clock.elapsed(), heardThen);
-    const float t = start == 0 ? sinceStart : static_cast<float>(start + static_cast<double>(sinceStart));
+        heardThen = heard;
+    const float t = musicClock.frameTime(clock.elapsed(), heardThen);
     lastFrameTime = t;
     music->fetchSpectrum(spectrum.get());
     frames.drawFrame(t, spectrum[0]);
@@ -54,7 +56,6 @@ void Demo::frame()
     }
     // The last frame has been drawn; the next one is the timeline's 0 again,
     // with the music restarted under it.
-    start = 0;
     musicClock = MusicClock{};
     music->play(0);
     clock.start();

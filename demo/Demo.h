@@ -51,7 +51,7 @@ private:
     float lastFrameTime = 0;
     std::unique_ptr<Music> music;
     const void* hWnd;
-    double start = 0; // timeline seconds at the clock's 0
+    double start = 0; // where play begins, on the timeline
     bool looping = false;
     std::unique_ptr<float[]> spectrum;
 };

@@ -31,6 +31,9 @@ public:
     // each call loads the next file, true while files remain.
     bool loadNextAsset();
 
+    // Draws every scene once and clears again, before the show (see warmScenes).
+    void warmUp() const { warmScenes(textureCache); }
+
     // Clears the frame and draws the scene of moment t (seconds since the
     // music started) with the first value of the music's spectrum.
     void drawFrame(float t, float spectrum0) const;

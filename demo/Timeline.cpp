@@ -13,6 +13,7 @@
 #include <GL/gl.h>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -182,4 +183,26 @@ void drawScene(float t, float spectrum0, const ResourceCache<Texture>& textures)
     else if (time > sequenceEnd)
         endScroller(t, textures);
     // At exactly 68.5 nothing is drawn and the frame stays black.
+}
+
+void warmScenes(const ResourceCache<Texture>& textures)
+{
+    // A moment of every scene and of every picture in it, in the schedule's
+    // order, and the opening once more as a loop shows it after the
+    // sequence's state. Spectrum 0: the sizes do not matter here.
+    std::vector<double> moments{1.0, barsStart + 1, openingEnd + 0.1};
+    for (const Cut& cut : sequenceCuts)
+        moments.push_back(cut.after + 0.1);
+    moments.push_back(sequenceEnd + 10);
+    moments.push_back(barsStart + 1);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    for (double moment : moments) {
+        clearFrame();
+        drawScene(static_cast<float>(moment), 0.0f, textures);
+    }
+    clearFrame();
+    glPopAttrib();
+    // The driver does the work now (uploads, its own compiled state), not
+    // in the first frames of the show.
+    glFinish();
 }

@@ -18,3 +18,8 @@
 void clearFrame();
 // Draws the scene of moment t. Pictures missing from the cache are left out.
 void drawScene(float t, float spectrum0, const ResourceCache<Texture>& textures);
+// Draws every scene and every picture of the schedule once, then clears the
+// frame to black and leaves the OpenGL state as it found it: afterwards no
+// frame of the show is the first to touch a picture or a scene's state, so
+// the first frame of each scene takes no longer than its neighbours.
+void warmScenes(const ResourceCache<Texture>& textures);

@@ -15,14 +15,17 @@
 #include "display/InitialState.h"
 #include "display/Keyboard.h"
 #include "display/PixelFormat.h"
+#include "display/PresentPacer.h"
 #include "display/QuitSignal.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 // The display mode record, kept out of the header so that SDL stays inside this layer.
 struct DisplayModeRequest {
@@ -296,9 +299,21 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     const char* driver = SDL_GetCurrentVideoDriver();
     if (pacedInterval == 0 && driver && std::strcmp(driver, "wayland") == 0)
         pacedInterval = 1;
+    // Elsewhere a driver left at 0 is asked to wait for the display; one that
+    // refuses (software GL on X11 has no swap control) leaves nothing pacing
+    // the presents, and the pacer caps them at the mode's refresh instead.
+    if (pacedInterval == 0 && waitForDisplay && SDL_GL_SetSwapInterval(1) == 0 && SDL_GL_GetSwapInterval() != 0)
+        pacedInterval = SDL_GL_GetSwapInterval();
     // Told not to wait for the display: no present is paced either.
     if (!waitForDisplay)
         pacedInterval = 0;
+    SDL_DisplayMode shownMode{};
+    const int shownOn = SDL_GetWindowDisplayIndex(hWnd);
+    const double refreshRate =
+        shownOn >= 0 && SDL_GetCurrentDisplayMode(shownOn, &shownMode) == 0 ? shownMode.refresh_rate : 0;
+    pacer = std::make_unique<PresentPacer>(refreshRate, pacedInterval != 0, waitForDisplay);
+    if (pacer->capping())
+        reportCap();
 
     // Initial OpenGL state, shared with the offscreen renderer; no swap
     // interval is requested unless told not to wait for the display.
@@ -330,9 +345,21 @@ bool GLWindow::update()
     if (taken && event.type == SDL_QUIT)
         return false;
     present();
+    if (taken && event.type == SDL_WINDOWEVENT) {
+        // The window system may have dropped what the window showed.
+        const Uint8 what = event.window.event;
+        if (what == SDL_WINDOWEVENT_SHOWN || what == SDL_WINDOWEVENT_EXPOSED || what == SDL_WINDOWEVENT_SIZE_CHANGED ||
+            what == SDL_WINDOWEVENT_RESTORED)
+            frameOnScreen = false;
+    }
     if (taken)
         windowProcedure(hWnd, event);
     return true;
+}
+
+double GLWindow::seconds() const
+{
+    return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
 }
 
 void GLWindow::present()
@@ -341,7 +368,16 @@ void GLWindow::present()
     newFrame = false;
     if (!contextCurrent)
         return;
+    // The frame on screen already is the frame: showing it again would copy
+    // and swap for a picture nobody can tell from the one shown.
+    if (!showsNewFrame && frameOnScreen)
+        return;
     glFlush();
+    if (showsNewFrame && pacer) {
+        const double wait = pacer->dueIn(seconds());
+        if (wait > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+    }
     // A present of the same frame again must not wait for the display: where
     // both presents of a pass wait, only every other refresh gets a new frame.
     // Told not to wait at all, no present waits, whatever else set an interval.
@@ -352,28 +388,22 @@ void GLWindow::present()
         presenter->present(hWnd, scaleToFit);
     if (unpaced)
         SDL_GL_SetSwapInterval(pacedInterval);
-    if (showsNewFrame)
-        notePresented();
+    frameOnScreen = true;
+    if (showsNewFrame && pacer) {
+        const bool capped = pacer->capping();
+        pacer->presented(seconds());
+        if (!capped && pacer->capping())
+            reportCap();
+    }
 }
 
-void GLWindow::notePresented()
+void GLWindow::reportCap() const
 {
-    const std::uint64_t now = SDL_GetPerformanceCounter();
-    if (lastFramePresent != 0) {
-        const double interval =
-            static_cast<double>(now - lastFramePresent) / static_cast<double>(SDL_GetPerformanceFrequency());
-        // Stalls and start-up hiccups say nothing about the display's rate.
-        if (interval < 0.1)
-            frameInterval = frameInterval == 0 ? interval : frameInterval + 0.1 * (interval - frameInterval);
-    }
-    lastFramePresent = now;
+    std::cerr << "brakvane: nothing paces presents here; new frames at most every " << pacer->refreshInterval() * 1000
+              << " ms (the display's refresh)" << std::endl;
 }
 
 double GLWindow::nextFrameShownIn() const
 {
-    if (lastFramePresent == 0)
-        return 0;
-    const double since = static_cast<double>(SDL_GetPerformanceCounter() - lastFramePresent) /
-                         static_cast<double>(SDL_GetPerformanceFrequency());
-    return std::max(0.0, frameInterval - since) + frameInterval / 2;
+    return pacer ? pacer->nextShownIn(seconds()) : 0;
 }

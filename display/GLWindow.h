@@ -11,10 +11,10 @@
 
 #include "display/WindowHandle.h"
 
-#include <cstdint>
 #include <memory>
 
 class FramePresenter;
+class PresentPacer;
 struct DisplayModeRequest;
 
 // Choices beyond the constructor's arguments. The defaults give the window the
@@ -43,8 +43,12 @@ public:
 
     // Tells the window that a new frame has been drawn: the next present shows it
     // and waits for the display as the driver decides (vsync, the compositor's
-    // frame callbacks). Every other present shows the same frame again and does
-    // not wait, so where presents are paced each refresh gets a new frame.
+    // frame callbacks), or, where nothing paces presents, until the display's
+    // mode has refreshed since the last new frame. Every other present would
+    // show the frame already on screen again: it costs nothing (no copy, no
+    // swap) unless the window needs its picture again (shown, exposed,
+    // resized), and never waits, so where presents are paced each refresh
+    // gets a new frame.
     void frameDrawn() { newFrame = true; }
     // Seconds from now to the middle of the time on screen of the frame drawn
     // next: its present is expected one frame interval after the last one (at
@@ -57,7 +61,8 @@ public:
 
 private:
     void present();
-    void notePresented();
+    double seconds() const;
+    void reportCap() const;
 
     void* hRC = nullptr;          // the SDL GL context
     bool classRegistered = false; // the video subsystem is up
@@ -67,8 +72,8 @@ private:
     const char* className;                          // the caller's title text; must outlive the window
     std::unique_ptr<DisplayModeRequest> dmSettings; // the mode asked for (full-screen)
     std::unique_ptr<FramePresenter> presenter;
-    int pacedInterval = 0;              // the driver's swap interval; 0: presents never wait
-    bool newFrame = false;              // a frame was drawn since the last present
-    std::uint64_t lastFramePresent = 0; // SDL counter when the last present of a new frame returned
-    double frameInterval = 0;           // between presents of new frames, smoothed; seconds
+    std::unique_ptr<PresentPacer> pacer;
+    int pacedInterval = 0;      // the driver's swap interval; 0: presents never wait
+    bool newFrame = false;      // a frame was drawn since the last present
+    bool frameOnScreen = false; // the last frame drawn is what the window shows
 };

@@ -195,6 +195,32 @@ TEST_F(Timeline, StateLeftForLaterFrames)
     EXPECT_EQ(colour[2], 1.0f);
 }
 
+// Warming every scene before the show leaves nothing a frame could tell:
+// the frame black, and the state the first frame starts from as it was.
+TEST_F(Timeline, WarmingTheScenesLeavesABlackFrameAndTheStateAsItWas)
+{
+    draw(0.0f);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
+    warmScenes(*textures);
+    glFinish();
+    for (const auto& [x, y] : {std::pair{400, 300}, std::pair{10, 590}})
+        expectAt(x, y, Rgb{0, 0, 0});
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_EQ(colour[0], 0.25f);
+    EXPECT_EQ(colour[2], 0.75f);
+    GLfloat matrix[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(matrix[i], (i % 5 == 0) ? 1.0f : 0.0f);
+    expectGolden(60.0f); // and the frames after it are drawn as ever
+}
+
 TEST_F(Timeline, MissingPicturesAreLeftOutAndTheRestIsDrawn)
 {
     std::remove((dir.prefix() + "finnish3.png").c_str());

@@ -147,3 +147,53 @@ TEST(DesktopTiming, WithoutMusicTheFrameTimerRunsThePicture)
         EXPECT_LE(sinceSecond, f[i].present - f[0].present + rounding) << "frame " << i << " ran ahead";
     }
 }
+
+// The stacks of today's desktops, one run each: PipeWire through its
+// PulseAudio server (which reports no latency at all) and through SDL's own
+// PipeWire driver, and X11 through Xwayland, where software GL cannot pace
+// presents. The process stalls twice; the picture must follow the music heard
+// throughout. Judged by medians, and tried again under load.
+TEST(DesktopTiming, InStepOnEveryStack)
+{
+    for (const DesktopStack& stack : {waylandPipeWirePulse, waylandPipeWire, xwaylandPulse}) {
+        SCOPED_TRACE(stack.name);
+        DesktopRunOptions options;
+        options.stack = stack;
+        options.stopAfter = 12.5;
+        options.stalls = 2;
+        options.stallsFrom = 3.0;
+        options.stallsUntil = 8.0;
+        std::vector<std::string> problems{"not run"};
+        for (int attempt = 0; attempt < 3 && !problems.empty(); ++attempt) {
+            problems.clear();
+            DesktopRunResult run = runDemoOnDesktop(options);
+            ASSERT_TRUE(run.problem.empty()) << run.problem;
+            expectTimeNeverRunsBack(run.frames);
+            ASSERT_GT(run.lock.size(), 15u) << "too little of the music was found in the recording";
+            auto problem = [&](const std::string& what, double value) {
+                problems.push_back(what + ": " + std::to_string(value));
+            };
+            // Paced, each refresh gets a frame; unpaced, no more frames than
+            // the display's refresh (which the demo names on standard error).
+            const double ratio = run.drawnRate / run.repaintRate;
+            if (run.cappedRate == 0 && (ratio < 0.8 || ratio > 1.3))
+                problem("drawn frames per compositor refresh", ratio);
+            if (run.cappedRate > 0 && run.drawnRate > 1.1 * run.cappedRate)
+                problem("drawn frames per display refresh where nothing paces", run.drawnRate / run.cappedRate);
+            // The music heard, not the frame timer, runs the picture: the
+            // crash at 10.2 s and the lock's median land within a few frames.
+            std::vector<double> errors;
+            for (const auto& l : run.lock)
+                errors.push_back(l.lockError);
+            if (std::abs(median(errors)) > 0.025)
+                problem("median lock error (s)", median(errors));
+            if (run.cuts.empty() || run.cuts.front().cut != 10.2)
+                problems.push_back("the crash at 10.2 s was not found");
+            else if (std::abs(run.cuts.front().offset) > 0.06)
+                problem("picture against crash at 10.2 s (s)", run.cuts.front().offset);
+            for (const auto& p : problems)
+                std::cout << stack.name << ", attempt " << attempt + 1 << ": " << p << "\n";
+        }
+        EXPECT_TRUE(problems.empty());
+    }
+}

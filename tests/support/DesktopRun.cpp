@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <sys/resource.h>
@@ -44,7 +45,7 @@ double lastLoggedTime(const ChildProcess& demo)
 DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
 {
     DesktopRunResult result;
-    WestonServer compositor;
+    WestonServer compositor(options.stack.xwayland);
     if (!compositor.running()) {
         result.problem = compositor.problem();
         return result;
@@ -52,7 +53,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     std::unique_ptr<PulseServer> sound;
     std::unique_ptr<MonitorRecorder> recorder;
     if (options.withSound) {
-        sound = std::make_unique<PulseServer>();
+        sound = std::make_unique<PulseServer>(options.stack.server);
         if (!sound->running()) {
             result.problem = sound->problem();
             return result;
@@ -84,13 +85,20 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     demoOptions.env["BRAKVANE_FRAME_LOG"] = std::string("1");
     if (sound) {
         demoOptions.env["PULSE_SERVER"] = sound->address();
-        demoOptions.env["SDL_AUDIODRIVER"] = std::string("pulseaudio");
+        demoOptions.env["PIPEWIRE_RUNTIME_DIR"] = sound->runtimeDirectory();
+        demoOptions.env["SDL_AUDIODRIVER"] = std::string(options.stack.audioDriver);
     } else {
         demoOptions.env["SDL_AUDIODRIVER"] = std::string("dummy");
     }
 
     const double cpuBefore = cpuSecondsOfChildren();
+    if (sound && options.firstSoundLate > 0)
+        sound->holdFirstSound(true);
+    const double startedAt = monotonicSeconds();
     ChildProcess demo(demoOptions);
+    bool heldAtStart = sound && options.firstSoundLate > 0;
+    bool soundStalled = false;
+    double soundStallBegin = 0;
 
     // Stalls: stop the whole process (its audio thread too) at moments drawn at
     // random within the span, each on its own frame log reading.
@@ -107,6 +115,21 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     const auto deadline = std::chrono::steady_clock::now() + 140s;
     while (!demo.exited() && std::chrono::steady_clock::now() < deadline) {
         const double t = lastLoggedTime(demo);
+        if (heldAtStart && monotonicSeconds() - startedAt > options.firstSoundLate) {
+            sound->holdFirstSound(false);
+            heldAtStart = false;
+        }
+        if (sound && options.soundStall > 0 && result.soundStallTime < 0 && t >= options.soundStallAt) {
+            result.soundStallTime = t;
+            soundStallBegin = monotonicSeconds();
+            sound->hold(true);
+            soundStalled = true;
+        }
+        if (soundStalled && monotonicSeconds() - soundStallBegin > options.soundStall) {
+            sound->hold(false);
+            soundStalled = false;
+            result.stalls.push_back({soundStallBegin, monotonicSeconds()});
+        }
         if (options.stopAfter > 0 && t > options.stopAfter) {
             demo.signal(SIGINT);
             break;
@@ -122,9 +145,21 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         }
         std::this_thread::sleep_for(10ms);
     }
+    if (sound) {
+        sound->holdFirstSound(false);
+        sound->hold(false);
+    }
     result.exitStatus = demo.wait(30s);
     const double cpu = cpuSecondsOfChildren() - cpuBefore;
     result.console = demo.output();
+    result.errors = demo.errorOutput();
+    // "brakvane: nothing paces presents here; new frames at most every 16.6667 ms"
+    const std::string capMark = "new frames at most every ";
+    const auto capAt = result.errors.find(capMark);
+    if (capAt != std::string::npos) {
+        const double interval = std::atof(result.errors.c_str() + capAt + capMark.size()) / 1000;
+        result.cappedRate = interval > 0 ? 1 / interval : 0;
+    }
     result.frames = parseFrameLog(demo.errorOutput());
 
     result.repaintRate = probe.finish();

@@ -5,8 +5,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -91,13 +93,16 @@ std::string testbedScript(const char* name)
 
 } // namespace
 
-WestonServer::WestonServer() : runtime(privateDirectory("weston"))
+WestonServer::WestonServer(bool xwayland) : runtime(privateDirectory("weston"))
 {
     if (runtime.empty()) {
         failure = "no private runtime directory";
         return;
     }
-    pid = startScript(testbedScript("weston.sh"), {runtime, BRAKVANE_WESTON_SEAT_MODULE}, runtime + "/script.log");
+    std::vector<std::string> args{runtime, BRAKVANE_WESTON_SEAT_MODULE};
+    if (xwayland)
+        args.push_back("xwayland");
+    pid = startScript(testbedScript("weston.sh"), args, runtime + "/script.log");
     const fs::path socket = fs::path(runtime) / "wayland-brakvane";
     for (int i = 0; i < 300 && alive(pid) && !fs::exists(socket); ++i)
         std::this_thread::sleep_for(20ms);
@@ -112,8 +117,28 @@ WestonServer::WestonServer() : runtime(privateDirectory("weston"))
         if (!ready)
             std::this_thread::sleep_for(100ms);
     }
-    if (!ready)
+    if (!ready) {
         failure = "weston-info sees no output or no seat";
+        return;
+    }
+    if (!xwayland)
+        return;
+    // Weston names the X display it listens on in its log.
+    ready = false;
+    for (int i = 0; i < 100 && !ready; ++i) {
+        std::ifstream log(runtime + "/weston.log");
+        std::string line;
+        while (std::getline(log, line)) {
+            const auto at = line.find("xserver listening on display ");
+            if (at != std::string::npos)
+                xDisplay = line.substr(at + std::strlen("xserver listening on display "));
+        }
+        ready = !xDisplay.empty();
+        if (!ready)
+            std::this_thread::sleep_for(50ms);
+    }
+    if (!ready)
+        failure = "weston did not start Xwayland; see " + runtime + "/weston.log";
 }
 
 WestonServer::~WestonServer()
@@ -128,7 +153,8 @@ std::map<std::string, std::optional<std::string>> WestonServer::clientEnvironmen
 {
     return {{"XDG_RUNTIME_DIR", runtime},
             {"WAYLAND_DISPLAY", std::string("wayland-brakvane")},
-            {"DISPLAY", std::nullopt},
+            {"DISPLAY", xDisplay.empty() ? std::nullopt : std::optional<std::string>(xDisplay)},
+            {"XAUTHORITY", std::nullopt},
             {"SDL_VIDEODRIVER", std::nullopt}};
 }
 
@@ -161,26 +187,51 @@ double RepaintProbe::finish()
     return seconds > 0 ? frames / seconds : 0.0;
 }
 
-PulseServer::PulseServer() : directory(privateDirectory("pulse"))
+PulseServer::PulseServer(SoundServerKind kind)
+    : directory(privateDirectory(kind == SoundServerKind::pipewire ? "pipewire" : "pulse")),
+      socket(kind == SoundServerKind::pipewire ? "/pulse/native" : "/native")
 {
     if (directory.empty()) {
         failure = "no private directory";
         return;
     }
-    pid = startScript(testbedScript("pulse.sh"), {directory}, directory + "/script.log");
+    const char* script = kind == SoundServerKind::pipewire ? "pipewire.sh" : "pulse.sh";
+    pid = startScript(testbedScript(script), {directory}, directory + "/script.log");
     std::map<std::string, std::optional<std::string>> env{{"PULSE_SERVER", address()}};
-    for (int i = 0; i < 100 && alive(pid) && !ready; ++i) {
-        if (fs::exists(directory + "/native"))
+    for (int i = 0; i < 200 && alive(pid) && !ready; ++i) {
+        if (fs::exists(directory + socket))
             ready = runClient({"pactl", "info"}, env).find("Default Sink: brakvane") != std::string::npos;
         if (!ready)
             std::this_thread::sleep_for(50ms);
     }
     if (!ready)
-        failure = "pulseaudio did not start; see " + directory + "/pulse.log";
+        failure = std::string(script) + " did not start its server; see the logs in " + directory;
+}
+
+void PulseServer::hold(bool stopped)
+{
+    // The script put the server (and all it started) in a process group of its own.
+    if (pid > 0)
+        kill(-pid, stopped ? SIGSTOP : SIGCONT);
+}
+
+void PulseServer::holdFirstSound(bool held)
+{
+    std::ifstream pids(directory + "/frontend.pids");
+    pid_t frontend = 0;
+    bool any = false;
+    while (pids >> frontend) {
+        if (frontend > 0)
+            kill(frontend, held ? SIGSTOP : SIGCONT);
+        any = true;
+    }
+    if (!any)
+        hold(held);
 }
 
 PulseServer::~PulseServer()
 {
+    hold(false);
     stop(pid);
     std::error_code ec;
     if (!directory.empty())

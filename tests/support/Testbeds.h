@@ -1,7 +1,9 @@
 // Desktop testbeds started by the tests themselves: a headless Weston
-// compositor that paces presents like a display, and a private PulseAudio
-// server with a null sink. Each runs from the scripts in tests/testbeds/ in a
-// private directory and is stopped, and its directory removed, with the object.
+// compositor that paces presents like a display (with Xwayland for X11
+// clients, if asked), and a private sound server with a null sink: PulseAudio,
+// or PipeWire with its PulseAudio server. Each runs from the scripts in
+// tests/testbeds/ in a private directory and is stopped, and its directory
+// removed, with the object.
 #pragma once
 
 #include "ChildProcess.h"
@@ -17,8 +19,9 @@ namespace testsupport {
 class WestonServer {
 public:
     // Starts the compositor and waits until a client (weston-info) sees its
-    // output and its seat.
-    WestonServer();
+    // output and its seat. xwayland: X11 clients are served too, through
+    // Xwayland (started by Weston when the first one connects).
+    explicit WestonServer(bool xwayland = false);
     ~WestonServer();
     WestonServer(const WestonServer&) = delete;
     WestonServer& operator=(const WestonServer&) = delete;
@@ -26,12 +29,14 @@ public:
     bool running() const { return ready; }
     // Why it is not running, for the test's message.
     const std::string& problem() const { return failure; }
-    // XDG_RUNTIME_DIR and WAYLAND_DISPLAY for a client, DISPLAY removed.
+    // XDG_RUNTIME_DIR and WAYLAND_DISPLAY for a client; DISPLAY too with
+    // Xwayland (SDL then picks X11, as on a Wayland desktop), else removed.
     std::map<std::string, std::optional<std::string>> clientEnvironment() const;
 
 private:
     pid_t pid = -1;
     std::string runtime;
+    std::string xDisplay; // ":N" with Xwayland
     std::string failure;
     bool ready = false;
 };
@@ -49,10 +54,16 @@ private:
     std::unique_ptr<ChildProcess> client;
 };
 
+enum class SoundServerKind {
+    pulseaudio, // PulseAudio itself
+    pipewire,   // PipeWire, WirePlumber and PipeWire's PulseAudio server
+};
+
 class PulseServer {
 public:
-    // Starts the server and waits until it accepts clients.
-    PulseServer();
+    // Starts the server and waits until it accepts clients and its null sink
+    // is the default.
+    explicit PulseServer(SoundServerKind kind = SoundServerKind::pulseaudio);
     ~PulseServer();
     PulseServer(const PulseServer&) = delete;
     PulseServer& operator=(const PulseServer&) = delete;
@@ -60,13 +71,23 @@ public:
     bool running() const { return ready; }
     const std::string& problem() const { return failure; }
     // The PULSE_SERVER value for clients.
-    std::string address() const { return "unix:" + directory + "/native"; }
+    std::string address() const { return "unix:" + directory + socket; }
+    // Where PipeWire's own clients find it (PIPEWIRE_RUNTIME_DIR).
+    const std::string& runtimeDirectory() const { return directory; }
+    // Stops (SIGSTOP) or continues every process of the server: while
+    // stopped, nothing is played and no client is answered.
+    void hold(bool stopped);
+    // Holds back (or lets go) what a new client's first sound waits for,
+    // while the sink's clock runs on: with PipeWire its session manager and
+    // PulseAudio server, with PulseAudio the whole server.
+    void holdFirstSound(bool held);
     // The source that hears what the null sink plays.
     static const char* monitorSource() { return "brakvane.monitor"; }
 
 private:
     pid_t pid = -1;
     std::string directory;
+    std::string socket;
     std::string failure;
     bool ready = false;
 };

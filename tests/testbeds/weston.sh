@@ -4,13 +4,19 @@
 # (the headless output flips 16 ms after each repaint; Weston's default window
 # of 7 ms gives only about 39 Hz). The seat module gives the compositor the
 # wl_seat that SDL's Wayland driver needs.
-#   weston.sh RUNTIME_DIR SEAT_MODULE
+#   weston.sh RUNTIME_DIR SEAT_MODULE [xwayland]
 # RUNTIME_DIR is created private (0700) and becomes XDG_RUNTIME_DIR; the
-# compositor listens on RUNTIME_DIR/wayland-brakvane. The script execs Weston,
+# compositor listens on RUNTIME_DIR/wayland-brakvane. With "xwayland" it also
+# serves X11 clients through Xwayland, on the display its log names
+# ("xserver listening on display :N"). The script execs Weston,
 # so its process id is the compositor's: stop it with SIGTERM.
 set -euo pipefail
 runtime=$1
 module=$2
+extra=()
+if [[ ${3:-} == xwayland ]]; then
+  extra=(--xwayland)
+fi
 mkdir -p "$runtime"
 chmod 0700 "$runtime"
 cat >"$runtime/weston.ini" <<INI
@@ -23,4 +29,4 @@ INI
 export XDG_RUNTIME_DIR=$runtime
 unset WAYLAND_DISPLAY DISPLAY
 exec weston --backend=headless-backend.so --use-gl --width=800 --height=600 --idle-time=0 \
-  --socket=wayland-brakvane --config="$runtime/weston.ini" --modules="$module" --log="$runtime/weston.log"
+  --socket=wayland-brakvane --config="$runtime/weston.ini" --modules="$module" --log="$runtime/weston.log" "${extra[@]}"

@@ -1,0 +1,42 @@
+// Pacing new frames to the display.
+#include "display/PresentPacer.h"
+
+#include <algorithm>
+
+PresentPacer::PresentPacer(double refreshRate, bool paced, bool waitForDisplay)
+    : refresh(1.0 / (refreshRate > 0 ? refreshRate : 60.0)),
+      cap(waitForDisplay && !paced),
+      trustPacing(waitForDisplay && paced)
+{}
+
+double PresentPacer::dueIn(double now) const
+{
+    if (!cap || last < 0)
+        return 0;
+    return std::max(0.0, last + refresh - now);
+}
+
+void PresentPacer::presented(double now)
+{
+    if (last >= 0) {
+        const double since = now - last;
+        // Stalls and start-up hiccups say nothing about the display's rate.
+        if (since < 0.1)
+            interval = interval == 0 ? since : interval + 0.1 * (since - interval);
+    }
+    last = now;
+    // Presents that come back well inside a refresh, frame after frame, are
+    // not waiting for the display, whatever the driver says.
+    if (trustPacing && ++count >= judgedAfter && interval > 0 && interval < 0.7 * refresh) {
+        trustPacing = false;
+        cap = true;
+    }
+}
+
+double PresentPacer::nextShownIn(double now) const
+{
+    if (last < 0)
+        return 0;
+    const double step = cap ? std::max(interval, refresh) : interval;
+    return std::max(0.0, step - (now - last)) + step / 2;
+}

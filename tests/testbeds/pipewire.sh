@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Runs a private PipeWire sound server as today's desktops run it, in its own
+# directory: a session bus of its own, the PipeWire daemon, WirePlumber as the
+# session manager (it links streams to the default sink) and PipeWire's
+# PulseAudio server, then one null sink playing 16-bit stereo at 44.1 kHz
+# (the demo's own format, and the graph's rate), made the default. No
+# configuration of the machine's is read: HOME, XDG_RUNTIME_DIR and XDG_CONFIG_HOME are DIR.
+#   pipewire.sh DIR
+# DIR is created private (0700). PulseAudio clients reach the server with
+# PULSE_SERVER=unix:DIR/pulse/native, PipeWire clients with
+# XDG_RUNTIME_DIR=DIR. Stop it with SIGTERM: every process it started ends.
+set -euo pipefail
+dir=$1
+mkdir -p "$dir"
+chmod 0700 "$dir"
+export HOME=$dir XDG_RUNTIME_DIR=$dir XDG_CONFIG_HOME=$dir
+unset PULSE_SERVER PIPEWIRE_REMOTE DISPLAY WAYLAND_DISPLAY
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$dir/bus
+
+# The graph runs at the sink's rate: nothing is resampled on its way to the
+# sink's monitor, so what the demo plays is recorded sample for sample.
+mkdir -p "$dir/pipewire/pipewire.conf.d"
+cat >"$dir/pipewire/pipewire.conf.d/brakvane.conf" <<CONF
+context.properties = {
+    default.clock.rate = 44100
+    default.clock.allowed-rates = [ 44100 ]
+}
+CONF
+
+children=()
+finish() {
+  trap - TERM INT EXIT
+  for ((i = ${#children[@]} - 1; i >= 0; i--)); do
+    kill "${children[i]}" 2>/dev/null || true
+    wait "${children[i]}" 2>/dev/null || true
+  done
+  exit 0
+}
+trap finish TERM INT EXIT
+
+dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --nopidfile >"$dir/dbus.log" 2>&1 &
+children+=($!)
+for _ in $(seq 100); do [[ -S $dir/bus ]] && break; sleep 0.05; done
+pipewire >"$dir/pipewire.log" 2>&1 &
+children+=($!)
+for _ in $(seq 100); do [[ -S $dir/pipewire-0 ]] && break; sleep 0.05; done
+wireplumber >"$dir/wireplumber.log" 2>&1 &
+children+=($!)
+pipewire-pulse >"$dir/pipewire-pulse.log" 2>&1 &
+children+=($!)
+# What stands between a client and the graph: the session manager that links
+# new streams and the PulseAudio server. Held, a client's first sound is late
+# while the graph's clock runs on.
+echo "${children[2]} ${children[3]}" >"$dir/frontend.pids"
+export PULSE_SERVER=unix:$dir/pulse/native
+for _ in $(seq 200); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+pactl load-module module-null-sink sink_name=brakvane rate=44100 format=s16le channels=2 >/dev/null
+pactl set-default-sink brakvane
+wait -n || true
+finish
