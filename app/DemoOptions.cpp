@@ -3,6 +3,7 @@
 // line of ours, and everything is checked before anything starts.
 #include "app/DemoOptions.h"
 
+#include "demo/OptionMistake.h"
 #include "demo/OptionValues.h"
 
 #include "demo/DemoFrames.h"
@@ -47,12 +48,7 @@ bool parseSize(const char* text, DemoOptions& options, std::string& error)
 
 bool parseStart(const char* text, double& value, std::string& error)
 {
-    std::string_view view(text);
-    if (view.size() > 1 && view[0] == '+' && view[1] != '-')
-        view.remove_prefix(1);
-    const auto [end, status] = std::from_chars(view.data(), view.data() + view.size(), value);
-    if (view.empty() || status != std::errc() || end != view.data() + view.size() || !std::isfinite(value) ||
-        value < 0 || value > static_cast<double>(DemoFrames::end)) {
+    if (!parseDecimal(text, value) || value < 0 || value > static_cast<double>(DemoFrames::end)) {
         char last[16];
         const auto written = std::to_chars(last, last + sizeof last, DemoFrames::end);
         error = std::string("--start: '") + text + "' is not a number of seconds from 0 to " +
@@ -115,7 +111,7 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
             error = std::string("option '") + seen + "' needs a value";
             return false;
         default:
-            error = std::string("unknown option '") + seen + "' (see --help)";
+            error = optionMistake(seen, longOptions);
             return false;
         }
     }

@@ -4,8 +4,30 @@
 #include "audio/Playback.h"
 
 #include <SDL.h>
+#include <cerrno>
+#include <dlfcn.h>
+#include <iostream>
 
 namespace {
+
+extern "C" void dropAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA's library writes its complaints straight to standard error ("ALSA lib
+// confmisc.c:...") while SDL probes for a device, several lines on a machine
+// without one, among the demo's own console lines. SDL loads the library at
+// run time; loaded here first, it is the same copy, and its messages are
+// dropped: when no device opens, one line of ours says so.
+void quietenAlsa()
+{
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (alsa == nullptr)
+        return;
+    auto setHandler = reinterpret_cast<int (*)(Handler)>(::dlsym(alsa, "snd_lib_error_set_handler"));
+    if (setHandler != nullptr)
+        setHandler(dropAlsaMessage);
+    // Left loaded: SDL uses the same copy, with the handler in place.
+}
 
 // 1024 frames is 23 ms at 44.1 kHz: short enough for the spectrum to follow the music,
 // long enough that a busy machine does not starve the device.
@@ -25,8 +47,11 @@ bool AudioOutput::open(int rate, Playback& playback)
     // The window layer installs its own signal handling; SDL must not take it over.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (!subsystemUp) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        quietenAlsa();
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            reportNoDevice();
             return false;
+        }
         subsystemUp = true;
     }
     SDL_AudioSpec wanted{};
@@ -40,13 +65,21 @@ bool AudioOutput::open(int rate, Playback& playback)
     // No changes allowed: SDL converts for the hardware if it must, and the callback
     // always sees exactly the format asked for.
     device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (device == 0)
+    if (device == 0) {
+        reportNoDevice();
         return false;
+    }
     frameRate = obtained.freq;
     periodFrames = obtained.samples;
     // The device runs from now on; until a stream is started it is handed silence.
     SDL_PauseAudioDevice(device, 0);
     return true;
+}
+
+void AudioOutput::reportNoDevice()
+{
+    std::cerr << program_invocation_short_name << ": no sound device (" << SDL_GetError() << "); the demo plays silent"
+              << std::endl;
 }
 
 void AudioOutput::close()

@@ -35,6 +35,8 @@ public:
 
 private:
     bool open(int rate, Playback& playback);
+    // One line on standard error: there is no sound, and SDL's reason.
+    static void reportNoDevice();
     static void callback(void* playback, std::uint8_t* stream, int length);
 
     bool subsystemUp = false;

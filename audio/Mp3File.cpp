@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <mpg123.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +22,8 @@ Mp3File::~Mp3File()
         mpg123_close(handle);
         mpg123_delete(handle);
     }
+    if (fd >= 0)
+        ::close(fd);
 }
 
 Mp3File::Mp3File(const std::string& path, bool scanIndex) : opened(open(path, scanIndex)) {}
@@ -37,7 +42,14 @@ bool Mp3File::open(const std::string& path, bool scanIndex)
     mpg123_param(handle, MPG123_FORCE_RATE, outputRate, 0.0);
     mpg123_format_none(handle);
     mpg123_format(handle, outputRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    if (mpg123_open(handle, path.c_str()) != MPG123_OK)
+    // The file is opened here rather than by the decoder, which would wait forever on a
+    // named pipe: O_NONBLOCK keeps the open from blocking, and only a regular file is
+    // handed on (where O_NONBLOCK has no effect on the reads).
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    if (mpg123_open_fd(handle, fd) != MPG123_OK)
         return false;
     // The scan reads every frame header once and builds the frame index that lets a
     // seek go straight to the right frame; it also makes the length exact.

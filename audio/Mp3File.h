@@ -44,6 +44,7 @@ private:
     std::size_t decode(std::int16_t* samples, std::size_t maxFrames);
 
     mpg123_handle_struct* handle = nullptr;
+    int fd = -1; // the decoder reads it but leaves closing it to us
     std::int64_t framesToDrop = 0;
     std::int64_t frameCount = -1;
     bool opened = false;

@@ -2,13 +2,11 @@
 #include "capture/AudioSpanFile.h"
 
 #include "audio/TrackSpectrum.h"
+#include "capture/OutputFiles.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <unistd.h>
 #include <vector>
 
@@ -61,8 +59,8 @@ bool writeAll(int fd, const void* data, std::size_t size)
 
 AudioSpanFile::~AudioSpanFile()
 {
-    if (!file.empty())
-        ::unlink(file.c_str());
+    if (fd >= 0)
+        ::close(fd);
 }
 
 bool AudioSpanFile::write(const TrackSpectrum& track, std::int64_t first, std::int64_t count, std::string& error)
@@ -74,21 +72,12 @@ bool AudioSpanFile::write(const TrackSpectrum& track, std::int64_t first, std::i
     if (fileFrames == 0)
         return true;
 
-    // An absolute path (the encoder takes it as a file name), created
-    // exclusively under a name of its own.
-    const char* folder = std::getenv("TMPDIR");
-    std::string base = folder && *folder ? folder : "/tmp";
-    if (base[0] != '/') {
-        std::error_code ignored;
-        base = (std::filesystem::current_path(ignored) / base).string();
-    }
-    std::string pattern = base + "/brakvane-capture-XXXXXX.wav";
-    const int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    std::string where;
+    fd = anonymousTemporaryFile("brakvane-capture", where);
     if (fd < 0) {
-        error = std::string("cannot write the sound for the video: ") + std::strerror(errno);
+        error = "cannot write the sound for the video in " + where;
         return false;
     }
-    file = pattern;
     const std::uint32_t dataBytes = static_cast<std::uint32_t>(fileFrames * TrackSpectrum::channelsPerFrame * 2);
     bool ok = writeAll(fd, wavHeader(dataBytes).data(), 44);
     constexpr std::int64_t chunkFrames = 65536;
@@ -98,9 +87,7 @@ bool AudioSpanFile::write(const TrackSpectrum& track, std::int64_t first, std::i
         track.copyFrames(at, frames, chunk.data());
         ok = writeAll(fd, chunk.data(), frames * TrackSpectrum::channelsPerFrame * sizeof(std::int16_t));
     }
-    if (::close(fd) != 0)
-        ok = false;
     if (!ok)
-        error = std::string("cannot write the sound for the video: ") + std::strerror(errno);
+        error = "cannot write the sound for the video in " + temporaryFolder() + ": " + std::strerror(errno);
     return ok;
 }

@@ -4,6 +4,7 @@
 #include "capture/CaptureOptions.h"
 
 #include "capture/FrameSchedule.h"
+#include "demo/OptionMistake.h"
 #include "demo/OptionValues.h"
 
 #include <charconv>
@@ -26,11 +27,7 @@ const option longOptions[] = {
 // A number in plain decimal or exponent notation that fills the whole text and is finite.
 bool parseSeconds(const char* name, const char* text, double& value, std::string& error)
 {
-    std::string_view view(text);
-    if (view.size() > 1 && view[0] == '+' && view[1] != '-')
-        view.remove_prefix(1);
-    const auto [end, status] = std::from_chars(view.data(), view.data() + view.size(), value);
-    if (view.empty() || status != std::errc() || end != view.data() + view.size() || !std::isfinite(value)) {
+    if (!parseDecimal(text, value)) {
         error = std::string("--") + name + ": '" + text + "' is not a number of seconds";
         return false;
     }
@@ -184,7 +181,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             error = std::string("option '") + seen + "' needs a value";
             return false;
         default:
-            error = std::string("unknown option '") + seen + "' (see --help)";
+            error = optionMistake(seen, longOptions);
             return false;
         }
     }

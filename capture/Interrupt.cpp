@@ -38,6 +38,11 @@ void watchInterrupts()
     sigaction(SIGHUP, &action, nullptr);
     sigaction(SIGQUIT, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit a write then fails with EFBIG, which the usual error
+    // path reports and cleans up after, instead of the signal ending the capture
+    // silently with its files left behind. ffmpeg inherits the setting and
+    // reports the failed write itself.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool captureInterrupted()

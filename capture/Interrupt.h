@@ -7,7 +7,8 @@
 #include <functional>
 
 // Installs the handlers, and ignores SIGPIPE so that a video encoder that
-// dies shows up as a failed write instead of killing the program.
+// dies shows up as a failed write instead of killing the program, and SIGXFSZ
+// so that a file-size limit shows up as a failed write too.
 void watchInterrupts();
 // True once a signal has arrived (and from then on).
 bool captureInterrupted();

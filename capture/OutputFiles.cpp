@@ -96,6 +96,35 @@ void syncFolder(const std::string& folder)
     }
 }
 
+// The permissions a file replacing `existing` gets: those of the file it
+// replaces (and its group, where the user may give it), so a re-capture never
+// widens what the user had narrowed; a new file's under the umask otherwise.
+// Set-user and set-group bits are not carried over to the new contents.
+struct Replaced {
+    bool exists = false;
+    gid_t group = 0;
+    mode_t mode = 0;
+};
+
+Replaced replacedFile(const std::string& existing)
+{
+    struct stat status {};
+    if (::lstat(existing.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return {false, 0, static_cast<mode_t>(0666 & ~currentUmask())};
+    return {true, status.st_gid, static_cast<mode_t>(status.st_mode & 01777)};
+}
+
+// Gives the file open as fd the permissions of the one it will replace. The
+// group first: changing it may clear mode bits.
+bool takeOverPermissions(int fd, const std::string& existing)
+{
+    const Replaced old = replacedFile(existing);
+    // Where the user may not give that group, the user's own stays.
+    if (old.exists && ::fchown(fd, static_cast<uid_t>(-1), old.group) != 0 && errno != EPERM)
+        return false;
+    return ::fchmod(fd, old.mode) == 0;
+}
+
 } // namespace
 
 mode_t currentUmask()
@@ -103,6 +132,30 @@ mode_t currentUmask()
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return mask;
+}
+
+std::string temporaryFolder()
+{
+    const char* named = std::getenv("TMPDIR");
+    return absolute(named && *named ? named : "/tmp");
+}
+
+int anonymousTemporaryFile(const std::string& prefix, std::string& error)
+{
+    const std::string folder = temporaryFolder();
+    std::string pattern = folder + "/" + prefix + "-XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = folder + ": " + std::strerror(errno);
+        return -1;
+    }
+    ::unlink(pattern.c_str());
+    return fd;
+}
+
+std::string descriptorPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
 }
 
 PendingFile::~PendingFile()
@@ -151,7 +204,7 @@ bool PendingFile::write(const std::vector<unsigned char>& bytes, std::string& er
 
 bool PendingFile::commit(std::string& error)
 {
-    if (::fchmod(fd, 0666 & ~currentUmask()) != 0 || ::fsync(fd) != 0) {
+    if (!takeOverPermissions(fd, target) || ::fsync(fd) != 0) {
         error = reasonFor("write", target);
         return false;
     }
@@ -298,7 +351,18 @@ bool FrameFolder::moveFramesIn(std::string& error)
     if (!runUnlessInterrupted([&] {
             for (std::int64_t i = 0; i < frames && failedAt < 0; ++i) {
                 const std::string name = frameName(i);
-                if (std::rename((partial + "/" + name).c_str(), (target + "/" + name).c_str()) != 0) {
+                const std::string from = partial + "/" + name;
+                const std::string to = target + "/" + name;
+                // A frame that replaces one keeps its permissions (best effort:
+                // the frame is whole either way).
+                if (replacedFile(to).exists) {
+                    const int fd = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+                    if (fd >= 0) {
+                        takeOverPermissions(fd, to);
+                        ::close(fd);
+                    }
+                }
+                if (std::rename(from.c_str(), to.c_str()) != 0) {
                     failedAt = i;
                     renameErrno = errno;
                 }

@@ -35,8 +35,9 @@ public:
     const std::string& temporaryPath() const { return temporary; }
 
     bool write(const std::vector<unsigned char>& bytes, std::string& error);
-    // Syncs the file, gives it the permissions of a new file (the user's
-    // umask) and renames it to the name asked for, unless the capture has
+    // Syncs the file, gives it the permissions of the file it replaces (its
+    // mode, and its group where permitted) or else of a new file (the user's
+    // umask), and renames it to the name asked for, unless the capture has
     // been interrupted (false, error left empty, the temporary removed by the
     // destructor). When the rename fails the temporary is kept and the error
     // says where.
@@ -61,6 +62,7 @@ public:
     // (also ".", a symbolic link to a folder or a mount point) keeps its other
     // files, its mode and its place; frames of the same numbers are replaced.
     // A new one is made with the permissions of mkdir under the user's umask.
+    // A frame that replaces a file keeps that file's mode and group.
     bool open(const std::string& folder, std::int64_t frameCount, std::string& error);
     // The file name of frame i: its number zero-padded to six digits or more.
     std::string frameName(std::int64_t i) const;
@@ -84,3 +86,16 @@ private:
 
 // The user's umask, read without changing it for good.
 mode_t currentUmask();
+
+// The folder for temporary files: TMPDIR when set and not empty, else /tmp;
+// absolute, so the name stays valid from any working folder.
+std::string temporaryFolder();
+// Creates a file exclusively in the temporary folder, removes its name at
+// once and returns the open descriptor (read and write, close-on-exec): it
+// goes away with the last descriptor, however the program ends. -1 with the
+// reason as "FOLDER: what went wrong".
+int anonymousTemporaryFile(const std::string& prefix, std::string& error);
+// A path through which another program opens the very file descriptor fd
+// refers to, whatever happens to its name; valid in a child that inherits fd
+// under the same number.
+std::string descriptorPath(int fd);

@@ -8,8 +8,13 @@
 // sampling dominates what is lost), in files about twice the size, and
 // encoding keeps ahead of real time next to the software renderer.
 //
-// Every file name goes to ffmpeg as "file:" and an absolute path, so that no
-// name is taken for an option ("-x.mp4") or a protocol ("take2:final.mp4").
+// ffmpeg opens no file by name: the video's temporary file and the sound
+// file are created here (exclusively, never through a symbolic link) and
+// ffmpeg inherits their descriptors, named to it as "file:/proc/self/fd/N".
+// Opening that reaches the very file the descriptor holds, so another user
+// who swaps the temporary name for a symbolic link in a shared folder cannot
+// make ffmpeg write through it; and no name can be taken for an option
+// ("-x.mp4") or a protocol ("take2:final.mp4").
 #include "capture/VideoWriter.h"
 
 #include "capture/AudioSpanFile.h"
@@ -33,7 +38,7 @@ extern char** environ;
 
 namespace {
 
-std::vector<std::string> ffmpegArguments(const std::string& program, const VideoJob& job, const std::string& output)
+std::vector<std::string> ffmpegArguments(const std::string& program, const VideoJob& job, int output)
 {
     const bool sound = job.audio && job.audio->frames() > 0;
     // -xerror: any error ends ffmpeg with a failure status; at error level
@@ -58,7 +63,7 @@ std::vector<std::string> ffmpegArguments(const std::string& program, const Video
         "pipe:0",
     };
     if (sound)
-        args.insert(args.end(), {"-f", "wav", "-i", "file:" + job.audio->path()});
+        args.insert(args.end(), {"-f", "wav", "-i", "file:" + descriptorPath(job.audio->descriptor())});
     args.insert(args.end(), {"-map", "0:v:0"});
     if (sound)
         args.insert(args.end(), {"-map", "1:a:0"});
@@ -90,7 +95,7 @@ std::vector<std::string> ffmpegArguments(const std::string& program, const Video
     }
     if (job.format == "mp4")
         args.insert(args.end(), {"-movflags", "+faststart"});
-    args.insert(args.end(), {"-f", job.format, "file:" + output});
+    args.insert(args.end(), {"-f", job.format, "file:" + descriptorPath(output)});
     return args;
 }
 
@@ -136,12 +141,15 @@ bool VideoWriter::start(const std::string& ffmpeg, const VideoJob& job, std::str
     format = job.format;
     frameBytes = yuv420Bytes(job.width, job.height);
 
-    char pattern[] = "/tmp/brakvane-ffmpeg-XXXXXX";
-    messages = ::mkostemp(pattern, O_CLOEXEC);
-    if (messages >= 0)
-        ::unlink(pattern);
+    // What ffmpeg says goes to a file without a name, read back for the messages.
+    std::string where;
+    messages = anonymousTemporaryFile("brakvane-ffmpeg", where);
+    if (messages < 0) {
+        error = "cannot start ffmpeg: no file for its messages in " + where;
+        return false;
+    }
     int pipeEnds[2];
-    if (messages < 0 || ::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
         error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
         return false;
     }
@@ -154,6 +162,11 @@ bool VideoWriter::start(const std::string& ffmpeg, const VideoJob& job, std::str
     posix_spawn_file_actions_adddup2(&files, pipeEnds[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&files, messages, STDERR_FILENO);
+    // A descriptor duplicated onto itself stays open in ffmpeg, under the
+    // number its arguments name.
+    posix_spawn_file_actions_adddup2(&files, file.descriptor(), file.descriptor());
+    if (job.audio && job.audio->frames() > 0)
+        posix_spawn_file_actions_adddup2(&files, job.audio->descriptor(), job.audio->descriptor());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t signals;
@@ -165,7 +178,7 @@ bool VideoWriter::start(const std::string& ffmpeg, const VideoJob& job, std::str
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    const std::vector<std::string> args = ffmpegArguments(ffmpeg, job, file.temporaryPath());
+    const std::vector<std::string> args = ffmpegArguments(ffmpeg, job, file.descriptor());
     std::vector<char*> argv;
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -200,7 +213,7 @@ bool VideoWriter::writeFrame(const unsigned char* yuv, std::string& error)
             continue;
         }
         // ffmpeg stopped reading: it has failed and says why on its way out.
-        error = failure("ffmpeg stopped");
+        error = failure("ffmpeg stopped", true);
         return false;
     }
     return true;
@@ -218,7 +231,7 @@ bool VideoWriter::finish(std::string& error)
     if (status == -1)
         return false; // interrupted while ffmpeg was finishing
     if (status != 0) {
-        error = failure("ffmpeg failed (exit status " + std::to_string(status) + ")");
+        error = failure("ffmpeg failed (" + ending + ")");
         return false;
     }
     const std::string said = lastWords();
@@ -266,27 +279,43 @@ int VideoWriter::waitForExit(bool interruptible)
             break;
         if (errno != EINTR) {
             pid = -1;
+            ending = "its status unknown";
             return 1;
         }
         if (interruptible && captureInterrupted())
             return -1;
     }
     pid = -1;
+    ending = describeEnding(status);
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
-std::string VideoWriter::failure(const std::string& what)
+std::string VideoWriter::failure(const std::string& what, bool sayHowItEnded)
 {
     if (input >= 0) {
         ::close(input);
         input = -1;
     }
-    if (pid > 0)
-        waitForExit(false);
-    const std::string said = lastWords();
-    return said.empty() ? what : what + ": " + said;
+    std::string said = what;
+    if (pid > 0 && waitForExit(false) != 0 && sayHowItEnded)
+        said += " (" + ending + ")";
+    const std::string words = lastWords();
+    return words.empty() ? said : said + ": " + words;
+}
+
+std::string describeEnding(int status)
+{
+    if (WIFEXITED(status))
+        return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (!WIFSIGNALED(status))
+        return "status " + std::to_string(status);
+    const int sig = WTERMSIG(status);
+    const char* name = ::sigabbrev_np(sig);
+    const char* description = ::strsignal(sig);
+    return std::string("killed by ") + (name ? std::string("SIG") + name : "signal " + std::to_string(sig)) +
+           (description ? std::string(": ") + description : std::string());
 }
 
 std::string VideoWriter::lastWords() const

@@ -25,6 +25,10 @@ struct VideoJob {
     std::int64_t audioFrames = 0;         // sample frames the span lasts at 44.1 kHz
 };
 
+// How a child process ended, from its wait status: "exit status 1",
+// "killed by SIGXFSZ: File size limit exceeded".
+std::string describeEnding(int status);
+
 // The full path of an executable program found along PATH, or "".
 std::string findOnPath(const std::string& program);
 
@@ -51,8 +55,10 @@ public:
     void abort();
 
 private:
-    std::string failure(const std::string& what); // what, and ffmpeg's own last words once it has ended
-    std::string lastWords() const;                // the last lines ffmpeg wrote, on one line
+    // what, how ffmpeg ended when asked and it did not end well, and its own
+    // last words.
+    std::string failure(const std::string& what, bool sayHowItEnded = false);
+    std::string lastWords() const; // the last lines ffmpeg wrote, on one line
     int waitForExit(bool interruptible);
 
     pid_t pid = -1;
@@ -60,5 +66,6 @@ private:
     int messages = -1; // ffmpeg's standard error, an unlinked temporary file
     std::size_t frameBytes = 0;
     std::string format;
+    std::string ending; // how ffmpeg ended, once it has
     PendingFile file;
 };

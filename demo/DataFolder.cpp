@@ -37,6 +37,39 @@ std::string programFolder()
     return slash == std::string::npos ? "" : path.substr(0, slash == 0 ? 1 : slash);
 }
 
+// Why a folder named by the user cannot serve as the one holding data/, or ""
+// when it can.
+std::string unusableBecause(const std::string& folder)
+{
+    auto reason = [](int error) -> std::string {
+        switch (error) {
+        case ENOENT:
+            return "no such folder";
+        case ENOTDIR:
+            return "not a folder";
+        case ELOOP:
+            return "a loop of symbolic links";
+        case EACCES:
+            return "it cannot be read (permission denied)";
+        default:
+            return std::strerror(error);
+        }
+    };
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return reason(errno);
+    if (!S_ISDIR(info.st_mode))
+        return "not a folder";
+    const std::string data = folder + "/data";
+    if (::stat(data.c_str(), &info) != 0)
+        return errno == ENOENT ? "it holds no data folder" : reason(errno);
+    if (!S_ISDIR(info.st_mode))
+        return "its data is not a folder";
+    if (::access(data.c_str(), R_OK | X_OK) != 0)
+        return "its data folder cannot be read";
+    return "";
+}
+
 } // namespace
 
 std::string findDataFolder()
@@ -50,8 +83,14 @@ std::string findDataFolder()
             return installed;
     }
     const char* named = std::getenv("BRAKVANE_DATA");
-    if (named && holdsData(named))
-        return named;
+    if (named && *named) {
+        const std::string why = unusableBecause(named);
+        if (why.empty())
+            return named;
+        // Otherwise the run would go on without data and without a word on why.
+        std::cerr << program_invocation_short_name << ": BRAKVANE_DATA (" << named << ") is passed over: " << why
+                  << std::endl;
+    }
     return ".";
 }
 

@@ -9,6 +9,8 @@
 // the installed data beside the program (found from the program's own path,
 // so a moved install or an unpacked archive works), then $BRAKVANE_DATA.
 // "." also when none of them has it: the files then fail to open, as before.
+// A BRAKVANE_DATA that is reached and cannot serve is named on standard
+// error, with the reason.
 std::string findDataFolder();
 
 // Makes folder the working directory until destroyed, then returns to the one

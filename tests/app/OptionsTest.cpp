@@ -199,6 +199,8 @@ TEST(Options, HelpVersionAndEveryRefusal)
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
         {{"--fullscreen"}, "unknown option '--fullscreen' (see --help)"},
         {{"-x"}, "unknown option '-x' (see --help)"},
+        {{"--window=yes"}, "option '--window' takes no value"},
+        {{"--s", "10"}, "option '--s' is ambiguous: it may be --size, --start (see --help)"},
         {{"--size"}, "option '--size' needs a value"},
         {{"--size", "800"}, "--size: '800' is not WIDTHxHEIGHT with each from 1 to 16384"},
         {{"--size=0x600"}, "--size: '0x600' is not WIDTHxHEIGHT with each from 1 to 16384"},

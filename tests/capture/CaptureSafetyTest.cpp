@@ -294,3 +294,68 @@ TEST(CaptureSafety, TwoCapturesToOneNameEachWriteAWholeFile)
     EXPECT_TRUE(centre == red || centre == magenta) << centre[0] << " " << centre[1] << " " << centre[2];
     EXPECT_EQ(folderNames(work.path()), (std::vector<std::string>{"data", "same.mp4", "same.png"}));
 }
+
+TEST(CaptureSafety, HostileMachinesGetAClearFailureAndNothingLeftOrWrittenElsewhere)
+{
+    Workspace work(steadyTrack());
+    testfiles::TempDir temporary;
+    fs::create_directories(work.file("bin"));
+    std::ofstream(work.file("victim")) << "precious";
+    // A stand-in for ffmpeg that insists on being handed open files, never
+    // names: then, as another user in a shared folder would, it swaps the
+    // video's temporary name for a link to a file of the capturing user, and
+    // writes the video where it was told to.
+    {
+        std::ofstream script(work.file("bin/ffmpeg"));
+        script << "#!/bin/sh\n"
+                  "for arg; do case $arg in file:*)\n"
+                  "  path=${arg#file:}\n"
+                  "  case $path in /proc/self/fd/*) ;; *) echo \"handed a name: $path\" >&2; exit 3;; esac\n"
+                  "  out=$path;;\n"
+                  "esac; done\n"
+                  "for name in \"$PWD\"/clip.mp4.partial-*; do rm -f \"$name\"; ln -s \"$PWD/victim\" \"$name\"; done\n"
+                  "cat >/dev/null\n"
+                  "printf 'whole video' >\"$out\"\n";
+    }
+    fs::permissions(work.file("bin/ffmpeg"), fs::perms::owner_all);
+
+    const std::vector<std::string> span = {"--size", "320x240", "--fps", "10", "--from", "40", "--to", "42"};
+    // Frames of the test pictures' plain colours are small even at this size,
+    // but larger than the console lines, which the limit holds back too.
+    const std::vector<std::string> bigFrames = {"--size", "1600x1200", "--fps", "10", "--from", "40", "--to", "41"};
+    const std::string tmp = temporary.directory();
+    const std::string standIn = work.file("bin") + ":/usr/bin:/bin";
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string out;
+        std::string path; // "": the machine's, with the real ffmpeg
+        std::optional<long long> fileSizeLimit;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"a file-size limit on the sound for the video", span, "clip.mp4", "", 100000,
+         "cannot write the sound for the video in " + tmp + ": File too large"},
+        {"a file-size limit on a frame", bigFrames, "frames", "", 2500, "File too large"},
+        {"the temporary video swapped for a link", span, "clip.mp4", standIn, std::nullopt,
+         "ffmpeg left an incomplete video: it was replaced while ffmpeg wrote it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args = c.args;
+        args.push_back(c.out);
+        RunOptions options;
+        options.env["TMPDIR"] = tmp;
+        if (!c.path.empty())
+            options.env["PATH"] = c.path;
+        options.fileSizeLimit = c.fileSizeLimit;
+        const CaptureRun run = capture(work.path(), args, options);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_EQ(run.err.rfind("brakvane-capture: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(folderNames(work.path()), (std::vector<std::string>{"bin", "data", "victim"}));
+        EXPECT_EQ(folderNames(temporary.directory()), std::vector<std::string>{});
+        std::ifstream victim(work.file("victim"));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "precious");
+    }
+}

@@ -9,16 +9,21 @@
 #include "capture/PngWorkers.h"
 #include "capture/ProgressBar.h"
 #include "capture/VideoFileCheck.h"
+#include "capture/VideoWriter.h"
 #include "capture/Yuv420.h"
 #include "demo/DemoFrames.h"
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -118,6 +123,12 @@ TEST(CaptureOptions, PictureSpanFolderAndVideo)
     EXPECT_EQ(parse({"a.webm"}).options.videoFormat, "webm");
     EXPECT_TRUE(parse({"--help"}).options.help);
     EXPECT_TRUE(parse({"-h", "--bogus"}).options.help);
+    // Too small for a double is the 0 it rounds to; an unambiguous
+    // abbreviation is the option.
+    p = parse({"--at", "1e-400", "--si", "64x48", "dot.png"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.at, 0.0);
+    EXPECT_EQ(p.options.width, 64);
 }
 
 TEST(CaptureOptions, BadUsageIsRefusedWithAReason)
@@ -132,6 +143,8 @@ TEST(CaptureOptions, BadUsageIsRefusedWithAReason)
         {{""}, "empty"},
         {{"--bogus", "x"}, "unknown option '--bogus'"},
         {{"-x", "x"}, "unknown option '-x'"},
+        {{"--f", "1", "x"}, "option '--f' is ambiguous: it may be --fps, --from (see --help)"},
+        {{"--help=yes", "x"}, "option '--help' takes no value"},
         {{"x", "--at"}, "'--at' needs a value"},
         {{"--fps", "0", "x"}, "--fps: '0'"},
         {{"--fps", "1001", "x"}, "from 1 to 1000"},
@@ -425,6 +438,79 @@ TEST(OutputFiles, ExistingFoldersKeepTheirPlaceAndMode)
     const std::size_t at = error.find("kept in ");
     ASSERT_NE(at, std::string::npos) << error;
     EXPECT_EQ(entries(error.substr(at + 8)), (std::vector<std::string>{"000000.png", "000001.png"}));
+}
+
+TEST(OutputFiles, AReplacedFileKeepsItsModeAndGroup)
+{
+    testfiles::TempDir dir;
+    std::string error;
+    const gid_t otherGroup = getgid() + 4242; // root may give any group
+    struct Case {
+        const char* what;
+        mode_t before; // 0: no file there before
+        bool regroup;
+        mode_t after;
+    };
+    const Case cases[] = {
+        {"private", 0600, false, 0600},
+        {"group-readable, another group", 0640, true, 0640},
+        {"wider than the umask", 0666, false, 0666},
+        {"set-user bit not carried over", 04755, false, 0755},
+        {"new", 0, false, 0666 & ~currentUmask()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = dir.prefix() + c.what + ".png";
+        const std::string frames = dir.prefix() + c.what;
+        fs::create_directory(frames);
+        for (const std::string& existing : {name, frames + "/000000.png"}) {
+            if (c.before == 0)
+                continue;
+            std::ofstream(existing) << "old";
+            ASSERT_EQ(::chmod(existing.c_str(), c.before), 0);
+            ASSERT_TRUE(!c.regroup || getuid() != 0 ||
+                        ::chown(existing.c_str(), static_cast<uid_t>(-1), otherGroup) == 0);
+        }
+        PendingFile file;
+        ASSERT_TRUE(file.open(name, error) && file.write({1}, error) && file.commit(error)) << error;
+        FrameFolder folder;
+        ASSERT_TRUE(folder.open(frames, 1, error) && folder.write(0, {1}, error) && folder.commit(error)) << error;
+        for (const std::string& replaced : {name, frames + "/000000.png"}) {
+            EXPECT_EQ(modeOf(replaced), c.after) << replaced;
+            struct stat status {};
+            ASSERT_EQ(::stat(replaced.c_str(), &status), 0);
+            EXPECT_EQ(status.st_gid, c.regroup && getuid() == 0 ? otherGroup : getgid()) << replaced;
+        }
+    }
+}
+
+TEST(OutputFiles, TemporaryFilesHaveNoNameAndAFailureNamesTheFolder)
+{
+    testfiles::TempDir dir;
+    const char* saved = std::getenv("TMPDIR");
+    const std::string before = saved ? saved : "";
+    std::string error;
+    ::setenv("TMPDIR", dir.directory().c_str(), 1);
+    const int fd = anonymousTemporaryFile("brakvane-test", error);
+    EXPECT_GE(fd, 0) << error;
+    EXPECT_EQ(entries(dir.directory()), std::vector<std::string>{});
+    EXPECT_EQ(::write(fd, "ok", 2), 2);
+    EXPECT_EQ(fs::file_size(descriptorPath(fd)), 2u) << "the path reaches the file without a name";
+    ::close(fd);
+    ::setenv("TMPDIR", (dir.prefix() + "missing").c_str(), 1);
+    EXPECT_EQ(anonymousTemporaryFile("brakvane-test", error), -1);
+    EXPECT_EQ(error, dir.prefix() + "missing: No such file or directory");
+    if (saved)
+        ::setenv("TMPDIR", before.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+}
+
+TEST(VideoWriter, HowFfmpegEndedIsSaidInWords)
+{
+    EXPECT_EQ(describeEnding(W_EXITCODE(1, 0)), "exit status 1");
+    EXPECT_EQ(describeEnding(SIGXFSZ), "killed by SIGXFSZ: File size limit exceeded");
+    EXPECT_EQ(describeEnding(SIGKILL), "killed by SIGKILL: Killed");
 }
 
 TEST(PngWorkers, EveryFrameIsWrittenAndAFailureStopsThem)

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace testsupport;
 using namespace std::chrono_literals;
@@ -39,7 +41,9 @@ Outcome runTool(const std::vector<std::string>& args, std::chrono::seconds timeo
 
 // Both programs of an installed tree, each from an empty working directory:
 // the demo in a window until Escape, the capture writing one picture there.
-void runInstalled(const std::string& bin)
+// With loadLog, the dynamic loader notes in files loadLog.PID every library
+// the programs load.
+void runInstalled(const std::string& bin, const std::string& loadLog = "")
 {
     testfiles::TempDir work;
     XServer server(800, 600);
@@ -49,6 +53,8 @@ void runInstalled(const std::string& bin)
     launch.workingDirectory = work.directory();
     launch.program = bin + "/brakvane";
     launch.args = {"--window"};
+    if (!loadLog.empty())
+        launch.env = {{"LD_DEBUG", "files"}, {"LD_DEBUG_OUTPUT", loadLog}};
     auto demo = startDemo(launch);
     XClient client(server.name());
     ASSERT_NE(client.findWindow("Brakvane", 60s), 0u) << demo->output() << demo->errorOutput();
@@ -67,6 +73,46 @@ void runInstalled(const std::string& bin)
         << capture->output();
     EXPECT_EQ(capture->output().find("Unable"), std::string::npos) << capture->output();
     EXPECT_GT(fs::file_size(work.directory() + "/shots/opening.png"), 1000u);
+}
+
+// The libraries that the programs or SDL loaded at run time (dlopen), by the
+// name asked for, from the loader's notes.
+std::set<std::string> loadedAtRunTime(const std::string& loadLog)
+{
+    std::set<std::string> names;
+    const fs::path folder = fs::path(loadLog).parent_path();
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.path().filename().string().starts_with(fs::path(loadLog).filename().string()))
+            continue;
+        std::ifstream in(entry.path());
+        for (std::string line; std::getline(in, line);) {
+            // "  123:\tfile=libEGL.so.1 [0];  dynamically loaded by /usr/bin/x [0]"
+            const std::size_t file = line.find("file=");
+            const std::size_t by = line.find("dynamically loaded by ");
+            if (file == std::string::npos || by == std::string::npos)
+                continue;
+            const std::string loader = line.substr(by + 22);
+            if (loader.find("brakvane") == std::string::npos && loader.find("libSDL2") == std::string::npos)
+                continue;
+            names.insert(line.substr(file + 5, line.find(' ', file) - file - 5));
+        }
+    }
+    return names;
+}
+
+// The package that ships a library the loader finds by that name, or "".
+std::string packageOf(const std::string& soname)
+{
+    const Outcome where = runTool({"sh", "-c", "ldconfig -p | awk '$1 == \"" + soname + "\" {print $NF; exit}'"});
+    std::string path = where.out.substr(0, where.out.find('\n'));
+    if (path.empty())
+        return "";
+    for (const std::string& candidate : {path, "/usr" + path, fs::weakly_canonical(path).string()}) {
+        const Outcome owner = runTool({"dpkg", "-S", candidate});
+        if (owner.status == 0)
+            return owner.out.substr(0, owner.out.find(':'));
+    }
+    return "";
 }
 
 } // namespace
@@ -125,5 +171,40 @@ TEST(Install, TheDebianPackageDependsOnWhatIsLinkedAndRunsUnpacked)
     ASSERT_EQ(extract.status, 0) << extract.err;
     EXPECT_TRUE(fs::is_regular_file(unpacked + "/usr/share/brakvane/data/textures/danish.png"));
     EXPECT_TRUE(fs::is_regular_file(unpacked + "/usr/share/doc/brakvane/copyright"));
-    runInstalled(unpacked + "/usr/bin");
+    const std::string loadLog = root.directory() + "/loaded";
+    runInstalled(unpacked + "/usr/bin", loadLog);
+
+    // What the programs and SDL load at run time comes with what the package
+    // depends on, directly or through those packages' own dependencies: an
+    // install with apt-get then has it too.
+    std::vector<std::string> direct;
+    for (std::size_t at = 0; at < depends.out.size();) {
+        const std::size_t end = std::min(depends.out.find_first_of(",\n", at), depends.out.size());
+        std::string name = depends.out.substr(at, end - at);
+        name = name.substr(name.find_first_not_of(' '));
+        direct.push_back(name.substr(0, name.find_first_of(" (")));
+        at = end + 1;
+    }
+    std::vector<std::string> closure = {"apt-cache",       "depends",       "--recurse",
+                                        "--no-recommends", "--no-suggests", "--no-conflicts",
+                                        "--no-breaks",     "--no-replaces", "--no-enhances"};
+    closure.insert(closure.end(), direct.begin(), direct.end());
+    const Outcome all = runTool(closure);
+    ASSERT_EQ(all.status, 0) << all.err;
+    std::set<std::string> installed;
+    for (std::size_t at = 0; at < all.out.size();) {
+        const std::size_t end = std::min(all.out.find('\n', at), all.out.size());
+        const std::string line = all.out.substr(at, end - at);
+        if (!line.empty() && line[0] != ' ')
+            installed.insert(line.substr(0, line.find(':')));
+        at = end + 1;
+    }
+    const std::set<std::string> loaded = loadedAtRunTime(loadLog);
+    EXPECT_TRUE(loaded.contains("libEGL.so.1")) << "the capture renders through EGL";
+    for (const std::string& library : loaded) {
+        const std::string package = packageOf(library);
+        EXPECT_TRUE(package.empty() || installed.contains(package))
+            << library << " (" << package
+            << ") is loaded at run time, and the package depends on nothing that brings it";
+    }
 }

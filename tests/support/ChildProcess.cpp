@@ -72,7 +72,6 @@ ChildProcess::ChildProcess(const ChildOptions& options) : outPath(tempPath("out"
             unsetenv(key.c_str());
     if (options.fileSizeLimit) {
         const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
-        std::signal(SIGXFSZ, SIG_IGN);
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
             _exit(126);
     }

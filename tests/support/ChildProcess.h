@@ -16,8 +16,9 @@ struct ChildOptions {
     std::vector<std::string> args;                         // args[0] is the program path
     std::string workingDirectory;                          // empty: the test's own
     std::map<std::string, std::optional<std::string>> env; // nullopt removes the variable
-    // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored: writing past it fails with
-    // EFBIG, as on a full disk, in the program and in whatever it starts.
+    // RLIMIT_FSIZE in bytes, as `prlimit --fsize` or `ulimit -f` sets it, in
+    // the program and in whatever it starts: SIGXFSZ keeps its default action,
+    // which ends a program that does not handle it.
     std::optional<long long> fileSizeLimit;
 };
 

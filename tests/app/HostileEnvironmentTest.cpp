@@ -1,0 +1,100 @@
+// The real program on machines that work against it: a named pipe where the
+// music should be, a BRAKVANE_DATA that cannot serve, no sound device. Each
+// run must get through loading (no hang), keep the console lines the run
+// always has, say on standard error what it passed over, and end cleanly.
+#include "DemoRun.h"
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace testsupport;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+TEST(HostileEnvironment, NothingHangsAndWhatIsPassedOverIsNamed)
+{
+    struct Case {
+        const char* what;
+        // Prepares the working folder (empty, no data) and returns the
+        // environment to add.
+        std::function<std::map<std::string, std::optional<std::string>>(const std::string&)> prepare;
+        std::string errorSays; // "" when standard error must be empty
+        std::string errorNever = "ALSA lib";
+    };
+    auto dataAt = [](const std::string& name) {
+        return [name](const std::string& work) -> std::map<std::string, std::optional<std::string>> {
+            return {{"BRAKVANE_DATA", work + "/" + name}};
+        };
+    };
+    auto passedOver = [](const std::string& name, const std::string& why) {
+        return "brakvane: BRAKVANE_DATA (WORK/" + name + ") is passed over: " + why + "\n";
+    };
+    const Case cases[] = {
+        {"a named pipe for the music",
+         [](const std::string& work) -> std::map<std::string, std::optional<std::string>> {
+             fs::create_directories(work + "/data/music");
+             EXPECT_EQ(::mkfifo((work + "/data/music/skalmtone.mp3").c_str(), 0644), 0);
+             return {};
+         },
+         ""},
+        {"BRAKVANE_DATA a file",
+         [&](const std::string& work) {
+             std::ofstream(work + "/file") << "x";
+             return dataAt("file")(work);
+         },
+         passedOver("file", "not a folder")},
+        {"BRAKVANE_DATA a named pipe",
+         [&](const std::string& work) {
+             EXPECT_EQ(::mkfifo((work + "/pipe").c_str(), 0644), 0);
+             return dataAt("pipe")(work);
+         },
+         passedOver("pipe", "not a folder")},
+        {"BRAKVANE_DATA missing", dataAt("missing"), passedOver("missing", "no such folder")},
+        {"BRAKVANE_DATA a loop of links",
+         [&](const std::string& work) {
+             fs::create_symlink(work + "/loop", work + "/loop");
+             return dataAt("loop")(work);
+         },
+         passedOver("loop", "a loop of symbolic links")},
+        {"BRAKVANE_DATA without data/",
+         [&](const std::string& work) {
+             fs::create_directory(work + "/empty");
+             return dataAt("empty")(work);
+         },
+         passedOver("empty", "it holds no data folder")},
+        {"no sound device",
+         [](const std::string&) -> std::map<std::string, std::optional<std::string>> {
+             return {{"SDL_AUDIODRIVER", "alsa"}, {"AUDIODEV", "hw:97"}};
+         },
+         "brakvane: no sound device ("},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testfiles::TempDir work;
+        DemoLaunch launch;
+        launch.workingDirectory = work.directory();
+        launch.env = c.prepare(work.directory());
+        auto demo = startDemo(launch);
+        // No display: the window is reported, loading goes on, and the demo
+        // runs until interrupted.
+        EXPECT_TRUE(demo->waitForOutput("Musioc file not found\n", 30s)) << demo->output();
+        std::this_thread::sleep_for(300ms);
+        demo->signal(SIGINT);
+        EXPECT_EQ(demo->wait(30s), 0);
+        EXPECT_NE(demo->output().find("Loading Music: data/music/skalmtone.mp3\n"), std::string::npos)
+            << demo->output();
+        std::string errors = demo->errorOutput();
+        for (std::size_t at; (at = errors.find(work.directory())) != std::string::npos;)
+            errors.replace(at, work.directory().size(), "WORK");
+        if (c.errorSays.empty())
+            EXPECT_EQ(errors.find("brakvane: "), std::string::npos) << errors;
+        else
+            EXPECT_NE(errors.find(c.errorSays), std::string::npos) << errors;
+        EXPECT_EQ(errors.find(c.errorNever), std::string::npos) << errors;
+    }
+}
