@@ -6,7 +6,7 @@
 #include "demo/OptionMistake.h"
 #include "demo/OptionValues.h"
 
-#include "demo/Timeline.h"
+#include "demo/DemoFrames.h"
 
 #include <charconv>
 #include <cmath>
@@ -48,9 +48,9 @@ bool parseSize(const char* text, DemoOptions& options, std::string& error)
 
 bool parseStart(const char* text, double& value, std::string& error)
 {
-    if (!parseDecimal(text, value) || value < 0 || value > static_cast<double>(timelineEnd)) {
+    if (!parseDecimal(text, value) || value < 0 || value > static_cast<double>(DemoFrames::end)) {
         char last[16];
-        const auto written = std::to_chars(last, last + sizeof last, timelineEnd);
+        const auto written = std::to_chars(last, last + sizeof last, DemoFrames::end);
         error = std::string("--start: '") + text + "' is not a number of seconds from 0 to " +
                 std::string(last, written.ptr);
         return false;

@@ -1,4 +1,4 @@
-// libmpg123 behind Mp3File: gapless decoding to signed 16-bit, format fixed at open.
+// libmpg123 behind Mp3File: gapless decoding to signed 16-bit stereo at 44.1 kHz.
 #include "audio/Mp3File.h"
 
 #include <algorithm>
@@ -36,14 +36,12 @@ bool Mp3File::open(const std::string& path, bool scanIndex)
         return false;
     // Gapless: the encoder's delay and padding are cut, so frame 0 is the first sample of
     // the music. Quiet: damaged files are this decoder's business, not the console's.
-    mpg123_param(handle, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
-    // Only signed 16-bit output, at whatever rate and channel count the file has.
+    // Forced stereo and rate: a mono file or one of another rate comes out
+    // as the track's format (a 44.1 kHz stereo file is decoded untouched).
+    mpg123_param(handle, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET | MPG123_FORCE_STEREO, 0.0);
+    mpg123_param(handle, MPG123_FORCE_RATE, outputRate, 0.0);
     mpg123_format_none(handle);
-    const long* rates = nullptr;
-    std::size_t rateCount = 0;
-    mpg123_rates(&rates, &rateCount);
-    for (std::size_t i = 0; i < rateCount; ++i)
-        mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_format(handle, outputRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
     // The file is opened here rather than by the decoder, which would wait forever on a
     // named pipe: O_NONBLOCK keeps the open from blocking, and only a regular file is
     // handed on (where O_NONBLOCK has no effect on the reads).
@@ -61,10 +59,8 @@ bool Mp3File::open(const std::string& path, bool scanIndex)
     int fileChannels = 0;
     int encoding = 0;
     if (mpg123_getformat(handle, &fileRate, &fileChannels, &encoding) != MPG123_OK ||
-        encoding != MPG123_ENC_SIGNED_16 || fileRate <= 0 || fileChannels < 1 || fileChannels > 2)
+        encoding != MPG123_ENC_SIGNED_16 || fileRate != outputRate || fileChannels != outputChannels)
         return false;
-    sampleRate = static_cast<int>(fileRate);
-    channelCount = fileChannels;
     const off_t frames = mpg123_length(handle);
     frameCount = frames >= 0 ? static_cast<std::int64_t>(frames) : -1;
     return true;
@@ -95,21 +91,13 @@ std::size_t Mp3File::decode(std::int16_t* samples, std::size_t maxFrames)
 {
     if (handle == nullptr)
         return 0;
-    const std::size_t frameBytes = sizeof(std::int16_t) * static_cast<std::size_t>(channelCount);
+    const std::size_t frameBytes = sizeof(std::int16_t) * outputChannels;
     std::size_t done = 0;
     int result = mpg123_read(handle, samples, maxFrames * frameBytes, &done);
-    if (result == MPG123_NEW_FORMAT) {
-        // A file that switches rate or channels in mid-stream (two files glued together)
-        // ends where the switch is; a repeat of the same format carries on.
-        long newRate = 0;
-        int newChannels = 0;
-        int encoding = 0;
-        mpg123_getformat(handle, &newRate, &newChannels, &encoding);
-        if (newRate != sampleRate || newChannels != channelCount)
-            return 0;
-        if (done == 0)
-            result = mpg123_read(handle, samples, maxFrames * frameBytes, &done);
-    }
+    // The output format is forced, so a file that switches rate or channels in
+    // mid-stream (two files glued together) plays on in the same format.
+    if (result == MPG123_NEW_FORMAT && done == 0)
+        result = mpg123_read(handle, samples, maxFrames * frameBytes, &done);
     if (result != MPG123_OK && result != MPG123_DONE && result != MPG123_NEW_FORMAT)
         return 0;
     return done / frameBytes;

@@ -1,6 +1,8 @@
-// An MP3 file decoded by libmpg123 into 16-bit samples in the file's own rate and
-// channel count, with encoder delay and padding removed, so that sample positions are
-// the same whether the file is read straight through or entered by a seek.
+// An MP3 file decoded by libmpg123 into 16-bit stereo at 44.1 kHz, whatever the
+// file's own rate and channel count (libmpg123 converts other rates and mono as it
+// decodes), with encoder delay and padding removed, so that sample positions are
+// the same whether the file is read straight through or entered by a seek. Every
+// program that reads the track, live or offline, counts its frames in that one rate.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +23,11 @@ public:
     // False when the file cannot be opened or holds no MPEG audio.
     bool ok() const { return opened; }
 
-    int rate() const { return sampleRate; }
-    int channels() const { return channelCount; }
+    static constexpr int outputRate = 44100;
+    static constexpr int outputChannels = 2;
+
+    int rate() const { return outputRate; }
+    int channels() const { return outputChannels; }
     std::int64_t length() const { return frameCount; } // sample frames; -1 when unknown
 
     // Positions the next read at sample frame; false past the end or on a read error.
@@ -41,8 +46,6 @@ private:
     mpg123_handle_struct* handle = nullptr;
     int fd = -1; // the decoder reads it but leaves closing it to us
     std::int64_t framesToDrop = 0;
-    int sampleRate = 0;
-    int channelCount = 0;
     std::int64_t frameCount = -1;
     bool opened = false;
 };

@@ -1,6 +1,7 @@
 // Music over the sound library; every failure is reported on the console and survived.
 #include "audio/Music.h"
 
+#include "audio/MusicLines.h"
 #include "audio/SoundLibrary.h"
 
 #include <algorithm>

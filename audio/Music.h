@@ -6,11 +6,6 @@
 #include <cstdint>
 #include <string>
 
-// The console lines of opening the music, shared with the offline renderer:
-// "Loading Music: " with the path, and the line for a file that cannot be read.
-void announceMusic(const std::string& path);
-void reportMusicMissing();
-
 class Music {
 public:
     // hWnd: the program window's native handle, opaque here and handed on to the sound library.

@@ -1,7 +1,5 @@
-// The console lines of opening the music, apart from the sound library so
-// that every program that opens the track (the demo, the offline renderer,
-// the web page) writes them without playing through it.
-#include "audio/Music.h"
+// The console lines of opening the music (see MusicLines.h).
+#include "audio/MusicLines.h"
 
 #include <iostream>
 

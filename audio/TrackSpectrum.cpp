@@ -1,11 +1,10 @@
-// Whole-track decoding through Mp3File and, for other formats than 44.1 kHz
-// stereo, SDL's converter: the same decoder and the same conversion that
-// playback uses, so the offline spectrum matches the live one.
+// Whole-track decoding through Mp3File, the decoder playback uses (with the
+// same conversion of other rates and mono), so the offline spectrum matches
+// the live one.
 #include "audio/TrackSpectrum.h"
 
 #include "audio/Mp3File.h"
 
-#include <SDL.h>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -33,66 +32,16 @@ bool TrackSpectrum::load(const std::string& path, double untilSeconds)
     if (std::isnan(untilSeconds))
         untilSeconds = maxSeconds;
     const std::int64_t wanted = framesFor(untilSeconds, trackRate);
-    if (file.rate() == trackRate && file.channels() == channelsPerFrame) {
-        std::int64_t frames = 0;
-        while (frames < wanted) {
-            const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(chunkFrames, wanted - frames));
-            samples.resize(static_cast<std::size_t>(frames + static_cast<std::int64_t>(chunk)) * channelsPerFrame);
-            const std::size_t got = file.read(samples.data() + frames * channelsPerFrame, chunk);
-            frames += static_cast<std::int64_t>(got);
-            if (got == 0)
-                break;
-        }
-        samples.resize(static_cast<std::size_t>(frames) * channelsPerFrame);
-        return true;
-    }
-    return convert(file, wanted);
-}
-
-bool TrackSpectrum::convert(Mp3File& file, std::int64_t maxFrames)
-{
-    SDL_AudioStream* converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(file.channels()), file.rate(),
-                                                    AUDIO_S16SYS, channelsPerFrame, trackRate);
-    if (!converter)
-        return false;
-    const std::int64_t fileFrames = framesFor(static_cast<double>(maxFrames) / trackRate, file.rate());
-    std::vector<std::int16_t> chunk(chunkFrames * static_cast<std::size_t>(file.channels()));
-    std::int64_t framesIn = 0;
-    bool failed = false;
-    while (framesIn < fileFrames && !failed) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(chunkFrames, fileFrames - framesIn));
-        const std::size_t got = file.read(chunk.data(), want);
+    std::int64_t frames = 0;
+    while (frames < wanted) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(chunkFrames, wanted - frames));
+        samples.resize(static_cast<std::size_t>(frames + static_cast<std::int64_t>(chunk)) * channelsPerFrame);
+        const std::size_t got = file.read(samples.data() + frames * channelsPerFrame, chunk);
+        frames += static_cast<std::int64_t>(got);
         if (got == 0)
             break;
-        framesIn += static_cast<std::int64_t>(got);
-        failed = SDL_AudioStreamPut(
-                     converter, chunk.data(),
-                     static_cast<int>(got * static_cast<std::size_t>(file.channels()) * sizeof(std::int16_t))) != 0;
     }
-    // SDL 2's resampler keeps its last input frames as look-ahead, and its
-    // flush does not give them up; silence behind the track does. Only what
-    // the track's own frames are worth is kept.
-    std::fill(chunk.begin(), chunk.end(), std::int16_t{0});
-    failed = failed ||
-             SDL_AudioStreamPut(converter, chunk.data(), static_cast<int>(chunk.size() * sizeof(std::int16_t))) != 0;
-    SDL_AudioStreamFlush(converter);
-    const std::int64_t worth = std::min(maxFrames, framesIn * trackRate / file.rate());
-    samples.resize(static_cast<std::size_t>(worth) * channelsPerFrame);
-    std::size_t taken = 0;
-    while (!failed && taken < samples.size()) {
-        const int bytes = SDL_AudioStreamGet(
-            converter, samples.data() + taken,
-            static_cast<int>(std::min<std::size_t>(samples.size() - taken, 1 << 20) * sizeof(std::int16_t)));
-        if (bytes <= 0)
-            break;
-        taken += static_cast<std::size_t>(bytes) / sizeof(std::int16_t);
-    }
-    SDL_FreeAudioStream(converter);
-    if (failed) {
-        samples.clear();
-        return false;
-    }
-    samples.resize(taken - taken % channelsPerFrame);
+    samples.resize(static_cast<std::size_t>(frames) * channelsPerFrame);
     return true;
 }
 
@@ -114,6 +63,13 @@ void TrackSpectrum::spectrumAt(double t, float* magnitudes)
     }
     copyFrames(frameAt(t) - FrequencyAnalyser::analysedFrames, FrequencyAnalyser::analysedFrames, window.data());
     analyser.analyseStereo(window.data(), magnitudes);
+}
+
+float TrackSpectrum::spectrum0At(double t)
+{
+    std::array<float, FrequencyAnalyser::binCount> magnitudes;
+    spectrumAt(t, magnitudes.data());
+    return magnitudes[0];
 }
 
 void TrackSpectrum::copyFrames(std::int64_t first, std::size_t count, std::int16_t* out) const

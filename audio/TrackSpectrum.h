@@ -2,13 +2,14 @@
 // the spectrum at any moment, computed exactly as the live music computes the
 // spectrum of what is being heard, and the samples themselves.
 //
-// The track is kept the way the sound device is fed: 16-bit stereo at
-// 44.1 kHz (a file of another rate or a mono file is converted as playback
-// converts it). The spectrum at t is that of the 512 sample frames ending at
+// The track is kept the way the decoder gives it to playback: 16-bit stereo
+// at 44.1 kHz (a file of another rate or a mono file converted as it is
+// decoded). The spectrum at t is that of the 512 sample frames ending at
 // t; frames before the start of the track and after its end are silence.
 #pragma once
 
 #include "audio/FrequencyAnalyser.h"
+#include "audio/Mp3File.h"
 
 #include <array>
 #include <cstddef>
@@ -16,12 +17,10 @@
 #include <string>
 #include <vector>
 
-class Mp3File;
-
 class TrackSpectrum {
 public:
-    static constexpr int trackRate = 44100;
-    static constexpr int channelsPerFrame = 2;
+    static constexpr int trackRate = Mp3File::outputRate;
+    static constexpr int channelsPerFrame = Mp3File::outputChannels;
     // Longest stretch ever decoded: an hour, far beyond any demo, so that a
     // huge file cannot exhaust memory.
     static constexpr double maxSeconds = 3600.0;
@@ -40,15 +39,16 @@ public:
     // Writes the FrequencyAnalyser::binCount magnitudes of the frames
     // [frameAt(t) - 512, frameAt(t)) into magnitudes.
     void spectrumAt(double t, float* magnitudes);
+    // What a frame of moment t is drawn with: the first of those magnitudes,
+    // 0 with no track. Every driver that plays from a decoded track (the
+    // offline renderer, the web page) takes its frames' value from here.
+    float spectrum0At(double t);
 
     // Copies count stereo frames from frame `first` on into out, silence
     // wherever the track has none.
     void copyFrames(std::int64_t first, std::size_t count, std::int16_t* out) const;
 
 private:
-    // Decodes through SDL's converter into trackRate stereo, at most maxFrames.
-    bool convert(Mp3File& file, std::int64_t maxFrames);
-
     std::vector<std::int16_t> samples; // interleaved stereo at trackRate
     FrequencyAnalyser analyser;
     std::array<std::int16_t, FrequencyAnalyser::analysedFrames * channelsPerFrame> window{};

@@ -9,6 +9,7 @@
 #include "app/MainLoop.h"
 #include "demo/Demo.h"
 #include "display/FramePresenter.h"
+#include "display/FramebufferFunctions.h"
 #include "display/GLWindow.h"
 
 #include <SDL.h>
@@ -63,6 +64,7 @@ double bareLoopRate(bool offscreen, int quads)
     SDL_Window* window = SDL_CreateWindow("bare", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN);
     SDL_GLContext context = SDL_GL_CreateContext(window);
     SDL_GL_MakeCurrent(window, context);
+    useGLProcLoader([](const char* name) { return SDL_GL_GetProcAddress(name); });
     double rate = 0;
     {
         std::unique_ptr<FramePresenter> presenter;

@@ -91,11 +91,19 @@ private:
     std::unique_ptr<unsigned char[]> bytes;
 };
 
-int capturePicture(const CaptureOptions& options, OffscreenContext& gl, CaptureScene& scene, PendingFile& file)
+// Draws moment t into the offscreen frame and starts the driver on it.
+void renderMoment(OffscreenContext& gl, CaptureScene& scene, float t)
+{
+    gl.beginFrame();
+    scene.draw(t);
+    gl.flush();
+}
+
+int capturePicture(const CaptureOptions& options, const FrameSchedule& schedule, OffscreenContext& gl,
+                   CaptureScene& scene, PendingFile& file)
 {
     Frame frame(options.width, options.height, false);
-    gl.beginFrame();
-    scene.draw(static_cast<float>(options.at));
+    renderMoment(gl, scene, schedule.time(0));
     if (!frame.read(gl))
         return failed(inexact);
     std::vector<unsigned char> png;
@@ -109,13 +117,6 @@ int capturePicture(const CaptureOptions& options, OffscreenContext& gl, CaptureS
     return exitDone;
 }
 
-void drawFrame(OffscreenContext& gl, CaptureScene& scene, float t)
-{
-    gl.beginFrame();
-    scene.draw(t);
-    gl.flush();
-}
-
 // Draws every frame of the schedule into frame and hands each to `take`,
 // which returns false to stop (with a reason, or none when interrupted).
 // Each frame is drawn while the one before is being handed over: the driver
@@ -126,7 +127,7 @@ bool renderFrames(const FrameSchedule& schedule, OffscreenContext& gl, CaptureSc
 {
     ProgressBar bar(schedule.count, schedule.count > 1 && ProgressBar::wanted());
     bar.update(0);
-    drawFrame(gl, scene, schedule.time(0));
+    renderMoment(gl, scene, schedule.time(0));
     for (std::int64_t i = 0; i < schedule.count; ++i) {
         if (captureInterrupted()) {
             bar.finish();
@@ -135,7 +136,7 @@ bool renderFrames(const FrameSchedule& schedule, OffscreenContext& gl, CaptureSc
         if (!frame.read(gl))
             error = inexact;
         if (i + 1 < schedule.count)
-            drawFrame(gl, scene, schedule.time(i + 1));
+            renderMoment(gl, scene, schedule.time(i + 1));
         if (!error.empty() || !take(i, error)) {
             bar.finish();
             return false;
@@ -244,7 +245,10 @@ int runCapture(const CaptureOptions& options)
     PendingFile picture;
     FrameFolder folder;
     VideoWriter writer;
-    const FrameSchedule schedule{options.from, options.fps, options.frames};
+    // A picture is a schedule of one frame at its moment.
+    const FrameSchedule schedule = options.output == CaptureOptions::Output::Picture
+                                       ? FrameSchedule{options.at, options.fps, 1}
+                                       : FrameSchedule{options.from, options.fps, options.frames};
     bool ready = false;
     switch (options.output) {
     case CaptureOptions::Output::Picture:
@@ -267,8 +271,7 @@ int runCapture(const CaptureOptions& options)
         return exitUsage;
     drawIntoPictureArea(options.width, options.height);
 
-    const double until =
-        options.output == CaptureOptions::Output::Picture ? options.at : options.from + schedule.duration();
+    const double until = schedule.from + schedule.duration();
     CaptureScene scene;
     scene.load(until);
     if (captureInterrupted())
@@ -276,7 +279,7 @@ int runCapture(const CaptureOptions& options)
 
     switch (options.output) {
     case CaptureOptions::Output::Picture:
-        return capturePicture(options, gl, scene, picture);
+        return capturePicture(options, schedule, gl, scene, picture);
     case CaptureOptions::Output::Folder:
         return captureFolder(options, schedule, gl, scene, folder);
     case CaptureOptions::Output::Video:

@@ -1,7 +1,7 @@
 // The demo's data set, found and read the way the demo finds and reads it.
 #include "capture/CaptureScene.h"
 
-#include "audio/Music.h"
+#include "audio/MusicLines.h"
 #include "demo/DataFolder.h"
 #include "demo/DataPaths.h"
 
@@ -19,7 +19,5 @@ void CaptureScene::load(double untilSeconds)
 
 void CaptureScene::draw(float t)
 {
-    if (musicLoaded)
-        track.spectrumAt(static_cast<double>(t), spectrum.data());
-    frames.drawFrame(t, spectrum[0]);
+    frames.drawFrame(t, musicLoaded ? track.spectrum0At(static_cast<double>(t)) : 0.0f);
 }

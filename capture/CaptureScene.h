@@ -7,8 +7,6 @@
 #include "audio/TrackSpectrum.h"
 #include "demo/DemoFrames.h"
 
-#include <array>
-
 class CaptureScene {
 public:
     // Writes "Loading Music: " with the path, and the missing-file line when
@@ -26,5 +24,4 @@ private:
     DemoFrames frames;
     TrackSpectrum track;
     bool musicLoaded = false;
-    std::array<float, DemoFrames::spectrumSize> spectrum{};
 };

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-Demo::Demo(WindowHandle window) : hWnd(window)
+Demo::Demo(const void* window) : hWnd(window)
 {
     // Zeroed, so frames before the first successful fetch (or with no music
     // at all) show the picture sequence at window size.

@@ -7,14 +7,14 @@
 #include "audio/Music.h"
 #include "demo/DemoFrames.h"
 #include "demo/MusicClock.h"
-#include "display/WindowHandle.h"
 
 #include <memory>
 
 class Demo {
 public:
     // Creates the music (which opens its file but does not start it); loads nothing yet.
-    explicit Demo(WindowHandle window);
+    // window: the program window's native handle, opaque here and handed on to the music.
+    explicit Demo(const void* window);
     // Shuts the music down first, then releases the buffer, the clock and both caches.
     ~Demo();
     Demo(const Demo&) = delete;
@@ -50,7 +50,7 @@ private:
     double showDelay = 0;
     float lastFrameTime = 0;
     std::unique_ptr<Music> music;
-    WindowHandle hWnd;
+    const void* hWnd;
     double start = 0; // timeline seconds at the clock's 0
     bool looping = false;
     std::unique_ptr<float[]> spectrum;

@@ -21,8 +21,8 @@ public:
     // The spectrum buffer a frame's spectrum value is taken from: the music
     // writes 256 values, the buffer has room for twice that.
     static constexpr int spectrumSize = 512;
-    // The last moment of the schedule.
-    static constexpr float end = timelineEnd;
+    // The last moment of the schedule, compared in single precision.
+    static constexpr float end = 98.9f;
 
     // Fills the texture cache from "data/textures/", then the model cache
     // from "data/models/", with the caches' console lines.

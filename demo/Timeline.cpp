@@ -183,8 +183,3 @@ void drawScene(float t, float spectrum0, const ResourceCache<Texture>& textures)
         endScroller(t, textures);
     // At exactly 68.5 nothing is drawn and the frame stays black.
 }
-
-bool timelineOver(float t)
-{
-    return t > timelineEnd;
-}

@@ -18,8 +18,3 @@
 void clearFrame();
 // Draws the scene of moment t. Pictures missing from the cache are left out.
 void drawScene(float t, float spectrum0, const ResourceCache<Texture>& textures);
-// The last moment of the schedule, compared in single precision.
-inline constexpr float timelineEnd = 98.9f;
-
-// True once the schedule is over (t beyond timelineEnd).
-bool timelineOver(float t);

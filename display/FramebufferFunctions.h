@@ -1,7 +1,8 @@
 // The framebuffer-object entry points (OpenGL 3.0 or ARB_framebuffer_object),
-// resolved through SDL at run time so that the legacy GL headers and
-// libraries suffice. Shared by the window's presenter and the offscreen
-// renderer.
+// resolved at run time so that the legacy GL headers and libraries suffice.
+// Shared by the window's presenter and the offscreen renderer; whichever
+// made the context names the function that resolves them (SDL's for the
+// window, EGL's offscreen).
 #pragma once
 
 #include <GL/gl.h>
@@ -21,5 +22,10 @@ struct FramebufferFunctions {
     PFNGLCLEARBUFFERFVPROC clearBufferfv;
 };
 
-// Null when the current context has no framebuffer objects. Needs a current context.
+// How GL entry points are looked up for the contexts of this process.
+using GLProcLoader = void* (*)(const char* name);
+void useGLProcLoader(GLProcLoader loader);
+
+// Null when the current context has no framebuffer objects, or no loader was
+// named. Needs a current context.
 const FramebufferFunctions* framebufferFunctions();

@@ -11,6 +11,7 @@
 #include "display/GLWindow.h"
 
 #include "display/FramePresenter.h"
+#include "display/FramebufferFunctions.h"
 #include "display/InitialState.h"
 #include "display/Keyboard.h"
 #include "display/PixelFormat.h"
@@ -105,6 +106,36 @@ SDL_Point displayOrigin(int display)
     if (SDL_GetDisplayBounds(display, &bounds) != 0)
         return {0, 0};
     return {bounds.x, bounds.y};
+}
+
+void* glProc(const char* name)
+{
+    return SDL_GL_GetProcAddress(name);
+}
+
+void postQuitMessage()
+{
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+}
+
+// Handles one event the way a window procedure does; the default handling of
+// a close request "destroys" the window.
+void windowProcedure(SDL_Window* window, const SDL_Event& event)
+{
+    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
+        postQuitMessage();
+        return; // nothing more for the default handling to do with a key
+    }
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE && window &&
+        event.window.windowID == SDL_GetWindowID(window)) {
+        // Default handling of a close request: the window goes away, and its
+        // destruction posts the quit message. The window is hidden rather than
+        // freed so the context stays valid until the owner releases both in order.
+        SDL_HideWindow(window);
+        postQuitMessage();
+    }
 }
 
 } // namespace
@@ -225,6 +256,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         return;
     }
     contextCurrent = true;
+    useGLProcLoader(glProc);
     if (!waitForDisplay)
         SDL_GL_SetSwapInterval(0);
 
@@ -344,27 +376,4 @@ double GLWindow::nextFrameShownIn() const
     const double since = static_cast<double>(SDL_GetPerformanceCounter() - lastFramePresent) /
                          static_cast<double>(SDL_GetPerformanceFrequency());
     return std::max(0.0, frameInterval - since) + frameInterval / 2;
-}
-
-void GLWindow::windowProcedure(WindowHandle window, const SDL_Event& event)
-{
-    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
-        postQuitMessage();
-        return; // nothing more for the default handling to do with a key
-    }
-    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE && window &&
-        event.window.windowID == SDL_GetWindowID(window)) {
-        // Default handling of a close request: the window goes away, and its
-        // destruction posts the quit message. The window is hidden rather than
-        // freed so the context stays valid until the owner releases both in order.
-        SDL_HideWindow(window);
-        postQuitMessage();
-    }
-}
-
-void GLWindow::postQuitMessage()
-{
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
 }

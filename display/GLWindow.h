@@ -16,7 +16,6 @@
 
 class FramePresenter;
 struct DisplayModeRequest;
-union SDL_Event;
 
 // Choices beyond the constructor's arguments. The defaults give the window the
 // arguments alone describe; the picture drawn is always width x height of the
@@ -57,10 +56,6 @@ public:
     WindowHandle hWnd = nullptr;
 
 private:
-    // Handles one event the way a window procedure does; the default
-    // handling of a close request "destroys" the window (see destroyWindow).
-    static void windowProcedure(WindowHandle window, const SDL_Event& event);
-    static void postQuitMessage();
     void present();
     void notePresented();
 

@@ -1,55 +1,102 @@
-// OffscreenContext over SDL's "offscreen" video driver. The driver renders
-// into an EGL pbuffer behind a window nobody sees; the full frame is the
-// framebuffer object of a FramePresenter on top of it, exactly the frame the
-// real window draws into, and the pbuffer only serves when framebuffer objects
-// are missing.
+// OffscreenContext over EGL directly, on Mesa's surfaceless platform: no
+// display server, no window system and nothing of SDL. The full frame is a
+// framebuffer object with depth and stencil, exactly the frame the real window
+// draws into; a small pbuffer surface behind it serves only where framebuffer
+// objects are missing.
 #include "display/OffscreenContext.h"
 
-#include "display/FramePresenter.h"
 #include "display/Framebuffer.h"
 #include "display/FramebufferFunctions.h"
 #include "display/InitialState.h"
-#include "display/PixelFormat.h"
 
-#include <SDL.h>
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+
+namespace {
+
+std::string eglFailure(const char* what)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%04X", static_cast<unsigned>(eglGetError()));
+    return std::string(what) + " (EGL error " + code + ")";
+}
+
+void* eglProc(const char* name)
+{
+    return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+// The surfaceless platform where EGL offers it, else EGL's default display.
+EGLDisplay offscreenDisplay()
+{
+    const char* extensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+    const auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (extensions && std::strstr(extensions, "EGL_MESA_platform_surfaceless") && getPlatformDisplay)
+        return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    return eglGetDisplay(EGL_DEFAULT_DISPLAY);
+}
+
+} // namespace
 
 OffscreenContext::OffscreenContext(int width, int height) : frameWidth(width), frameHeight(height)
 {
-    // The offscreen driver even when SDL_VIDEODRIVER names another, and no
-    // signal handlers of SDL's: the caller decides what Ctrl+C does.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        reason = std::string("no offscreen video: ") + SDL_GetError();
+    display = offscreenDisplay();
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
+        reason = eglFailure("no offscreen OpenGL display");
+        display = nullptr;
         return;
     }
-    videoUp = true;
-
-    // The window's request, at 32 bits per pixel.
-    requestPixelFormat(32);
-    window = SDL_CreateWindow("Brakvane capture", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) {
-        reason = std::string("no offscreen OpenGL surface: ") + SDL_GetError();
+    // Desktop OpenGL (the legacy profile the demo draws with), and the
+    // window's pixel format: 8 bits a channel, 16-bit depth, 8-bit stencil.
+    const EGLint attributes[] = {EGL_SURFACE_TYPE,
+                                 EGL_PBUFFER_BIT,
+                                 EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT,
+                                 EGL_RED_SIZE,
+                                 8,
+                                 EGL_GREEN_SIZE,
+                                 8,
+                                 EGL_BLUE_SIZE,
+                                 8,
+                                 EGL_DEPTH_SIZE,
+                                 16,
+                                 EGL_STENCIL_SIZE,
+                                 8,
+                                 EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint configs = 0;
+    if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(display, attributes, &config, 1, &configs) || configs < 1) {
+        reason = eglFailure("no offscreen OpenGL surface");
         return;
     }
-    context = SDL_GL_CreateContext(window);
-    if (!context) {
-        reason = std::string("no OpenGL context: ") + SDL_GetError();
+    const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    surface = eglCreatePbufferSurface(display, config, size);
+    if (surface == EGL_NO_SURFACE) {
+        reason = eglFailure("no offscreen OpenGL surface");
+        surface = nullptr;
         return;
     }
-    if (SDL_GL_MakeCurrent(window, context) != 0) {
-        reason = std::string("cannot make the OpenGL context current: ") + SDL_GetError();
-        SDL_GL_DeleteContext(context);
-        context = nullptr;
+    EGLContext created = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    if (created == EGL_NO_CONTEXT) {
+        reason = eglFailure("no OpenGL context");
         return;
     }
-    frame = std::make_unique<FramePresenter>(width, height);
+    if (!eglMakeCurrent(display, surface, surface, created)) {
+        reason = eglFailure("cannot make the OpenGL context current");
+        eglDestroyContext(display, created);
+        return;
+    }
+    context = created;
+    useGLProcLoader(eglProc);
     rgba = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(width) * height * 4);
+    frame = std::make_unique<Framebuffer>(width, height, true);
     if (frame->ok()) {
         // Drawing starts in the full frame.
-        fullFramebuffer = frame->framebuffer();
+        fullFramebuffer = frame->name();
         colourFrame = std::make_unique<Framebuffer>(width, height, false);
         if (!colourFrame->ok())
             colourFrame.reset();
@@ -63,13 +110,14 @@ OffscreenContext::~OffscreenContext()
     if (context) {
         colourFrame.reset(); // both frames belong to the context
         frame.reset();
-        SDL_GL_MakeCurrent(window, nullptr);
-        SDL_GL_DeleteContext(context);
+        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        eglDestroyContext(display, context);
     }
-    if (window)
-        SDL_DestroyWindow(window);
-    if (videoUp)
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (surface)
+        eglDestroySurface(display, surface);
+    if (display)
+        eglTerminate(display);
+    eglReleaseThread();
 }
 
 void OffscreenContext::beginFrame()

@@ -1,5 +1,5 @@
-// An OpenGL context with no display server: SDL's offscreen video driver (EGL
-// underneath, Mesa's software renderer where there is no GPU), drawing into an
+// An OpenGL context with no display server: EGL on its own (Mesa's software
+// renderer where there is no GPU), drawing into an
 // offscreen frame with colour, depth and stencil, set to the same initial
 // state as the demo's window. The offline renderer draws the demo through it
 // and reads every frame back.
@@ -15,8 +15,6 @@
 #include <string>
 
 class Framebuffer;
-class FramePresenter;
-struct SDL_Window;
 
 class OffscreenContext {
 public:
@@ -59,10 +57,10 @@ public:
 private:
     int frameWidth;
     int frameHeight;
-    bool videoUp = false;
-    SDL_Window* window = nullptr;
-    void* context = nullptr;                  // the SDL GL context
-    std::unique_ptr<FramePresenter> frame;    // the full frame
+    void* display = nullptr; // the EGL display, surface and context
+    void* surface = nullptr;
+    void* context = nullptr;
+    std::unique_ptr<Framebuffer> frame;       // the full frame
     unsigned fullFramebuffer = 0;             // its framebuffer object (0: the window surface)
     std::unique_ptr<Framebuffer> colourFrame; // null when there is none
     bool drawingColourOnly = false;

@@ -5,10 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! command -v clang-format >/dev/null; then
+if ! command -v clang-format >/dev/null || ! command -v git >/dev/null; then
   bash scripts/setup.sh
 fi
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
+# No file found means the listing failed (no git, not a checkout): with no
+# names, clang-format would read standard input and pass having checked nothing.
+if ((${#files[@]} == 0)); then
+  echo "format: no C++ sources found (is this a git checkout?)" >&2
+  exit 1
+fi
 if [[ ${1:-} == --check ]]; then
   clang-format --dry-run --Werror "${files[@]}"
   echo "format: ${#files[@]} files as .clang-format has them"

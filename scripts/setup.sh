@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
+  build-essential cmake pkg-config clang clang-format libclang-rt-14-dev git
   libsdl2-dev libgl1-mesa-dev libgl1-mesa-dri libegl1-mesa-dev libx11-dev libxrandr-dev
   libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev
   libgtest-dev libbenchmark-dev

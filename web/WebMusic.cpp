@@ -3,7 +3,7 @@
 #include "web/WebMusic.h"
 
 #include "audio/FrequencyAnalyser.h"
-#include "audio/Music.h"
+#include "audio/MusicLines.h"
 
 #include <SDL.h>
 #include <emscripten.h>

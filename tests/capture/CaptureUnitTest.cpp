@@ -11,7 +11,7 @@
 #include "capture/VideoFileCheck.h"
 #include "capture/VideoWriter.h"
 #include "capture/Yuv420.h"
-#include "demo/Timeline.h"
+#include "demo/DemoFrames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -240,8 +240,8 @@ TEST(FrameSchedule, TheDefaultSpanEndsWithTheFrameThatEndsTheDemo)
             const std::int64_t count = framesUntilOver(from, fps);
             ASSERT_GT(count, 0);
             const FrameSchedule schedule{from, fps, count};
-            EXPECT_TRUE(timelineOver(schedule.time(count - 1)));
-            EXPECT_TRUE(count == 1 || !timelineOver(schedule.time(count - 2))) << "an earlier frame was over";
+            EXPECT_TRUE(DemoFrames::over(schedule.time(count - 1)));
+            EXPECT_TRUE(count == 1 || !DemoFrames::over(schedule.time(count - 2))) << "an earlier frame was over";
         }
     }
     EXPECT_EQ(framesUntilOver(120, 60), 1); // already over: the one frame the demo would draw

@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "TimelinePictures.h"
 #include "XServer.h"
+#include "demo/DemoFrames.h"
 #include "display/GLWindow.h"
 
 #include <array>
@@ -167,9 +168,9 @@ TEST_F(Timeline, TheScrollerRisesFromBelowTheWindow)
 
 TEST_F(Timeline, TheScheduleEndsJustAfterTheSinglePrecision98Point9)
 {
-    EXPECT_FALSE(timelineOver(98.9f));
-    EXPECT_TRUE(timelineOver(std::nextafter(98.9f, 100.0f)));
-    EXPECT_FALSE(timelineOver(68.5f));
+    EXPECT_FALSE(DemoFrames::over(98.9f));
+    EXPECT_TRUE(DemoFrames::over(std::nextafter(98.9f, 100.0f)));
+    EXPECT_FALSE(DemoFrames::over(68.5f));
 }
 
 TEST_F(Timeline, StateLeftForLaterFrames)
