@@ -42,12 +42,11 @@ long heapKb(pid_t pid)
 {
     std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
     bool inHeap = false;
-    for (std::string line; std::getline(in, line);) {
+    for (std::string line; std::getline(in, line);)
         if (line.find(" [heap]") != std::string::npos)
             inHeap = true;
         else if (inHeap && line.rfind("Rss:", 0) == 0)
             return std::strtol(line.c_str() + 4, nullptr, 10);
-    }
     return -1;
 }
 
@@ -74,7 +73,8 @@ int main(int argc, char** argv)
     for (std::string& e : environment)
         envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::vector<std::string> arguments = {BRAKVANE_PROGRAM, "--window", "--size", "320x240", "--loop", "--start", start};
+    std::vector<std::string> arguments = {BRAKVANE_PROGRAM, "--window", "--size", "320x240",
+                                          "--loop",         "--start",  start};
     std::vector<char*> args;
     for (std::string& a : arguments)
         args.push_back(a.data());
@@ -112,8 +112,7 @@ int main(int argc, char** argv)
                 baseline = rss;
                 baselineHeap = heap;
             }
-            const double elapsed =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             const double ratio = baseline > 0 ? static_cast<double>(rss) / static_cast<double>(baseline) : 0;
             worst = std::max(worst, ratio);
             latest = ratio;
