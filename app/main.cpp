@@ -10,6 +10,7 @@
 #include "display/GLWindow.h"
 
 #include <iostream>
+#include <malloc.h>
 #include <memory>
 
 namespace {
@@ -31,6 +32,14 @@ int refuse(const std::string& reason)
 
 int main(int argc, char** argv)
 {
+    // A fixed threshold for serving large blocks with their own mappings. By
+    // default the C library raises the threshold to the size of each such block
+    // freed (the software renderer frees 2 MB ones), after which the renderer's
+    // blocks of 100 KB and more, made and freed all the time, come from the
+    // heap: a small block that outlives one pins the heap's top, and over a
+    // long looping run the heap grows in steps of about a megabyte. Mapped, each
+    // large block goes back to the system when freed.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     DemoOptions options;
     std::string error;
     if (!parseDemoOptions(argc, argv, options, error))

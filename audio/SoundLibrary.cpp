@@ -94,15 +94,6 @@ void updateLatency(Library& lib, const Playback::Clock& clock)
 
 std::unique_ptr<Library> library;
 
-// The latency to reckon with: the server's (or the stand-in for it), but never less
-// than the device's consumption against the clock says it holds. A server that comes
-// back from a stall may take seconds of sound at once, more than it ever reports
-// holding; none of it can have been heard sooner than at the device's own rate.
-double latencyNow(const Library& lib, const Playback::Clock& clock)
-{
-    return std::max(lib.latency, lib.playback.heldAfterLastPeriod() / clock.rate);
-}
-
 // The library's stream when `handle` names it, else null.
 StreamDecoder* streamOf(Handle handle)
 {
@@ -224,7 +215,7 @@ int channelGetData(Handle channel, void* buffer, std::uint32_t length)
         DeviceLock lock(*library->output);
         clock.now = SDL_GetPerformanceCounter();
         updateLatency(*library, clock);
-        clock.latency = latencyNow(*library, clock);
+        clock.latency = library->latency;
         playing = library->playback.snapshot(library->window.data(), clock);
     }
     if (!playing)
@@ -247,7 +238,7 @@ bool channelGetHeard(Handle channel, double ahead, double* seconds)
         clock.now = SDL_GetPerformanceCounter();
         updateLatency(*library, clock);
         library->ahead = ahead;
-        if (!library->playback.heardFrame(clock, ahead, latencyNow(*library, clock), frame))
+        if (!library->playback.heardFrame(clock, ahead, library->latency, frame))
             return false;
     }
     *seconds = frame / clock.rate;

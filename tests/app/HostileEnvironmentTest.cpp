@@ -1,14 +1,17 @@
 // The real program on machines that work against it: a named pipe where the
-// music should be, a BRAKVANE_DATA that cannot serve, no sound device. Each
+// music should be, a BRAKVANE_DATA that cannot serve, no sound device, a
+// track of another rate started in the middle. Each
 // run must get through loading (no hang), keep the console lines the run
 // always has, say on standard error what it passed over, and end cleanly.
 #include "DemoRun.h"
+#include "TestTracks.h"
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 
@@ -96,5 +99,41 @@ TEST(HostileEnvironment, NothingHangsAndWhatIsPassedOverIsNamed)
         else
             EXPECT_NE(errors.find(c.errorSays), std::string::npos) << errors;
         EXPECT_EQ(errors.find(c.errorNever), std::string::npos) << errors;
+    }
+}
+
+TEST(HostileEnvironment, ATrackOfAnotherRateOrMonoStartsWherePictureAndMusicAgree)
+{
+    // The frame log gives the moment each frame shows; the clock follows the
+    // music heard, so a start position counted in the wrong frames shows at once.
+    testtracks::TrackDirectory tracks;
+    for (const auto& [rate, channels] : {std::pair{22050, 1}, {48000, 2}}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channel(s)");
+        const std::string track =
+            tracks.makeMp3("track" + std::to_string(rate), rate, channels, 26, testtracks::busySignal);
+        ASSERT_FALSE(track.empty());
+        testfiles::TempDir work;
+        fs::create_directories(work.prefix() + "data/music");
+        fs::create_symlink(track, work.prefix() + "data/music/skalmtone.mp3");
+        DemoLaunch launch;
+        launch.workingDirectory = work.directory();
+        launch.args = {"--start", "20"};
+        launch.env = {{"BRAKVANE_FRAME_LOG", "1"}};
+        auto demo = startDemo(launch);
+        ASSERT_TRUE(demo->waitForOutput("Loading Music: data/music/skalmtone.mp3\n", 30s)) << demo->output();
+        std::this_thread::sleep_for(2500ms);
+        demo->signal(SIGINT);
+        EXPECT_EQ(demo->wait(30s), 0);
+        std::istringstream lines(demo->errorOutput());
+        int frames = 0;
+        for (std::string line; std::getline(lines, line);) {
+            float t = 0;
+            if (std::sscanf(line.c_str(), "frame %f", &t) != 1)
+                continue;
+            ++frames;
+            EXPECT_GE(t, 20.0f) << line;
+            EXPECT_LT(t, 24.0f) << line;
+        }
+        EXPECT_GT(frames, 0) << demo->errorOutput();
     }
 }

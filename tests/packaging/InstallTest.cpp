@@ -75,8 +75,8 @@ void runInstalled(const std::string& bin, const std::string& loadLog = "")
     EXPECT_GT(fs::file_size(work.directory() + "/shots/opening.png"), 1000u);
 }
 
-// The libraries that the programs or SDL loaded at run time (dlopen), by the
-// name asked for, from the loader's notes.
+// The libraries loaded at run time (dlopen) by the programs or any library
+// they use, by the name asked for, from the loader's notes.
 std::set<std::string> loadedAtRunTime(const std::string& loadLog)
 {
     std::set<std::string> names;
@@ -90,9 +90,6 @@ std::set<std::string> loadedAtRunTime(const std::string& loadLog)
             const std::size_t file = line.find("file=");
             const std::size_t by = line.find("dynamically loaded by ");
             if (file == std::string::npos || by == std::string::npos)
-                continue;
-            const std::string loader = line.substr(by + 22);
-            if (loader.find("brakvane") == std::string::npos && loader.find("libSDL2") == std::string::npos)
                 continue;
             names.insert(line.substr(file + 5, line.find(' ', file) - file - 5));
         }
@@ -174,7 +171,7 @@ TEST(Install, TheDebianPackageDependsOnWhatIsLinkedAndRunsUnpacked)
     const std::string loadLog = root.directory() + "/loaded";
     runInstalled(unpacked + "/usr/bin", loadLog);
 
-    // What the programs and SDL load at run time comes with what the package
+    // What is loaded at run time comes with what the package
     // depends on, directly or through those packages' own dependencies: an
     // install with apt-get then has it too.
     std::vector<std::string> direct;
@@ -200,7 +197,7 @@ TEST(Install, TheDebianPackageDependsOnWhatIsLinkedAndRunsUnpacked)
         at = end + 1;
     }
     const std::set<std::string> loaded = loadedAtRunTime(loadLog);
-    EXPECT_TRUE(loaded.contains("libEGL.so.1")) << "the capture renders through EGL";
+    EXPECT_FALSE(loaded.empty()) << "the loader's notes were read";
     for (const std::string& library : loaded) {
         const std::string package = packageOf(library);
         EXPECT_TRUE(package.empty() || installed.contains(package))
