@@ -3,7 +3,6 @@
 // output timestamp.
 #include "web/WebMusic.h"
 
-#include "audio/FrequencyAnalyser.h"
 #include "audio/MusicLines.h"
 
 #include <algorithm>
@@ -156,7 +155,5 @@ void WebMusic::stop()
 
 float WebMusic::spectrumAt(double t)
 {
-    float magnitudes[FrequencyAnalyser::binCount];
-    track.spectrumAt(t, magnitudes);
-    return magnitudes[0];
+    return track.spectrum0At(t);
 }
