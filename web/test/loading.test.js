@@ -1,18 +1,13 @@
 // Something to see at once: before the page's program and data have arrived,
 // the first paint is the page's own sign with the loading progress; the
 // progress goes up through the download and the decoding of the track; and
-// the first frame is drawn while the track is still being decoded. Also
-// prints how long a visit takes to its first paint and first frame, against
-// an empty page's first paint from the same kind of server in the same run.
+// the first frame is drawn while the track is still being decoded. How long
+// that takes is measured by bench/web_loading.js.
 'use strict';
 
 const test = require('node:test');
 const assert = require('node:assert');
-const fs = require('fs');
-const os = require('os');
-const path = require('path');
 const { open, tapAudio } = require('./browser.js');
-const { serve } = require('../serve/serve.js');
 
 // Put in the page before its own script: each text the sign shows, with when.
 function watchSign() {
@@ -24,8 +19,6 @@ function watchSign() {
     new MutationObserver(note).observe(sign, { subtree: true, childList: true, characterData: true, attributes: true });
   });
 }
-
-const median = (values) => values.slice().sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
 test('the first paint is the loading sign, and the first frame does not wait for the music', async () => {
   const session = await open({ autoplay: 'allowed' });
@@ -64,48 +57,5 @@ test('the first paint is the loading sign, and the first frame does not wait for
     assert.strictEqual(signs[signs.length - 1][1], '', 'the sign is still showing');
   } finally {
     await session.close();
-  }
-});
-
-test('how long until the first paint and the first frame (printed)', async () => {
-  const empty = fs.mkdtempSync(path.join(os.tmpdir(), 'brakvane-empty-'));
-  fs.writeFileSync(path.join(empty, 'index.html'), '<!doctype html><html><head><link rel="icon" href="data:,"></head><body><p>.</p></body></html>');
-  const emptyServer = await serve(empty);
-  const session = await open({ autoplay: 'allowed' });
-  try {
-    const emptyLoads = [], paints = [], frames = [];
-    for (let run = 0; run < 3; ++run) {
-      const blank = await session.browser.newPage();
-      await blank.goto('http://127.0.0.1:' + emptyServer.address().port + '/', { waitUntil: 'load' });
-      await blank.waitForFunction(() => performance.getEntriesByType('paint').some((e) => e.name === 'first-contentful-paint'),
-                                  { polling: 10, timeout: 60000 });
-      emptyLoads.push(await blank.evaluate(() => performance.getEntriesByType('paint')
-                                                     .find((e) => e.name === 'first-contentful-paint').startTime));
-      await blank.close();
-
-      const page = await session.browser.newPage();
-      await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
-      await page.evaluateOnNewDocument(tapAudio);
-      await page.goto(session.address, { waitUntil: 'domcontentloaded' });
-      await page.waitForFunction(() => window.brakvaneFrameLog.length > 0 &&
-                                 performance.getEntriesByType('paint').some((e) => e.name === 'first-contentful-paint'),
-                                 { polling: 10, timeout: 120000 });
-      const timing = await page.evaluate(() => ({
-        paint: performance.getEntriesByType('paint').find((e) => e.name === 'first-contentful-paint').startTime,
-        frame: brakvaneFrameLog[0][0],
-      }));
-      paints.push(timing.paint);
-      frames.push(timing.frame);
-      await page.close();
-    }
-    const base = median(emptyLoads);
-    console.log(`first paint ${median(paints).toFixed(0)} ms, first frame ${median(frames).toFixed(0)} ms, ` +
-                `an empty page's first paint ${base.toFixed(0)} ms (medians of 3, from navigation, loopback)`);
-    console.log(`RATIO first_paint/empty_page ${(median(paints) / base).toFixed(2)}`);
-    console.log(`RATIO first_frame/empty_page ${(median(frames) / base).toFixed(2)}`);
-  } finally {
-    await session.close();
-    emptyServer.close();
-    fs.rmSync(empty, { recursive: true, force: true });
   }
 });
