@@ -75,10 +75,8 @@ void updateLatency(Library& lib, const Playback::Clock& clock)
         if (periods == lib.reckonedAt)
             return;
         lib.reckonedAt = periods;
-        // PipeWire's graph plays what a stream hands it in one cycle a cycle
-        // later, and SDL asks for cycles of one period: that much more is held
-        // than consumption shows.
-        held = std::max(0.0, lib.playback.heldAfterLastPeriod() / clock.rate - period) + period;
+        // What is queued ahead of the period just handed, as a server would report it.
+        held = std::max(0.0, lib.playback.heldAfterLastPeriod() / clock.rate - period);
     } else if (!lib.server.take(held)) {
         return;
     } else if (held <= 0) {

@@ -58,7 +58,9 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
             result.problem = sound->problem();
             return result;
         }
-        recorder = std::make_unique<MonitorRecorder>(sound->address(), PulseServer::monitorSource());
+        recorder = std::make_unique<MonitorRecorder>(
+            sound->address(), PulseServer::monitorSource(),
+            options.stack.server == SoundServerKind::pulseaudio ? PlayedTiming::serverLatency : PlayedTiming::arrival);
         // An idle null sink renders far ahead; a reader attached for a while
         // brings it down to the latency it keeps while playing.
         if (!recorder->waitUntilRecording(5000) || !recorder->waitUntilSettled(2.0, 15000)) {

@@ -31,7 +31,7 @@ double median(std::vector<double> values)
 
 } // namespace
 
-MonitorRecorder::MonitorRecorder(const std::string& server, const std::string& source)
+MonitorRecorder::MonitorRecorder(const std::string& server, const std::string& source, PlayedTiming how) : timing(how)
 {
     recorded.reserve(static_cast<std::size_t>(rate) * channels * 120);
     loop = pa_mainloop_new();
@@ -139,6 +139,10 @@ void MonitorRecorder::run(std::string server, std::string source)
         }
         if (!read)
             continue;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            arrivals.push_back({recorded.size() / channels, monotonicSeconds()});
+        }
         pa_usec_t latency = 0;
         int negative = 0;
         if (pa_stream_get_latency(stream, &latency, &negative) < 0)
@@ -159,6 +163,11 @@ void MonitorRecorder::run(std::string server, std::string source)
 
 double MonitorRecorder::playedAt(double frame) const
 {
+    return timing == PlayedTiming::serverLatency ? reportedPlayedAt(frame) : arrivedAt(frame);
+}
+
+double MonitorRecorder::reportedPlayedAt(double frame) const
+{
     // The sink's clock drifts from the monotonic one by some hundred parts per
     // million, so only nearby points count.
     const double window = 3.0 * rate;
@@ -169,11 +178,37 @@ double MonitorRecorder::playedAt(double frame) const
     return frame / rate + median(offsets);
 }
 
+double MonitorRecorder::arrivedAt(double frame) const
+{
+    // A block is never read before it was there, only later when the reader
+    // is late: the earliest nearby reading is the truest. A stopped server
+    // shifts every reading after the stop by its length, so only readings
+    // within a step of the nearest one count.
+    const double window = 1.0 * rate;
+    const double step = 0.1;
+    const TimingPoint* nearest = nullptr;
+    for (const auto& p : arrivals)
+        if (!nearest ||
+            std::abs(static_cast<double>(p.frame) - frame) < std::abs(static_cast<double>(nearest->frame) - frame))
+            nearest = &p;
+    if (!nearest || std::abs(static_cast<double>(nearest->frame) - frame) > window)
+        return std::nan("");
+    const double near = nearest->played - static_cast<double>(nearest->frame) / rate;
+    double earliest = near;
+    for (const auto& p : arrivals) {
+        const double offset = p.played - static_cast<double>(p.frame) / rate;
+        if (std::abs(static_cast<double>(p.frame) - frame) < window && std::abs(offset - near) < step)
+            earliest = std::min(earliest, offset);
+    }
+    return frame / rate + earliest;
+}
+
 double MonitorRecorder::timingSpread() const
 {
+    const auto& readings = timing == PlayedTiming::serverLatency ? points : arrivals;
     std::vector<double> deviations;
-    for (std::size_t i = 0; i < points.size(); i += 7)
-        deviations.push_back(std::abs(points[i].played - playedAt(static_cast<double>(points[i].frame))));
+    for (std::size_t i = 0; i < readings.size(); i += 7)
+        deviations.push_back(std::abs(readings[i].played - playedAt(static_cast<double>(readings[i].frame))));
     return median(deviations);
 }
 

@@ -1,7 +1,8 @@
 // Records what a PulseAudio sink plays, through its monitor source, and when:
 // every block read comes with the moment its last frame was played by the
 // sink, from the stream's latency (negative on a monitor: the monitor hears a
-// frame before the sink plays it) and the monotonic clock of the reading.
+// frame before the sink plays it) and the monotonic clock of the reading, or
+// from the reading's moment alone where the server's latency is not the truth.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +15,20 @@ struct pa_mainloop;
 
 namespace testsupport {
 
+// How the moment a frame was played is found. PulseAudio reports a monitor's
+// latency truly. PipeWire's PulseAudio server reports it 0.3 to 4.5 s off once
+// the server has been held stopped and let go, so there the moment a block
+// arrives counts: in PipeWire's graph a monitor gets each cycle's frames in the
+// cycle the sink plays them.
+enum class PlayedTiming { serverLatency, arrival };
+
 class MonitorRecorder {
 public:
     static constexpr int rate = 44100;
     static constexpr int channels = 2;
 
     // Connects to `server` (a PULSE_SERVER value) and records `source` until stop().
-    MonitorRecorder(const std::string& server, const std::string& source);
+    MonitorRecorder(const std::string& server, const std::string& source, PlayedTiming timing);
     ~MonitorRecorder();
     MonitorRecorder(const MonitorRecorder&) = delete;
     MonitorRecorder& operator=(const MonitorRecorder&) = delete;
@@ -49,7 +57,10 @@ private:
         double played;       // when the sink played the last of them
     };
     void run(std::string server, std::string source);
+    double reportedPlayedAt(double frame) const;
+    double arrivedAt(double frame) const;
 
+    PlayedTiming timing;
     pa_mainloop* loop = nullptr;
     std::thread worker;
     std::mutex lock;
@@ -59,6 +70,7 @@ private:
     bool quit = false;
     std::vector<std::int16_t> recorded;
     std::vector<TimingPoint> points;
+    std::vector<TimingPoint> arrivals;
 };
 
 } // namespace testsupport
