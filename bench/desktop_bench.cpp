@@ -10,6 +10,8 @@
 //   - picture-to-sound offset at every crash cut, median and worst;
 //   - the longest freeze of the picture against the longest the sound stood;
 //   - CPU time per drawn frame.
+// With BENCH_DETAIL=1, also the lock error every half second and the demo's
+// own lines on standard error.
 // A present of the frame already on screen costs no copy and no swap, so
 // the CPU per drawn frame is the figure of one present per frame itself.
 #include "DesktopRun.h"
@@ -20,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 using namespace testsupport;
 
@@ -77,6 +80,14 @@ void benchStack(const DesktopStack& stack)
                     c.lockError * 1e3);
         offsets.push_back(c.offset);
         worst = std::max(worst, std::abs(c.offset));
+    }
+    if (std::getenv("BENCH_DETAIL")) {
+        for (const auto& c : run.lock)
+            std::printf("lock %5.1f %+7.1f\n", c.cut, c.lockError * 1e3);
+        std::istringstream err(run.errors);
+        for (std::string line; std::getline(err, line);)
+            if (line.rfind("frame ", 0) != 0)
+                std::printf("stderr: %s\n", line.c_str());
     }
     if (run.cappedRate > 0)
         std::printf("RATIO drawn fps / display refresh (nothing paces): %.3f (%.1f / %.1f; target <= 1.05)\n",

@@ -1,8 +1,13 @@
-// Passes per second of the real main loop with an empty frame, against a bare
-// SDL loop doing the same clear and the same two presents through the same
-// offscreen-frame presentation, measured in one run and reported as a ratio.
+// Passes per second of the real main loop with an empty frame, nothing pacing
+// it, against a bare SDL loop doing the same clear and presenting each frame
+// once through the same offscreen-frame presentation (the main loop's second
+// present of a pass shows the frame already on screen, which costs nothing),
+// measured in one run and reported as a ratio.
 // Also reports what the flicker-free presentation costs against two plain
-// swaps, with an empty frame and with three textured full-screen quads.
+// swaps, with an empty frame and with three textured full-screen quads, and
+// the CPU time per drawn frame of the real loop (whose second present of a
+// pass shows the frame already on screen) against a bare loop that presents
+// each frame once, and against one that presents it twice in full.
 //
 // Needs a display (scripts/bench.sh provides a private Xvfb).
 #include "FullScreenQuads.h"
@@ -17,6 +22,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -27,21 +33,45 @@ using Clock = std::chrono::steady_clock;
 constexpr double runSeconds = 2.0;
 constexpr int rounds = 5;
 
-// The real loop, ended the way a viewer's Ctrl+C ends it.
-double realLoopRate()
+double cpuSeconds()
 {
-    GLWindow window(800, 600, 32, true, "Brakvane bench");
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+struct LoopRun {
+    double rate = 0;       // passes per second
+    double cpuPerPass = 0; // CPU seconds per pass (one drawn frame)
+};
+
+LoopRun fastest(const LoopRun& a, const LoopRun& b)
+{
+    return {std::max(a.rate, b.rate), a.cpuPerPass > 0 ? std::min(a.cpuPerPass, b.cpuPerPass) : b.cpuPerPass};
+}
+
+// The real loop, ended the way a viewer's Ctrl+C ends it.
+// vsync false: as `--no-vsync`, nothing paces or caps the loop.
+LoopRun realLoop(bool vsync)
+{
+    WindowOptions options;
+    options.vsync = vsync;
+    GLWindow window(800, 600, 32, true, "Brakvane bench", options);
+    // The previous run's Ctrl+C may have left a quit message behind.
+    SDL_FlushEvent(SDL_QUIT);
     Demo demo(window.hWnd);
     demo.setUp();
     std::thread stopper([] {
         std::this_thread::sleep_for(std::chrono::duration<double>(runSeconds));
         std::raise(SIGINT);
     });
-    auto begin = Clock::now();
-    long passes = runMainLoop(window, demo);
-    double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    const auto begin = Clock::now();
+    const double cpuBegin = cpuSeconds();
+    const long passes = runMainLoop(window, demo);
+    const double cpu = cpuSeconds() - cpuBegin;
+    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     stopper.join();
-    return static_cast<double>(passes) / seconds;
+    return {static_cast<double>(passes) / seconds, cpu / static_cast<double>(passes)};
 }
 
 GLuint makeTexture()
@@ -58,14 +88,16 @@ GLuint makeTexture()
     return name;
 }
 
-// A bare loop: poll, clear (and draw), present twice per pass.
-double bareLoopRate(bool offscreen, int quads)
+// A bare loop: poll, clear (and draw), present once or twice per pass; with
+// pacedHz, each new frame's present waits for its slot at that rate, as the
+// main loop's cap does where nothing paces presents.
+LoopRun bareLoop(bool offscreen, int quads, int presents = 2, double pacedHz = 0)
 {
     SDL_Window* window = SDL_CreateWindow("bare", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN);
     SDL_GLContext context = SDL_GL_CreateContext(window);
     SDL_GL_MakeCurrent(window, context);
     useGLProcLoader([](const char* name) { return SDL_GL_GetProcAddress(name); });
-    double rate = 0;
+    LoopRun run;
     {
         std::unique_ptr<FramePresenter> presenter;
         if (offscreen)
@@ -79,27 +111,31 @@ double bareLoopRate(bool offscreen, int quads)
                 SDL_GL_SwapWindow(window);
         };
         long passes = 0;
-        auto begin = Clock::now();
+        const auto begin = Clock::now();
+        const double cpuBegin = cpuSeconds();
         double seconds = 0;
         SDL_Event event;
         while (seconds < runSeconds) {
             SDL_PollEvent(&event);
-            present();
+            if (presents > 1)
+                present();
             glClearColor(0, 0, 0, 1);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
             glEnable(GL_TEXTURE_2D);
             submitFullScreenQuads(quads);
             SDL_PollEvent(&event);
+            if (pacedHz > 0)
+                std::this_thread::sleep_until(begin + std::chrono::duration<double>((passes + 1) / pacedHz));
             present();
             ++passes;
             seconds = std::chrono::duration<double>(Clock::now() - begin).count();
         }
-        rate = static_cast<double>(passes) / seconds;
+        run = {static_cast<double>(passes) / seconds, (cpuSeconds() - cpuBegin) / static_cast<double>(passes)};
         glDeleteTextures(1, &texture);
     }
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);
-    return rate;
+    return run;
 }
 
 } // namespace
@@ -111,22 +147,44 @@ int main()
     std::filesystem::create_directories(empty);
     std::filesystem::current_path(empty);
 
-    double real = 0, bare = 0, plain0 = 0, fbo0 = 0, plain3 = 0, fbo3 = 0;
+    // Xvfb's software GL cannot pace presents, so the main loop caps itself at
+    // the mode's refresh: the paced figures compare it with a bare loop held
+    // to the same rate.
+    SDL_InitSubSystem(SDL_INIT_VIDEO);
+    SDL_DisplayMode mode{};
+    const double refresh = SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : 60;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    LoopRun realRun, bareRun, oncePerFrame, realPaced, oncePaced;
+    double plain0 = 0, plain3 = 0, fbo3 = 0;
     for (int round = 0; round < rounds; ++round) {
-        real = std::max(real, realLoopRate());
+        realRun = fastest(realRun, realLoop(false));
+        realPaced = fastest(realPaced, realLoop(true));
         SDL_InitSubSystem(SDL_INIT_VIDEO);
-        bare = std::max(bare, bareLoopRate(true, 0));
-        plain0 = std::max(plain0, bareLoopRate(false, 0));
-        fbo3 = std::max(fbo3, bareLoopRate(true, 3));
-        plain3 = std::max(plain3, bareLoopRate(false, 3));
+        bareRun = fastest(bareRun, bareLoop(true, 0));
+        oncePerFrame = fastest(oncePerFrame, bareLoop(true, 0, 1));
+        oncePaced = fastest(oncePaced, bareLoop(true, 0, 1, refresh));
+        plain0 = std::max(plain0, bareLoop(false, 0).rate);
+        fbo3 = std::max(fbo3, bareLoop(true, 3).rate);
+        plain3 = std::max(plain3, bareLoop(false, 3).rate);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
-    fbo0 = bare;
-    std::fprintf(stderr, "passes/s: main loop %.1f, bare loop %.1f\n", real, bare);
+    const double real = realRun.rate, bare = bareRun.rate, fbo0 = bare;
+    std::fprintf(stderr, "passes/s: main loop %.1f, bare loop %.1f\n", real, oncePerFrame.rate);
     std::fprintf(stderr, "passes/s, empty frame: offscreen frame %.1f, plain swaps %.1f\n", fbo0, plain0);
     std::fprintf(stderr, "passes/s, three textured quads: offscreen frame %.1f, plain swaps %.1f\n", fbo3, plain3);
-    std::printf("RATIO main loop vs bare SDL loop: %.3f (target >= 0.9)\n", real / bare);
+    std::printf("RATIO main loop vs bare SDL loop: %.3f (target >= 0.9)\n", real / oncePerFrame.rate);
     std::printf("RATIO offscreen-frame presentation vs plain swaps, empty frame: %.3f\n", fbo0 / plain0);
     std::printf("RATIO offscreen-frame presentation vs plain swaps, three textured quads: %.3f\n", fbo3 / plain3);
+    std::fprintf(stderr, "CPU ms per drawn frame: main loop %.3f, bare loop presenting once %.3f, twice %.3f\n",
+                 realRun.cpuPerPass * 1e3, oncePerFrame.cpuPerPass * 1e3, bareRun.cpuPerPass * 1e3);
+    std::fprintf(stderr, "CPU ms per drawn frame at %.0f Hz: main loop %.3f (%.1f frames/s), bare loop %.3f\n", refresh,
+                 realPaced.cpuPerPass * 1e3, realPaced.rate, oncePaced.cpuPerPass * 1e3);
+    std::printf("RATIO CPU per drawn frame, main loop vs each frame presented once: %.3f (target <= 1.1)\n",
+                realRun.cpuPerPass / oncePerFrame.cpuPerPass);
+    std::printf("RATIO CPU per drawn frame at the display's refresh, main loop vs each frame presented once: %.3f "
+                "(target <= 1.1)\n",
+                realPaced.cpuPerPass / oncePaced.cpuPerPass);
+    std::printf("RATIO CPU per drawn frame, each frame presented twice in full vs once: %.3f\n",
+                bareRun.cpuPerPass / oncePerFrame.cpuPerPass);
     return 0;
 }

@@ -13,7 +13,7 @@ double PresentPacer::dueIn(double now) const
 {
     if (!cap || last < 0)
         return 0;
-    return std::max(0.0, last + refresh - now);
+    return std::max(0.0, nextSlot - now);
 }
 
 void PresentPacer::presented(double now)
@@ -24,6 +24,12 @@ void PresentPacer::presented(double now)
         if (since < 0.1)
             interval = interval == 0 ? since : interval + 0.1 * (since - interval);
     }
+    // The next slot is a refresh after this frame's. A frame presented before
+    // its slot (nothing held it back) has its slot now; one that came later
+    // than its slot by more than a refresh (a stall, a slow frame) starts the
+    // slots anew.
+    const bool behind = last < 0 || now - nextSlot > refresh;
+    nextSlot = (behind ? now : std::min(nextSlot, now)) + refresh;
     last = now;
     // Presents that come back well inside a refresh, frame after frame, are
     // not waiting for the display, whatever the driver says.

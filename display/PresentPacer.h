@@ -39,6 +39,9 @@ private:
     bool cap;
     bool trustPacing; // paced, and not yet found out presenting faster than the display
     double last = -1; // when the last new frame's present returned; negative: none yet
+    // Capped, when the next new frame is due: slots a refresh apart, so the
+    // time a present takes does not stretch the interval between frames.
+    double nextSlot = 0;
     double interval = 0;
     int count = 0;
 };
