@@ -27,6 +27,16 @@ context.properties = {
 }
 CONF
 
+# The null sink is the only device: WirePlumber looks for no sound cards,
+# cameras or Bluetooth, whose probing takes 20 s in a root without udev.
+mkdir -p "$dir/wireplumber/main.lua.d" "$dir/wireplumber/bluetooth.lua.d"
+cat >"$dir/wireplumber/main.lua.d/51-brakvane.lua" <<LUA
+alsa_monitor.enabled = false
+v4l2_monitor.enabled = false
+libcamera_monitor.enabled = false
+LUA
+echo "bluez_monitor.enabled = false" >"$dir/wireplumber/bluetooth.lua.d/51-brakvane.lua"
+
 children=()
 finish() {
   trap - TERM INT EXIT
@@ -55,6 +65,9 @@ echo "${children[2]} ${children[3]}" >"$dir/frontend.pids"
 export PULSE_SERVER=unix:$dir/pulse/native
 for _ in $(seq 200); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
 pactl load-module module-null-sink sink_name=brakvane rate=44100 format=s16le channels=2 >/dev/null
+# The default sink lives in the session manager's metadata: until WirePlumber
+# has made it, setting it is "not supported".
+for _ in $(seq 400); do pactl set-default-sink brakvane 2>/dev/null && break; sleep 0.05; done
 pactl set-default-sink brakvane
 wait -n || true
 finish
