@@ -70,7 +70,7 @@ private:
     bool quit = false;
     std::vector<std::int16_t> recorded;
     std::vector<TimingPoint> points;
-    std::vector<TimingPoint> arrivals;
+    std::vector<TimingPoint> arrivals; // `played` here is when the block was read
 };
 
 } // namespace testsupport
