@@ -21,58 +21,45 @@ namespace fs = std::filesystem;
 
 TEST(HostileEnvironment, NothingHangsAndWhatIsPassedOverIsNamed)
 {
+    using Env = std::map<std::string, std::optional<std::string>>;
     struct Case {
         const char* what;
         // Prepares the working folder (empty, no data) and returns the
         // environment to add.
-        std::function<std::map<std::string, std::optional<std::string>>(const std::string&)> prepare;
+        std::function<Env(const std::string&)> prepare;
         std::string errorSays; // "" when standard error must be empty
         std::string errorNever = "ALSA lib";
     };
-    auto dataAt = [](const std::string& name) {
-        return [name](const std::string& work) -> std::map<std::string, std::optional<std::string>> {
-            return {{"BRAKVANE_DATA", work + "/" + name}};
-        };
-    };
-    auto passedOver = [](const std::string& name, const std::string& why) {
-        return "brakvane: BRAKVANE_DATA (WORK/" + name + ") is passed over: " + why + "\n";
+    // BRAKVANE_DATA naming what `make` leaves at WORK/name, and why it cannot serve.
+    auto dataAt = [](const char* name, std::function<void(const std::string&)> make, const std::string& why) {
+        return Case{name,
+                    [name, make](const std::string& work) {
+                        make(work + "/" + name);
+                        return Env{{"BRAKVANE_DATA", work + "/" + name}};
+                    },
+                    std::string("brakvane: BRAKVANE_DATA (WORK/") + name + ") is passed over: " + why + "\n"};
     };
     const Case cases[] = {
         {"a named pipe for the music",
-         [](const std::string& work) -> std::map<std::string, std::optional<std::string>> {
+         [](const std::string& work) {
              fs::create_directories(work + "/data/music");
              EXPECT_EQ(::mkfifo((work + "/data/music/skalmtone.mp3").c_str(), 0644), 0);
-             return {};
+             return Env{};
          },
          ""},
-        {"BRAKVANE_DATA a file",
-         [&](const std::string& work) {
-             std::ofstream(work + "/file") << "x";
-             return dataAt("file")(work);
-         },
-         passedOver("file", "not a folder")},
-        {"BRAKVANE_DATA a named pipe",
-         [&](const std::string& work) {
-             EXPECT_EQ(::mkfifo((work + "/pipe").c_str(), 0644), 0);
-             return dataAt("pipe")(work);
-         },
-         passedOver("pipe", "not a folder")},
-        {"BRAKVANE_DATA missing", dataAt("missing"), passedOver("missing", "no such folder")},
-        {"BRAKVANE_DATA a loop of links",
-         [&](const std::string& work) {
-             fs::create_symlink(work + "/loop", work + "/loop");
-             return dataAt("loop")(work);
-         },
-         passedOver("loop", "a loop of symbolic links")},
-        {"BRAKVANE_DATA without data/",
-         [&](const std::string& work) {
-             fs::create_directory(work + "/empty");
-             return dataAt("empty")(work);
-         },
-         passedOver("empty", "it holds no data folder")},
+        dataAt(
+            "file", [](const std::string& at) { std::ofstream(at) << "x"; }, "not a folder"),
+        dataAt(
+            "pipe", [](const std::string& at) { EXPECT_EQ(::mkfifo(at.c_str(), 0644), 0); }, "not a folder"),
+        dataAt(
+            "missing", [](const std::string&) {}, "no such folder"),
+        dataAt(
+            "loop", [](const std::string& at) { fs::create_symlink(at, at); }, "a loop of symbolic links"),
+        dataAt(
+            "empty", [](const std::string& at) { fs::create_directory(at); }, "it holds no data folder"),
         {"no sound device",
-         [](const std::string&) -> std::map<std::string, std::optional<std::string>> {
-             return {{"SDL_AUDIODRIVER", "alsa"}, {"AUDIODEV", "hw:97"}};
+         [](const std::string&) {
+             return Env{{"SDL_AUDIODRIVER", "alsa"}, {"AUDIODEV", "hw:97"}};
          },
          "brakvane: no sound device ("},
     };

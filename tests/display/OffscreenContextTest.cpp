@@ -41,30 +41,20 @@ TEST(OffscreenContext, StartsInTheWindowsStateWithDepthAndStencil)
     testsupport::expectInitialGLState(800, 600);
 
     gl.beginFrame();
-    GLint depthBits = 0;
-    GLint stencilBits = 0;
-    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
-    EXPECT_GE(depthBits, 16);
-    EXPECT_EQ(stencilBits, 8);
+    testsupport::expectDepthAndStencil();
 
     // The depth buffer works: a nearer quad drawn first hides a farther one.
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glColor3f(1, 0, 0);
-    glBegin(GL_QUADS);
-    glVertex3f(-1, -1, -0.5f);
-    glVertex3f(1, -1, -0.5f);
-    glVertex3f(1, 1, -0.5f);
-    glVertex3f(-1, 1, -0.5f);
-    glEnd();
-    glColor3f(0, 1, 0);
-    glBegin(GL_QUADS);
-    glVertex3f(-1, -1, 0.5f);
-    glVertex3f(1, -1, 0.5f);
-    glVertex3f(1, 1, 0.5f);
-    glVertex3f(-1, 1, 0.5f);
-    glEnd();
+    for (const float z : {-0.5f, 0.5f}) {
+        glColor3f(z < 0 ? 1 : 0, z < 0 ? 0 : 1, 0);
+        glBegin(GL_QUADS);
+        glVertex3f(-1, -1, z);
+        glVertex3f(1, -1, z);
+        glVertex3f(1, 1, z);
+        glVertex3f(-1, 1, z);
+        glEnd();
+    }
     std::vector<unsigned char> rgb(800 * 600 * 3);
     ASSERT_TRUE(gl.readFrame(rgb.data()));
     EXPECT_EQ(at(rgb, 400, 300), red);

@@ -178,10 +178,5 @@ TEST(GLWindow, InitialStateIsTheOneTheDemoDrawsWith)
     WindowOnScreen w(800, 600);
     ASSERT_NE(w.window->hWnd, nullptr);
     testsupport::expectInitialGLState(800, 600);
-    GLint depthBits = 0;
-    GLint stencilBits = 0;
-    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
-    EXPECT_GE(depthBits, 16);
-    EXPECT_GE(stencilBits, 8);
+    testsupport::expectDepthAndStencil();
 }

@@ -27,4 +27,15 @@ inline void expectInitialGLState(int width, int height)
     EXPECT_EQ(mode, GL_SPHERE_MAP);
 }
 
+// The frame the demo draws into has a depth buffer and an 8-bit stencil.
+inline void expectDepthAndStencil()
+{
+    GLint depthBits = 0;
+    GLint stencilBits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+    EXPECT_GE(depthBits, 16);
+    EXPECT_GE(stencilBits, 8);
+}
+
 } // namespace testsupport
