@@ -4,6 +4,11 @@
 // servers with a null sink; all started here). Every run has a first sound
 // 1.5 s late (the server held stopped at the start), short stalls of the
 // whole process at random moments, and one 5-s stall of the sound server.
+// Two more rows run PipeWire with its graph at 1024 frames a cycle, as on a
+// desktop where the demo plays alone, steadily (no late start, no stalls):
+// there the lock error is reported both by when the monitor's blocks arrive
+// and by PipeWire's own latency reports, which hold only while nothing
+// stalls the server.
 // Reported per stack:
 //   - drawn frames per compositor refresh (paced), or drawn frames per second
 //     against the display's refresh where nothing paces presents;
@@ -22,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 using namespace testsupport;
@@ -51,16 +57,27 @@ double longestFreeze(const std::vector<LoggedFrame>& frames)
     return longest;
 }
 
-void benchStack(const DesktopStack& stack)
+double medianLockError(const std::vector<CutOffset>& lock)
+{
+    std::vector<double> errors;
+    for (const auto& c : lock)
+        if (std::isfinite(c.lockError))
+            errors.push_back(c.lockError);
+    return errors.empty() ? std::nan("") : median(errors);
+}
+
+void benchStack(const DesktopStack& stack, bool steady)
 {
     DesktopRunOptions options;
     options.stack = stack;
-    options.firstSoundLate = 1.5;
-    options.stalls = 6;
-    options.stallsFrom = 3.0;
-    options.stallsUntil = 92.0;
-    options.soundStallAt = 25.0;
-    options.soundStall = 5.0;
+    if (!steady) {
+        options.firstSoundLate = 1.5;
+        options.stalls = 6;
+        options.stallsFrom = 3.0;
+        options.stallsUntil = 92.0;
+        options.soundStallAt = 25.0;
+        options.soundStall = 5.0;
+    }
     const double loadBefore = loadAverage();
     DesktopRunResult run = runDemoOnDesktop(options);
     const double loadAfter = loadAverage();
@@ -69,10 +86,14 @@ void benchStack(const DesktopStack& stack)
         std::printf("testbeds unavailable: %s\n", run.problem.c_str());
         return;
     }
-    std::printf("frames drawn: %zu, stalls at t =", run.frames.size());
-    for (double s : run.stallTimes)
-        std::printf(" %.2f", s);
-    std::printf(", sound server stopped 5 s at t = %.2f\n", run.soundStallTime);
+    if (steady) {
+        std::printf("frames drawn: %zu, steady: no late start, no stalls\n", run.frames.size());
+    } else {
+        std::printf("frames drawn: %zu, stalls at t =", run.frames.size());
+        for (double s : run.stallTimes)
+            std::printf(" %.2f", s);
+        std::printf(", sound server stopped 5 s at t = %.2f\n", run.soundStallTime);
+    }
     std::vector<double> offsets;
     double worst = 0;
     for (const auto& c : run.cuts) {
@@ -99,8 +120,11 @@ void benchStack(const DesktopStack& stack)
         std::printf("OFFSET picture - crash at %zu cuts: median %+.1f ms, worst %.1f ms (target: median within +-5, "
                     "every cut within +-17)\n",
                     offsets.size(), median(offsets) * 1e3, worst * 1e3);
-    std::printf("FREEZE longest picture standing still: %.2f s (the sound stood still 5 s; late start 1.5 s)\n",
-                longestFreeze(run.frames));
+    if (steady)
+        std::printf("LOCK median lock error: %+.1f ms timed by arrival, %+.1f ms by the server's latency reports\n",
+                    medianLockError(run.lock) * 1e3, medianLockError(run.lockByServer) * 1e3);
+    std::printf("FREEZE longest picture standing still: %.2f s (%s)\n", longestFreeze(run.frames),
+                steady ? "steady run" : "the sound stood still 5 s; late start 1.5 s");
     std::printf("CPU per drawn frame: %.2f ms (each frame presented once: a present of the frame already on "
                 "screen does no copy and no swap)\n",
                 run.cpuSecondsPerFrame * 1e3);
@@ -110,14 +134,20 @@ void benchStack(const DesktopStack& stack)
 
 int main(int argc, char** argv)
 {
-    const DesktopStack stacks[] = {waylandPulse, waylandPipeWirePulse, waylandPipeWire, xwaylandPulse};
-    // An argument picks stacks by number (0 to 3); none runs them all.
-    for (int i = 0; i < 4; ++i) {
+    struct Row {
+        DesktopStack stack;
+        bool steady;
+    };
+    const Row rows[] = {{waylandPulse, false},  {waylandPipeWirePulse, false},      {waylandPipeWire, false},
+                        {xwaylandPulse, false}, {waylandPipeWirePulseAt1024, true}, {waylandPipeWireAt1024, true}};
+    constexpr int count = static_cast<int>(std::size(rows));
+    // An argument picks rows by number (0 to 5); none runs them all.
+    for (int i = 0; i < count; ++i) {
         bool wanted = argc < 2;
         for (int a = 1; a < argc; ++a)
             wanted = wanted || std::atoi(argv[a]) == i;
         if (wanted)
-            benchStack(stacks[i]);
+            benchStack(rows[i].stack, rows[i].steady);
     }
     return 0;
 }

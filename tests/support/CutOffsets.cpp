@@ -80,8 +80,11 @@ std::optional<std::size_t> findInRecording(const std::vector<std::int16_t>& trac
 
 std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const std::vector<std::int16_t>& track,
                                   const MonitorRecorder& recording, const std::vector<double>& moments,
-                                  const std::vector<Stall>& stalls)
+                                  const std::vector<Stall>& stalls, std::optional<PlayedTiming> timing)
 {
+    const auto playedAt = [&](double frame) {
+        return timing ? recording.playedAt(frame, *timing) : recording.playedAt(frame);
+    };
     std::vector<CutOffset> result;
     for (double cut : moments) {
         const LoggedFrame* first = nullptr;
@@ -103,10 +106,10 @@ std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const 
         std::optional<double> played;
         if (audible(track, onset))
             if (auto at = findInRecording(track, onset, recording.samples()))
-                played = recording.playedAt(static_cast<double>(*at));
+                played = playedAt(static_cast<double>(*at));
         if (!played && onset >= matchFrames && audible(track, onset - matchFrames))
             if (auto at = findInRecording(track, onset - matchFrames, recording.samples()))
-                played = recording.playedAt(static_cast<double>(*at + matchFrames));
+                played = playedAt(static_cast<double>(*at + matchFrames));
         if (!played)
             continue;
         const double offset = first->present - *played;

@@ -52,9 +52,11 @@ struct Stall {
 // Offsets at each of `moments` (timeline seconds) that both the frames and the
 // recording cover; at a crash cut, `offset` is the picture-to-crash offset. A
 // moment whose first frame was drawn before a stall and presented after it is
-// left out: no program can show a frame while it is stopped.
+// left out: no program can show a frame while it is stopped. `timing`: how
+// the recording is timed, when not as it was made to be.
 std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const std::vector<std::int16_t>& track,
                                   const MonitorRecorder& recording, const std::vector<double>& moments = crashCuts,
-                                  const std::vector<Stall>& stalls = {});
+                                  const std::vector<Stall>& stalls = {},
+                                  std::optional<PlayedTiming> timing = std::nullopt);
 
 } // namespace testsupport

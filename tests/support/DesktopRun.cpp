@@ -53,7 +53,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     std::unique_ptr<PulseServer> sound;
     std::unique_ptr<MonitorRecorder> recorder;
     if (options.withSound) {
-        sound = std::make_unique<PulseServer>(options.stack.server);
+        sound = std::make_unique<PulseServer>(options.stack.server, options.stack.graphQuantum);
         if (!sound->running()) {
             result.problem = sound->problem();
             return result;
@@ -197,6 +197,8 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         for (double m = 0.5; !result.frames.empty() && m < result.frames.back().t; m += 0.5)
             moments.push_back(m);
         result.lock = cutOffsets(result.frames, track, *recorder, moments, result.stalls);
+        result.lockByServer =
+            cutOffsets(result.frames, track, *recorder, moments, result.stalls, PlayedTiming::serverLatency);
         result.recorderSpread = recorder->timingSpread();
     }
     return result;

@@ -24,12 +24,19 @@ struct DesktopStack {
     bool xwayland;
     SoundServerKind server;
     const char* audioDriver; // SDL_AUDIODRIVER: "pulseaudio" or "pipewire"
+    int graphQuantum = 0;    // PipeWire: the graph's smallest cycle in frames (0: as the clients ask)
 };
 inline constexpr DesktopStack waylandPulse{"Wayland, PulseAudio", false, SoundServerKind::pulseaudio, "pulseaudio"};
 inline constexpr DesktopStack waylandPipeWirePulse{"Wayland, PipeWire's PulseAudio server", false,
                                                    SoundServerKind::pipewire, "pulseaudio"};
 inline constexpr DesktopStack waylandPipeWire{"Wayland, SDL's PipeWire driver", false, SoundServerKind::pipewire,
                                               "pipewire"};
+// PipeWire with its graph at 1024 frames a cycle, as on a desktop where the
+// demo plays alone (the recorder's small fragments would take it to 128).
+inline constexpr DesktopStack waylandPipeWirePulseAt1024{"Wayland, PipeWire's PulseAudio server, graph at 1024", false,
+                                                         SoundServerKind::pipewire, "pulseaudio", 1024};
+inline constexpr DesktopStack waylandPipeWireAt1024{"Wayland, SDL's PipeWire driver, graph at 1024", false,
+                                                    SoundServerKind::pipewire, "pipewire", 1024};
 inline constexpr DesktopStack xwaylandPulse{"X11 through Xwayland, PulseAudio", true, SoundServerKind::pulseaudio,
                                             "pulseaudio"};
 
@@ -61,12 +68,13 @@ struct DesktopRunResult {
     double drawnRate = 0;   // the demo's new frames per second, past its first second
     double cappedRate = 0;  // where nothing paces presents, the refresh the demo caps at; else 0
     double cpuSecondsPerFrame = 0;
-    std::vector<double> stallTimes; // timeline seconds at which each stall began
-    std::vector<Stall> stalls;      // when each was, CLOCK_MONOTONIC (the process's and the server's)
-    double soundStallTime = -1;     // timeline seconds at which the server was stopped
-    std::vector<CutOffset> cuts;    // offsets at the crash cuts passed
-    std::vector<CutOffset> lock;    // lock errors every half second of the run
-    double recorderSpread = 0;      // the recording's own timing precision, seconds
+    std::vector<double> stallTimes;      // timeline seconds at which each stall began
+    std::vector<Stall> stalls;           // when each was, CLOCK_MONOTONIC (the process's and the server's)
+    double soundStallTime = -1;          // timeline seconds at which the server was stopped
+    std::vector<CutOffset> cuts;         // offsets at the crash cuts passed
+    std::vector<CutOffset> lock;         // lock errors every half second of the run
+    std::vector<CutOffset> lockByServer; // the same, timed by the server's own latency reports
+    double recorderSpread = 0;           // the recording's own timing precision, seconds
     std::optional<int> exitStatus;
 };
 

@@ -187,7 +187,7 @@ double RepaintProbe::finish()
     return seconds > 0 ? frames / seconds : 0.0;
 }
 
-PulseServer::PulseServer(SoundServerKind kind)
+PulseServer::PulseServer(SoundServerKind kind, int graphQuantum)
     : directory(privateDirectory(kind == SoundServerKind::pipewire ? "pipewire" : "pulse")),
       socket(kind == SoundServerKind::pipewire ? "/pulse/native" : "/native")
 {
@@ -196,7 +196,10 @@ PulseServer::PulseServer(SoundServerKind kind)
         return;
     }
     const char* script = kind == SoundServerKind::pipewire ? "pipewire.sh" : "pulse.sh";
-    pid = startScript(testbedScript(script), {directory}, directory + "/script.log");
+    std::vector<std::string> args{directory};
+    if (kind == SoundServerKind::pipewire && graphQuantum > 0)
+        args.push_back(std::to_string(graphQuantum));
+    pid = startScript(testbedScript(script), args, directory + "/script.log");
     std::map<std::string, std::optional<std::string>> env{{"PULSE_SERVER", address()}};
     for (int i = 0; i < 200 && alive(pid) && !ready; ++i) {
         if (fs::exists(directory + socket))

@@ -62,8 +62,9 @@ enum class SoundServerKind {
 class PulseServer {
 public:
     // Starts the server and waits until it accepts clients and its null sink
-    // is the default.
-    explicit PulseServer(SoundServerKind kind = SoundServerKind::pulseaudio);
+    // is the default. graphQuantum (PipeWire only): the graph's smallest
+    // cycle in frames; 0 lets the clients' requests set it.
+    explicit PulseServer(SoundServerKind kind = SoundServerKind::pulseaudio, int graphQuantum = 0);
     ~PulseServer();
     PulseServer(const PulseServer&) = delete;
     PulseServer& operator=(const PulseServer&) = delete;
