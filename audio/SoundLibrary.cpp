@@ -65,10 +65,17 @@ struct Library {
 // played since at its rate (see Playback::heldAfterLastPeriod). That queue grows
 // when the device takes several periods at once (after a stall), which a fixed
 // latency would never see.
+//
+// Either way on PipeWire, what is handed over waits for the graph's next cycle, and
+// neither path reports that wait. The graph cycles at the shortest latency any of
+// its clients asks for; both of SDL's paths ask for one period, so with the demo
+// playing alone (or beside clients as patient) the wait is one period. Beside a
+// client that asks for less, the picture comes up to that much late.
 void updateLatency(Library& lib, const Playback::Clock& clock)
 {
     double held = 0;
     const double period = static_cast<double>(clock.bufferFrames) / clock.rate;
+    const double graphWait = period; // on PipeWire (see above)
     if (lib.reckonHeld) {
         // A new reckoning once a period, like a server's report.
         const std::size_t periods = lib.playback.periodsHanded();
@@ -76,11 +83,11 @@ void updateLatency(Library& lib, const Playback::Clock& clock)
             return;
         lib.reckonedAt = periods;
         // What is queued ahead of the period just handed, as a server would report it.
-        held = std::max(0.0, lib.playback.heldAfterLastPeriod() / clock.rate - period);
+        held = std::max(0.0, lib.playback.heldAfterLastPeriod() / clock.rate - period) + graphWait;
     } else if (!lib.server.take(held)) {
         return;
     } else if (held <= 0) {
-        held = period;
+        held = period + graphWait;
     }
     lib.reports[lib.reportCount++ % lib.reports.size()] = held;
     const std::size_t kept = std::min(lib.reportCount, lib.reports.size());

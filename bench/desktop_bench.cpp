@@ -4,8 +4,10 @@
 // servers with a null sink; all started here). Every run has a first sound
 // 1.5 s late (the server held stopped at the start), short stalls of the
 // whole process at random moments, and one 5-s stall of the sound server.
-// Two more rows run PipeWire with its graph at 1024 frames a cycle, as on a
-// desktop where the demo plays alone, steadily (no late start, no stalls):
+// PipeWire's graph runs at the demo's own 1024 frames a cycle, as on a desktop
+// where it plays alone. Two more rows run PipeWire with the graph at 128
+// frames, as beside a client that asks for little latency, steadily (no late
+// start, no stalls):
 // there the lock error is reported both by when the monitor's blocks arrive
 // and by PipeWire's own latency reports, which hold only while nothing
 // stalls the server.
@@ -138,8 +140,8 @@ int main(int argc, char** argv)
         DesktopStack stack;
         bool steady;
     };
-    const Row rows[] = {{waylandPulse, false},  {waylandPipeWirePulse, false},      {waylandPipeWire, false},
-                        {xwaylandPulse, false}, {waylandPipeWirePulseAt1024, true}, {waylandPipeWireAt1024, true}};
+    const Row rows[] = {{waylandPulse, false},  {waylandPipeWirePulse, false},     {waylandPipeWire, false},
+                        {xwaylandPulse, false}, {waylandPipeWirePulseAt128, true}, {waylandPipeWireAt128, true}};
     constexpr int count = static_cast<int>(std::size(rows));
     // An argument picks rows by number (0 to 5); none runs them all.
     for (int i = 0; i < count; ++i) {

@@ -24,19 +24,19 @@ struct DesktopStack {
     bool xwayland;
     SoundServerKind server;
     const char* audioDriver; // SDL_AUDIODRIVER: "pulseaudio" or "pipewire"
-    int graphQuantum = 0;    // PipeWire: the graph's smallest cycle in frames (0: as the clients ask)
+    int graphQuantum = 0;    // PipeWire: the graph's smallest cycle in frames (0: the demo's own)
 };
 inline constexpr DesktopStack waylandPulse{"Wayland, PulseAudio", false, SoundServerKind::pulseaudio, "pulseaudio"};
 inline constexpr DesktopStack waylandPipeWirePulse{"Wayland, PipeWire's PulseAudio server", false,
                                                    SoundServerKind::pipewire, "pulseaudio"};
 inline constexpr DesktopStack waylandPipeWire{"Wayland, SDL's PipeWire driver", false, SoundServerKind::pipewire,
                                               "pipewire"};
-// PipeWire with its graph at 1024 frames a cycle, as on a desktop where the
-// demo plays alone (the recorder's small fragments would take it to 128).
-inline constexpr DesktopStack waylandPipeWirePulseAt1024{"Wayland, PipeWire's PulseAudio server, graph at 1024", false,
-                                                         SoundServerKind::pipewire, "pulseaudio", 1024};
-inline constexpr DesktopStack waylandPipeWireAt1024{"Wayland, SDL's PipeWire driver, graph at 1024", false,
-                                                    SoundServerKind::pipewire, "pipewire", 1024};
+// PipeWire with its graph at 128 frames a cycle, as beside a client that asks
+// for little latency (a call, a game).
+inline constexpr DesktopStack waylandPipeWirePulseAt128{"Wayland, PipeWire's PulseAudio server, graph at 128", false,
+                                                        SoundServerKind::pipewire, "pulseaudio", 128};
+inline constexpr DesktopStack waylandPipeWireAt128{"Wayland, SDL's PipeWire driver, graph at 128", false,
+                                                   SoundServerKind::pipewire, "pipewire", 128};
 inline constexpr DesktopStack xwaylandPulse{"X11 through Xwayland, PulseAudio", true, SoundServerKind::pulseaudio,
                                             "pulseaudio"};
 

@@ -63,7 +63,7 @@ class PulseServer {
 public:
     // Starts the server and waits until it accepts clients and its null sink
     // is the default. graphQuantum (PipeWire only): the graph's smallest
-    // cycle in frames; 0 lets the clients' requests set it.
+    // cycle in frames; 0: the demo's own 1024, as on a desktop where it plays alone.
     explicit PulseServer(SoundServerKind kind = SoundServerKind::pulseaudio, int graphQuantum = 0);
     ~PulseServer();
     PulseServer(const PulseServer&) = delete;

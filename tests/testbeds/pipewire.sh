@@ -6,16 +6,16 @@
 # (the demo's own format, and the graph's rate), made the default. No
 # configuration of the machine's is read: HOME, XDG_RUNTIME_DIR and XDG_CONFIG_HOME are DIR.
 #   pipewire.sh DIR [QUANTUM]
-# QUANTUM: the graph's smallest cycle in frames. The graph runs at the
-# smallest cycle any client asks for; a reader of the monitor in small
-# fragments takes it down to 128 frames, where a desktop playing only the
-# demo runs 1024. Given, the graph never goes below it.
+# QUANTUM: the graph's smallest cycle in frames, 1024 unless given. The graph
+# runs at the smallest cycle any client asks for: a desktop where the demo
+# plays alone runs at its 1024 frames, but the tests' reader of the monitor,
+# in small fragments, would take it down to 128.
 # DIR is created private (0700). PulseAudio clients reach the server with
 # PULSE_SERVER=unix:DIR/pulse/native, PipeWire clients with
 # XDG_RUNTIME_DIR=DIR. Stop it with SIGTERM: every process it started ends.
 set -euo pipefail
 dir=$1
-quantum=${2:-}
+quantum=${2:-1024}
 mkdir -p "$dir"
 chmod 0700 "$dir"
 export HOME=$dir XDG_RUNTIME_DIR=$dir XDG_CONFIG_HOME=$dir
@@ -29,7 +29,7 @@ cat >"$dir/pipewire/pipewire.conf.d/brakvane.conf" <<CONF
 context.properties = {
     default.clock.rate = 44100
     default.clock.allowed-rates = [ 44100 ]
-${quantum:+    default.clock.min-quantum = $quantum}
+    default.clock.min-quantum = $quantum
 }
 CONF
 
