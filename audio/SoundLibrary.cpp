@@ -70,7 +70,7 @@ struct Library {
 // neither path reports that wait. The graph cycles at the shortest latency any of
 // its clients asks for; both of SDL's paths ask for one period, so with the demo
 // playing alone (or beside clients as patient) the wait is one period. Beside a
-// client that asks for less, the picture comes up to that much late.
+// client that asks for less, the wait is shorter and the picture up to a period late.
 void updateLatency(Library& lib, const Playback::Clock& clock)
 {
     double held = 0;
