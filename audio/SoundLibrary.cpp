@@ -82,7 +82,8 @@ void updateLatency(Library& lib, const Playback::Clock& clock)
         if (periods == lib.reckonedAt)
             return;
         lib.reckonedAt = periods;
-        // What is queued ahead of the period just handed, as a server would report it.
+        // What is queued ahead of the period just handed, as a server would report
+        // it, and the graph's wait.
         held = std::max(0.0, lib.playback.heldAfterLastPeriod() / clock.rate - period) + graphWait;
     } else if (!lib.server.take(held)) {
         return;

@@ -59,12 +59,19 @@ double longestFreeze(const std::vector<LoggedFrame>& frames)
     return longest;
 }
 
-double medianLockError(const std::vector<CutOffset>& lock)
+// PipeWire with its graph at 128 frames a cycle, as beside a client that asks
+// for little latency (a call, a game).
+constexpr DesktopStack waylandPipeWirePulseAt128{"Wayland, PipeWire's PulseAudio server, graph at 128", false,
+                                                 SoundServerKind::pipewire, "pulseaudio", 128};
+constexpr DesktopStack waylandPipeWireAt128{"Wayland, SDL's PipeWire driver, graph at 128", false,
+                                            SoundServerKind::pipewire, "pipewire", 128};
+
+double medianLockError(const std::vector<CutOffset>& lock, double CutOffset::*error)
 {
     std::vector<double> errors;
     for (const auto& c : lock)
-        if (std::isfinite(c.lockError))
-            errors.push_back(c.lockError);
+        if (std::isfinite(c.*error))
+            errors.push_back(c.*error);
     return errors.empty() ? std::nan("") : median(errors);
 }
 
@@ -124,7 +131,8 @@ void benchStack(const DesktopStack& stack, bool steady)
                     offsets.size(), median(offsets) * 1e3, worst * 1e3);
     if (steady)
         std::printf("LOCK median lock error: %+.1f ms timed by arrival, %+.1f ms by the server's latency reports\n",
-                    medianLockError(run.lock) * 1e3, medianLockError(run.lockByServer) * 1e3);
+                    medianLockError(run.lock, &CutOffset::lockError) * 1e3,
+                    medianLockError(run.lock, &CutOffset::lockErrorByServer) * 1e3);
     std::printf("FREEZE longest picture standing still: %.2f s (%s)\n", longestFreeze(run.frames),
                 steady ? "steady run" : "the sound stood still 5 s; late start 1.5 s");
     std::printf("CPU per drawn frame: %.2f ms (each frame presented once: a present of the frame already on "

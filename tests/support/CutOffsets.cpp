@@ -80,11 +80,8 @@ std::optional<std::size_t> findInRecording(const std::vector<std::int16_t>& trac
 
 std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const std::vector<std::int16_t>& track,
                                   const MonitorRecorder& recording, const std::vector<double>& moments,
-                                  const std::vector<Stall>& stalls, std::optional<PlayedTiming> timing)
+                                  const std::vector<Stall>& stalls)
 {
-    const auto playedAt = [&](double frame) {
-        return timing ? recording.playedAt(frame, *timing) : recording.playedAt(frame);
-    };
     std::vector<CutOffset> result;
     for (double cut : moments) {
         const LoggedFrame* first = nullptr;
@@ -103,17 +100,19 @@ std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const 
         // The stretch right after the crash's onset, or the one right before
         // it when a stall's silence split the first.
         const auto onset = static_cast<std::size_t>(cut * rate + 0.5);
-        std::optional<double> played;
+        std::optional<std::size_t> recorded;
         if (audible(track, onset))
-            if (auto at = findInRecording(track, onset, recording.samples()))
-                played = playedAt(static_cast<double>(*at));
-        if (!played && onset >= matchFrames && audible(track, onset - matchFrames))
-            if (auto at = findInRecording(track, onset - matchFrames, recording.samples()))
-                played = playedAt(static_cast<double>(*at + matchFrames));
-        if (!played)
+            recorded = findInRecording(track, onset, recording.samples());
+        if (!recorded && onset >= matchFrames && audible(track, onset - matchFrames))
+            if (auto before = findInRecording(track, onset - matchFrames, recording.samples()))
+                recorded = *before + matchFrames;
+        if (!recorded)
             continue;
-        const double offset = first->present - *played;
-        result.push_back({cut, offset, offset - (first->t - cut)});
+        const double at = static_cast<double>(*recorded);
+        const double offset = first->present - recording.playedAt(at);
+        const double step = first->t - cut;
+        const double byServer = first->present - recording.playedAt(at, PlayedTiming::serverLatency);
+        result.push_back({cut, offset, offset - step, byServer - step});
     }
     return result;
 }

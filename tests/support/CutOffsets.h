@@ -37,10 +37,11 @@ std::optional<std::size_t> findInRecording(const std::vector<std::int16_t>& trac
                                            const std::vector<std::int16_t>& recorded, std::size_t from = 0);
 
 struct CutOffset {
-    double cut;       // the cut's time in the timeline, seconds
-    double offset;    // first frame past the cut presented minus its crash played, seconds
-    double lockError; // the same without the frame's own step past the cut: presented
-                      // minus when the music at that frame's t was played
+    double cut;               // the cut's time in the timeline, seconds
+    double offset;            // first frame past the cut presented minus its crash played, seconds
+    double lockError;         // the same without the frame's own step past the cut: presented
+                              // minus when the music at that frame's t was played
+    double lockErrorByServer; // the same, the recording timed by the server's latency reports
 };
 
 // A span of CLOCK_MONOTONIC seconds during which the demo was stopped.
@@ -52,11 +53,9 @@ struct Stall {
 // Offsets at each of `moments` (timeline seconds) that both the frames and the
 // recording cover; at a crash cut, `offset` is the picture-to-crash offset. A
 // moment whose first frame was drawn before a stall and presented after it is
-// left out: no program can show a frame while it is stopped. `timing`: how
-// the recording is timed, when not as it was made to be.
+// left out: no program can show a frame while it is stopped.
 std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const std::vector<std::int16_t>& track,
                                   const MonitorRecorder& recording, const std::vector<double>& moments = crashCuts,
-                                  const std::vector<Stall>& stalls = {},
-                                  std::optional<PlayedTiming> timing = std::nullopt);
+                                  const std::vector<Stall>& stalls = {});
 
 } // namespace testsupport

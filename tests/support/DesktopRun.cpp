@@ -197,8 +197,6 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         for (double m = 0.5; !result.frames.empty() && m < result.frames.back().t; m += 0.5)
             moments.push_back(m);
         result.lock = cutOffsets(result.frames, track, *recorder, moments, result.stalls);
-        result.lockByServer =
-            cutOffsets(result.frames, track, *recorder, moments, result.stalls, PlayedTiming::serverLatency);
         result.recorderSpread = recorder->timingSpread();
     }
     return result;

@@ -31,12 +31,6 @@ inline constexpr DesktopStack waylandPipeWirePulse{"Wayland, PipeWire's PulseAud
                                                    SoundServerKind::pipewire, "pulseaudio"};
 inline constexpr DesktopStack waylandPipeWire{"Wayland, SDL's PipeWire driver", false, SoundServerKind::pipewire,
                                               "pipewire"};
-// PipeWire with its graph at 128 frames a cycle, as beside a client that asks
-// for little latency (a call, a game).
-inline constexpr DesktopStack waylandPipeWirePulseAt128{"Wayland, PipeWire's PulseAudio server, graph at 128", false,
-                                                        SoundServerKind::pipewire, "pulseaudio", 128};
-inline constexpr DesktopStack waylandPipeWireAt128{"Wayland, SDL's PipeWire driver, graph at 128", false,
-                                                   SoundServerKind::pipewire, "pipewire", 128};
 inline constexpr DesktopStack xwaylandPulse{"X11 through Xwayland, PulseAudio", true, SoundServerKind::pulseaudio,
                                             "pulseaudio"};
 
@@ -68,13 +62,12 @@ struct DesktopRunResult {
     double drawnRate = 0;   // the demo's new frames per second, past its first second
     double cappedRate = 0;  // where nothing paces presents, the refresh the demo caps at; else 0
     double cpuSecondsPerFrame = 0;
-    std::vector<double> stallTimes;      // timeline seconds at which each stall began
-    std::vector<Stall> stalls;           // when each was, CLOCK_MONOTONIC (the process's and the server's)
-    double soundStallTime = -1;          // timeline seconds at which the server was stopped
-    std::vector<CutOffset> cuts;         // offsets at the crash cuts passed
-    std::vector<CutOffset> lock;         // lock errors every half second of the run
-    std::vector<CutOffset> lockByServer; // the same, timed by the server's own latency reports
-    double recorderSpread = 0;           // the recording's own timing precision, seconds
+    std::vector<double> stallTimes; // timeline seconds at which each stall began
+    std::vector<Stall> stalls;      // when each was, CLOCK_MONOTONIC (the process's and the server's)
+    double soundStallTime = -1;     // timeline seconds at which the server was stopped
+    std::vector<CutOffset> cuts;    // offsets at the crash cuts passed
+    std::vector<CutOffset> lock;    // lock errors every half second of the run
+    double recorderSpread = 0;      // the recording's own timing precision, seconds
     std::optional<int> exitStatus;
 };
 
