@@ -35,14 +35,7 @@ void Playback::render(std::int16_t* out, int frames)
         for (std::size_t i = 0; i < count * channelsPerFrame; ++i)
             out[i] = static_cast<std::int16_t>(out[i] * percent / 100);
     handed += count;
-    const std::uint64_t now = SDL_GetPerformanceCounter();
-    if (deviceRate > 0 && ticksPerSecondOfCounter > 0 && handedAtTicks != 0) {
-        const double played =
-            static_cast<double>(now - handedAtTicks) / static_cast<double>(ticksPerSecondOfCounter) * deviceRate;
-        held = std::max(0.0, held - played);
-    }
-    held += static_cast<double>(count);
-    handedAtTicks = now;
+    handedAtTicks = SDL_GetPerformanceCounter();
     ++periodCount;
 }
 

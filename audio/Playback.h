@@ -38,20 +38,6 @@ public:
         streamSeen = false;
         handedAtTicks = 0;
     }
-    // The device's frame rate and the SDL counter's ticks per second: with
-    // them, render() reckons how much the device still holds.
-    void setClock(int rate, std::uint64_t ticksPerSecond)
-    {
-        deviceRate = rate;
-        ticksPerSecondOfCounter = ticksPerSecond;
-        held = 0;
-    }
-    // Frames the device held right after the last period was handed over: all
-    // it was handed, less what it has played since at its own rate (never less
-    // than nothing: a device that ran dry played silence). What it is told by
-    // consumption alone, where no sound server says how much it holds.
-    double heldAfterLastPeriod() const { return held; }
-    std::size_t periodsHanded() const { return periodCount; }
     // Linear gain in percent, 0 silent to 100 unchanged; read by the callback as it goes.
     void setVolume(int percent) { volume.store(percent, std::memory_order_relaxed); }
 
@@ -115,9 +101,6 @@ private:
     std::uint64_t endedAt = 0;       // device position of the first frame after the stream
     std::uint64_t handed = 0;        // frames handed to the device since it opened
     std::uint64_t handedAtTicks = 0; // when the last period was handed over
-    int deviceRate = 0;
-    std::uint64_t ticksPerSecondOfCounter = 0;
-    double held = 0;
     std::atomic<int> volume{100};
     std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
 };

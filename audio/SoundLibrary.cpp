@@ -41,8 +41,6 @@ struct Library {
     ServerLatency server;
     std::unique_ptr<AudioOutput> output; // made by init, never null after it
     std::uint64_t lastReopen = 0;        // SDL counter of the last attempt to reopen
-    bool reckonHeld = false;             // no server to ask: the device's queue from its consumption
-    std::size_t reckonedAt = 0;          // periods handed at the last reckoning
 };
 
 // Takes in the sound server's newest report. SDL hands a period to the server piece by
@@ -60,35 +58,26 @@ struct Library {
 // up to hold: SDL asks for a target length of one period and lets the server fit its
 // own latency into it, so at its fullest the server holds one period.
 //
-// Where there is no server to ask (SDL's own PipeWire driver), what the device holds
-// is reckoned from its consumption against the clock: all it was handed, less what it
-// played since at its rate (see Playback::heldAfterLastPeriod). That queue grows
-// when the device takes several periods at once (after a stall), which a fixed
-// latency would never see.
+// On PipeWire, what is handed over waits for the graph's next cycle, which neither
+// of SDL's paths reports. The graph cycles at the shortest latency any of its
+// clients asks for; both of SDL's paths ask for one period, so with the demo playing
+// alone (or beside clients as patient) the wait is one period. Beside a client that
+// asks for less, the wait is shorter and the picture up to a period late.
 //
-// Either way on PipeWire, what is handed over waits for the graph's next cycle, and
-// neither path reports that wait. The graph cycles at the shortest latency any of
-// its clients asks for; both of SDL's paths ask for one period, so with the demo
-// playing alone (or beside clients as patient) the wait is one period. Beside a
-// client that asks for less, the wait is shorter and the picture up to a period late.
+// SDL's own PipeWire driver has no server to ask, and needs none: its callback runs
+// as a cycle begins, and what it hands over plays from the next one. Nothing queues
+// ahead of it, not even after a stall (it then asks for two periods at once, yet what
+// it hands over is heard no later than before). So its latency is fixed: see openDevice.
+constexpr double graphWaitInPeriods = 1;
+
 void updateLatency(Library& lib, const Playback::Clock& clock)
 {
     double held = 0;
-    const double period = static_cast<double>(clock.bufferFrames) / clock.rate;
-    const double graphWait = period; // on PipeWire (see above)
-    if (lib.reckonHeld) {
-        // A new reckoning once a period, like a server's report.
-        const std::size_t periods = lib.playback.periodsHanded();
-        if (periods == lib.reckonedAt)
-            return;
-        lib.reckonedAt = periods;
-        // What is queued ahead of the period just handed, as a server would report
-        // it, and the graph's wait.
-        held = std::max(0.0, lib.playback.heldAfterLastPeriod() / clock.rate - period) + graphWait;
-    } else if (!lib.server.take(held)) {
+    if (!lib.server.take(held))
         return;
-    } else if (held <= 0) {
-        held = period + graphWait;
+    if (held <= 0) {
+        const double period = static_cast<double>(clock.bufferFrames) / clock.rate;
+        held = period + graphWaitInPeriods * period;
     }
     lib.reports[lib.reportCount++ % lib.reports.size()] = held;
     const std::size_t kept = std::min(lib.reportCount, lib.reports.size());
@@ -121,22 +110,20 @@ private:
 };
 
 // Opens the default device for the library, with the latency of one period
-// until the sound server (where there is one to ask) reports better.
+// until the sound server (where there is one to ask) reports better; on SDL's
+// PipeWire driver, one period and the graph's wait.
 bool openDevice(Library& lib)
 {
     lib.output = std::make_unique<AudioOutput>(lib.rate, lib.playback);
     if (!lib.output->ok())
         return false;
-    lib.latency = static_cast<double>(lib.output->bufferFrames()) / lib.output->rate();
+    const double period = static_cast<double>(lib.output->bufferFrames()) / lib.output->rate();
+    lib.latency = period;
     lib.reportCount = 0;
-    lib.reckonedAt = 0;
-    {
-        DeviceLock lock(*lib.output);
-        lib.playback.setClock(lib.output->rate(), SDL_GetPerformanceFrequency());
-    }
-    const char* driver = SDL_GetCurrentAudioDriver();
-    lib.reckonHeld = driver != nullptr && std::string(driver) == "pipewire";
-    if (driver != nullptr && std::string(driver) == "pulseaudio")
+    const std::string driver = SDL_GetCurrentAudioDriver() != nullptr ? SDL_GetCurrentAudioDriver() : "";
+    if (driver == "pipewire")
+        lib.latency += graphWaitInPeriods * period;
+    if (driver == "pulseaudio")
         lib.server.start();
     return true;
 }
