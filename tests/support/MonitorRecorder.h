@@ -18,8 +18,9 @@ namespace testsupport {
 // How the moment a frame was played is found. PulseAudio reports a monitor's
 // latency truly. PipeWire's PulseAudio server reports it 0.3 to 4.5 s off once
 // the server has been held stopped and let go, so there the moment a block
-// arrives counts: in PipeWire's graph a monitor gets each cycle's frames in the
-// cycle the sink plays them.
+// arrives counts: in PipeWire's graph a monitor gets the frames the sink played
+// in one cycle as the next one begins (within 1 to 2 ms, checked against the
+// graph's own clock), so a block's last frame arrives about when it was played.
 enum class PlayedTiming { serverLatency, arrival };
 
 class MonitorRecorder {
