@@ -21,6 +21,7 @@
 #include <SDL.h>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -32,7 +33,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr double runSeconds = 2.0;
-constexpr int rounds = 5;
+constexpr int rounds = 7;
 
 double cpuSeconds()
 {
@@ -52,6 +53,17 @@ LoopRun fastest(const LoopRun& a, const LoopRun& b)
     if (a.cpuPerPass <= 0 || b.cpuPerPass <= 0)
         return a.cpuPerPass > 0 ? a : b;
     return {std::max(a.rate, b.rate), std::min(a.cpuPerPass, b.cpuPerPass)};
+}
+
+// The middle of the ratios (the mean of the middle two of an even count); NaN
+// when no round gave one.
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return std::nan("");
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // The real loop, ended the way a viewer's Ctrl+C ends it.
@@ -163,36 +175,60 @@ int main()
     SDL_DisplayMode mode{};
     const double refresh = SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : 60;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // Each main-loop figure is set against its baseline run right after it, and the
+    // median of those ratios over the rounds is reported: on a shared machine the
+    // load shifts between rounds more than between two runs in a row.
     LoopRun realRun, bareRun, oncePerFrame, realPaced, oncePaced;
+    std::vector<double> rateRatios, cpuRatios, pacedCpuRatios;
     double plain0 = 0, plain3 = 0, fbo3 = 0;
-    for (int round = 0; round < rounds; ++round) {
-        realRun = fastest(realRun, realLoop(false));
-        realPaced = fastest(realPaced, realLoop(true));
+    auto bare = [](bool offscreen, int quads, int presents = 2, double pacedHz = 0) {
         SDL_InitSubSystem(SDL_INIT_VIDEO);
-        bareRun = fastest(bareRun, bareLoop(true, 0));
-        oncePerFrame = fastest(oncePerFrame, bareLoop(true, 0, 1));
-        oncePaced = fastest(oncePaced, bareLoop(true, 0, 1, refresh));
-        plain0 = std::max(plain0, bareLoop(false, 0).rate);
-        fbo3 = std::max(fbo3, bareLoop(true, 3).rate);
-        plain3 = std::max(plain3, bareLoop(false, 3).rate);
+        const LoopRun run = bareLoop(offscreen, quads, presents, pacedHz);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return run;
+    };
+    auto compare = [](const LoopRun& real, const LoopRun& baseline, double LoopRun::*figure, std::vector<double>& to) {
+        if (real.cpuPerPass > 0 && baseline.cpuPerPass > 0)
+            to.push_back(real.*figure / baseline.*figure);
+    };
+    for (int round = 0; round < rounds; ++round) {
+        const LoopRun unpaced = realLoop(false), once = bare(true, 0, 1);
+        compare(unpaced, once, &LoopRun::rate, rateRatios);
+        compare(unpaced, once, &LoopRun::cpuPerPass, cpuRatios);
+        const LoopRun paced = realLoop(true), oncePacedNow = bare(true, 0, 1, refresh);
+        compare(paced, oncePacedNow, &LoopRun::cpuPerPass, pacedCpuRatios);
+        realRun = fastest(realRun, unpaced);
+        oncePerFrame = fastest(oncePerFrame, once);
+        realPaced = fastest(realPaced, paced);
+        oncePaced = fastest(oncePaced, oncePacedNow);
+        bareRun = fastest(bareRun, bare(true, 0));
+        plain0 = std::max(plain0, bare(false, 0).rate);
+        fbo3 = std::max(fbo3, bare(true, 3).rate);
+        plain3 = std::max(plain3, bare(false, 3).rate);
     }
-    const double real = realRun.rate, bare = bareRun.rate, fbo0 = bare;
-    std::fprintf(stderr, "passes/s: main loop %.1f, bare loop %.1f\n", real, oncePerFrame.rate);
+    const double fbo0 = bareRun.rate;
+    std::fprintf(stderr, "passes/s (fastest of the rounds): main loop %.1f, bare loop %.1f\n", realRun.rate,
+                 oncePerFrame.rate);
     std::fprintf(stderr, "passes/s, empty frame: offscreen frame %.1f, plain swaps %.1f\n", fbo0, plain0);
     std::fprintf(stderr, "passes/s, three textured quads: offscreen frame %.1f, plain swaps %.1f\n", fbo3, plain3);
-    std::printf("RATIO main loop vs bare SDL loop: %.3f (target >= 0.9)\n", real / oncePerFrame.rate);
+    std::printf("RATIO main loop vs bare SDL loop: %.3f (target >= 0.9)\n", median(rateRatios));
     std::printf("RATIO offscreen-frame presentation vs plain swaps, empty frame: %.3f\n", fbo0 / plain0);
     std::printf("RATIO offscreen-frame presentation vs plain swaps, three textured quads: %.3f\n", fbo3 / plain3);
-    std::fprintf(stderr, "CPU ms per drawn frame: main loop %.3f, bare loop presenting once %.3f, twice %.3f\n",
-                 realRun.cpuPerPass * 1e3, oncePerFrame.cpuPerPass * 1e3, bareRun.cpuPerPass * 1e3);
+    std::fprintf(
+        stderr,
+        "CPU ms per drawn frame (cheapest of the rounds): main loop %.3f, bare loop presenting once %.3f, twice %.3f\n",
+        realRun.cpuPerPass * 1e3, oncePerFrame.cpuPerPass * 1e3, bareRun.cpuPerPass * 1e3);
     std::fprintf(stderr, "CPU ms per drawn frame at %.0f Hz: main loop %.3f (%.1f frames/s), bare loop %.3f\n", refresh,
                  realPaced.cpuPerPass * 1e3, realPaced.rate, oncePaced.cpuPerPass * 1e3);
     std::printf("RATIO CPU per drawn frame, main loop vs each frame presented once: %.3f (target <= 1.1)\n",
-                realRun.cpuPerPass / oncePerFrame.cpuPerPass);
+                median(cpuRatios));
+    std::fprintf(stderr, "that ratio in each round:");
+    for (double ratio : pacedCpuRatios)
+        std::fprintf(stderr, " %.3f", ratio);
+    std::fprintf(stderr, "\n");
     std::printf("RATIO CPU per drawn frame at the display's refresh, main loop vs each frame presented once: %.3f "
                 "(target <= 1.1)\n",
-                realPaced.cpuPerPass / oncePaced.cpuPerPass);
+                median(pacedCpuRatios));
     std::printf("RATIO CPU per drawn frame, each frame presented twice in full vs once: %.3f\n",
                 bareRun.cpuPerPass / oncePerFrame.cpuPerPass);
     return 0;
