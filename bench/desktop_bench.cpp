@@ -7,10 +7,7 @@
 // PipeWire's graph runs at the demo's own 1024 frames a cycle, as on a desktop
 // where it plays alone. Two more rows run PipeWire with the graph at 128
 // frames, as beside a client that asks for little latency, steadily (no late
-// start, no stalls):
-// there the lock error is reported both by when the monitor's blocks arrive
-// and by PipeWire's own latency reports, which hold only while nothing
-// stalls the server.
+// start, no stalls), with the median lock error.
 // Reported per stack:
 //   - drawn frames per compositor refresh (paced), or drawn frames per second
 //     against the display's refresh where nothing paces presents;
@@ -66,12 +63,12 @@ constexpr DesktopStack waylandPipeWirePulseAt128{"Wayland, PipeWire's PulseAudio
 constexpr DesktopStack waylandPipeWireAt128{"Wayland, SDL's PipeWire driver, graph at 128", false,
                                             SoundServerKind::pipewire, "pipewire", 128};
 
-double medianLockError(const std::vector<CutOffset>& lock, double CutOffset::*error)
+double medianLockError(const std::vector<CutOffset>& lock)
 {
     std::vector<double> errors;
     for (const auto& c : lock)
-        if (std::isfinite(c.*error))
-            errors.push_back(c.*error);
+        if (std::isfinite(c.lockError))
+            errors.push_back(c.lockError);
     return errors.empty() ? std::nan("") : median(errors);
 }
 
@@ -130,9 +127,7 @@ void benchStack(const DesktopStack& stack, bool steady)
                     "every cut within +-17)\n",
                     offsets.size(), median(offsets) * 1e3, worst * 1e3);
     if (steady)
-        std::printf("LOCK median lock error: %+.1f ms timed by arrival, %+.1f ms by the server's latency reports\n",
-                    medianLockError(run.lock, &CutOffset::lockError) * 1e3,
-                    medianLockError(run.lock, &CutOffset::lockErrorByServer) * 1e3);
+        std::printf("LOCK median lock error: %+.1f ms\n", medianLockError(run.lock) * 1e3);
     std::printf("FREEZE longest picture standing still: %.2f s (%s)\n", longestFreeze(run.frames),
                 steady ? "steady run" : "the sound stood still 5 s; late start 1.5 s");
     std::printf("CPU per drawn frame: %.2f ms (each frame presented once: a present of the frame already on "

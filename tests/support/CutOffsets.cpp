@@ -108,11 +108,8 @@ std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const 
                 recorded = *before + matchFrames;
         if (!recorded)
             continue;
-        const double at = static_cast<double>(*recorded);
-        const double offset = first->present - recording.playedAt(at);
-        const double step = first->t - cut;
-        const double byServer = first->present - recording.playedAt(at, PlayedTiming::serverLatency);
-        result.push_back({cut, offset, offset - step, byServer - step});
+        const double offset = first->present - recording.playedAt(static_cast<double>(*recorded));
+        result.push_back({cut, offset, offset - (first->t - cut)});
     }
     return result;
 }

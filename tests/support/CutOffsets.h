@@ -37,11 +37,10 @@ std::optional<std::size_t> findInRecording(const std::vector<std::int16_t>& trac
                                            const std::vector<std::int16_t>& recorded, std::size_t from = 0);
 
 struct CutOffset {
-    double cut;               // the cut's time in the timeline, seconds
-    double offset;            // first frame past the cut presented minus its crash played, seconds
-    double lockError;         // the same without the frame's own step past the cut: presented
-                              // minus when the music at that frame's t was played
-    double lockErrorByServer; // the same, the recording timed by the server's latency reports
+    double cut;       // the cut's time in the timeline, seconds
+    double offset;    // first frame past the cut presented minus its crash played, seconds
+    double lockError; // the same without the frame's own step past the cut: presented
+                      // minus when the music at that frame's t was played
 };
 
 // A span of CLOCK_MONOTONIC seconds during which the demo was stopped.

@@ -161,9 +161,9 @@ void MonitorRecorder::run(std::string server, std::string source)
     pa_context_unref(context);
 }
 
-double MonitorRecorder::playedAt(double frame, PlayedTiming by) const
+double MonitorRecorder::playedAt(double frame) const
 {
-    return by == PlayedTiming::serverLatency ? reportedPlayedAt(frame) : arrivedAt(frame);
+    return timing == PlayedTiming::serverLatency ? reportedPlayedAt(frame) : arrivedAt(frame);
 }
 
 double MonitorRecorder::reportedPlayedAt(double frame) const

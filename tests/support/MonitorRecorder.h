@@ -47,9 +47,7 @@ public:
     std::size_t frames() const { return recorded.size() / channels; }
     // When the sink played frame `frame` (CLOCK_MONOTONIC seconds), from the
     // timing points within a few seconds of it; NaN without any.
-    double playedAt(double frame) const { return playedAt(frame, timing); }
-    // The same by the given timing, whichever the recorder was made with.
-    double playedAt(double frame, PlayedTiming by) const;
+    double playedAt(double frame) const;
     // How far single timing points stray from that estimate (seconds, median
     // absolute deviation): the precision of playedAt.
     double timingSpread() const;
