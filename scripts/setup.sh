@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   weston libweston-10-dev libwayland-dev xkb-data
   pulseaudio pulseaudio-utils libpulse-dev
-  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon xwayland
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon xwayland libpipewire-0.3-dev
   lame mpg123 ffmpeg
   libfreetype-dev fonts-dejavu-core
   dpkg-dev file desktop-file-utils appstream lintian
