@@ -1,12 +1,11 @@
 // SDL behind AudioOutput.
 #include "audio/AudioOutput.h"
 
+#include "audio/MonotonicTime.h"
 #include "audio/Playback.h"
 
 #include <SDL.h>
-#include <cerrno>
 #include <dlfcn.h>
-#include <iostream>
 
 namespace {
 
@@ -49,7 +48,7 @@ bool AudioOutput::open(int rate, Playback& playback)
     if (!subsystemUp) {
         quietenAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            reportNoDevice();
+            failure = SDL_GetError();
             return false;
         }
         subsystemUp = true;
@@ -66,7 +65,7 @@ bool AudioOutput::open(int rate, Playback& playback)
     // always sees exactly the format asked for.
     device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0) {
-        reportNoDevice();
+        failure = SDL_GetError();
         return false;
     }
     frameRate = obtained.freq;
@@ -74,12 +73,6 @@ bool AudioOutput::open(int rate, Playback& playback)
     // The device runs from now on; until a stream is started it is handed silence.
     SDL_PauseAudioDevice(device, 0);
     return true;
-}
-
-void AudioOutput::reportNoDevice()
-{
-    std::cerr << program_invocation_short_name << ": no sound device (" << SDL_GetError() << "); the demo plays silent"
-              << std::endl;
 }
 
 void AudioOutput::close()
@@ -114,5 +107,6 @@ void AudioOutput::unlock()
 void AudioOutput::callback(void* playback, std::uint8_t* stream, int length)
 {
     static_cast<Playback*>(playback)->render(reinterpret_cast<std::int16_t*>(stream),
-                                             length / static_cast<int>(channelsPerFrame * sizeof(std::int16_t)));
+                                             length / static_cast<int>(channelsPerFrame * sizeof(std::int16_t)),
+                                             monotonicNanoseconds());
 }

@@ -54,14 +54,14 @@ Music::~Music()
 
 void Music::play(double seconds)
 {
-    // Start and seek reach the device as one step: it never plays the stream's opening
-    // frames when the start position is elsewhere. The hold is only taken when both a
-    // device and a stream exist, and then the start cannot fail, so no console line is
-    // written while the audio callback is held off.
+    // The position goes first, then the start: the output never plays the stream's
+    // opening frames when the start position is elsewhere. The hold (SDL's output
+    // only) is taken only when both a device and a stream exist, and then the start
+    // cannot fail, so no console line is written while the callback is held off.
     sound::ChannelHold hold(streamHandle);
+    sound::channelSetPosition(streamHandle, byteOffset(seconds));
     if (!sound::streamPlay(streamHandle, false, 0))
         std::cout << "Unable to init BASS playback" << std::endl;
-    sound::channelSetPosition(streamHandle, byteOffset(seconds));
 }
 
 void Music::setVolume(double volume)

@@ -1,32 +1,82 @@
-// The audio callback's work, and the reckoning of which frames are being heard.
+// The output callback's work, and the reading of which frames are heard when.
 #include "audio/Playback.h"
 
-#include <SDL.h>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <thread>
 
-void Playback::render(std::int16_t* out, int frames)
+namespace {
+
+constexpr double nanosecondsPerSecond = 1e9;
+
+} // namespace
+
+void Playback::moveTo(std::int64_t frame)
 {
-    const std::size_t count = static_cast<std::size_t>(frames);
+    // The decoder's request goes first: a callback that sees the new request
+    // number pulls from the new position, never from the old one under the new number.
+    if (decoder != nullptr)
+        decoder->requestPosition(frame);
+    requestedFrame.store(frame, std::memory_order_relaxed);
+    request.fetch_add(1, std::memory_order_release);
+}
+
+void Playback::newDevice()
+{
+    started.store(false, std::memory_order_relaxed);
+    streamSeen = false;
+    nextStreamFrame = requestedFrame.load(std::memory_order_relaxed);
+    const std::uint32_t taken = shared.takenRequest;
+    shared = Shared{};
+    shared.takenRequest = taken;
+    handedCount.store(0, std::memory_order_relaxed);
+}
+
+void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
+{
+    const std::size_t count = static_cast<std::size_t>(std::max(frames, 0));
+    const std::uint32_t newest = request.load(std::memory_order_acquire);
+    const bool moved = newest != shared.takenRequest;
+    if (moved) {
+        nextStreamFrame = requestedFrame.load(std::memory_order_relaxed);
+        streamSeen = false;
+    }
     std::size_t got = 0;
-    if (started && decoder != nullptr) {
+    bool endedNow = false;
+    if (started.load(std::memory_order_acquire) && decoder != nullptr) {
         const StreamDecoder::Pull pulled = decoder->pull(out, count);
         got = pulled.frames;
-        if (pulled.ended && !ended) {
-            ended = true;
-            endedAt = handed + got;
-        }
+        if (got > 0)
+            nextStreamFrame = pulled.position;
+        endedNow = pulled.ended;
     }
     std::memset(out + got * channelsPerFrame, 0, (count - got) * channelsPerFrame * sizeof(std::int16_t));
 
+    // Published: odd while being written.
+    sequence.fetch_add(1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    if (moved) {
+        shared.takenRequest = newest;
+        shared.ended = false;
+    }
     remember(out, count);
-
-    Period& period = periods[periodCount % periodsKept];
-    period.deviceStart = handed;
+    Period& period = shared.periods[shared.periodCount % periodsKept];
+    period.deviceStart = shared.handed;
     period.frames = count;
     period.streamStart = nextStreamFrame;
     period.streamFrames = got;
+    period.heardAt = heardAt;
     period.beforeStream = !streamSeen;
+    if (endedNow && !shared.ended) {
+        shared.ended = true;
+        shared.endHeardAt = heardAt + static_cast<std::int64_t>(static_cast<double>(got) * nanosecondsPerSecond / rate);
+    }
+    shared.handed += count;
+    ++shared.periodCount;
+    sequence.fetch_add(1, std::memory_order_release);
+    handedCount.store(shared.handed, std::memory_order_release);
+
     nextStreamFrame += static_cast<std::int64_t>(got);
     streamSeen = streamSeen || got > 0;
 
@@ -34,100 +84,132 @@ void Playback::render(std::int16_t* out, int frames)
     if (percent < 100)
         for (std::size_t i = 0; i < count * channelsPerFrame; ++i)
             out[i] = static_cast<std::int16_t>(out[i] * percent / 100);
-    handed += count;
-    handedAtTicks = SDL_GetPerformanceCounter();
-    ++periodCount;
 }
 
-double Playback::streamFrameAt(double at) const
+template <typename Reader>
+bool Playback::read(Reader&& reader) const
 {
-    const std::size_t kept = std::min(periodCount, periodsKept);
-    auto newest = [&](std::size_t i) -> const Period& { return periods[(periodCount - 1 - i) % periodsKept]; };
-    // Newest first: the period that holds `at`, or the oldest one remembered.
-    std::size_t i = 0;
-    while (i + 1 < kept && at < static_cast<double>(newest(i).deviceStart))
-        ++i;
-    const Period& p = newest(i);
-    const double into = at - static_cast<double>(p.deviceStart);
-    // Within the stream part, and beyond a period that was all stream (the
-    // next one is still to come), the stream advances with the device.
-    if (into < static_cast<double>(p.streamFrames) || p.streamFrames == p.frames)
-        return static_cast<double>(p.streamStart) + into;
-    if (!p.beforeStream) // the stream ran dry or ended: it holds where it stopped
-        return static_cast<double>(p.streamStart + static_cast<std::int64_t>(p.streamFrames));
-    // Silence before the stream's first frame: count down to it.
-    for (std::size_t j = i; j-- > 0;)
-        if (newest(j).streamFrames > 0)
-            return static_cast<double>(newest(j).streamStart) - (static_cast<double>(newest(j).deviceStart) - at);
-    // No stream frame handed over yet: its first is not heard before it is.
-    return static_cast<double>(nextStreamFrame) - std::max(0.0, static_cast<double>(handed) - at);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::uint32_t before = sequence.load(std::memory_order_acquire);
+        if (before % 2 == 0) {
+            reader(shared);
+            std::atomic_thread_fence(std::memory_order_acquire);
+            if (sequence.load(std::memory_order_relaxed) == before)
+                return true;
+        }
+        std::this_thread::yield(); // the callback is writing: it takes microseconds
+    }
+    return false;
 }
 
-bool Playback::heardFrame(const Clock& clock, double ahead, double latency, double& frame) const
+bool Playback::locate(const Shared& state, std::int64_t at, std::int64_t now, double& streamFrame,
+                      double& deviceFrame) const
 {
-    if (!started)
-        return false;
-    if (periodCount == 0) {
-        // The device has not asked for anything yet (a server can take well
-        // over a second to): the stream's first frame is heard one latency
-        // after it is handed over, at the soonest.
-        const double wait = std::max(1.0, (std::max(latency, 0.0) - ahead) * clock.rate);
-        frame = static_cast<double>(nextStreamFrame) - wait;
+    const double framesPerNano = rate / nanosecondsPerSecond;
+    if (state.takenRequest != request.load(std::memory_order_acquire) || state.periodCount == 0) {
+        // Nothing of the newest position handed over yet: its first frame is
+        // still to come, at the soonest a frame from now.
+        streamFrame = static_cast<double>(requestedFrame.load(std::memory_order_relaxed)) - 1;
+        deviceFrame = static_cast<double>(state.handed);
         return true;
     }
-    const double ticks = static_cast<double>(clock.ticksPerSecond);
-    const double sinceHanded = (static_cast<double>(clock.now) - static_cast<double>(handedAtTicks)) / ticks;
-    const double period = static_cast<double>(clock.bufferFrames) / clock.rate;
-    double device = static_cast<double>(handed) - (latency - sinceHanded - ahead) * clock.rate;
-    // A callback more than two periods late means the device is not being fed:
-    // nothing beyond what was handed will be heard until it is.
-    if (sinceHanded > 2 * period)
-        device = std::min(device, static_cast<double>(handed));
-    if (ended && device >= static_cast<double>(endedAt))
+    if (state.ended && at >= state.endHeardAt)
         return false;
-    frame = streamFrameAt(device);
+    const std::uint64_t kept = std::min<std::uint64_t>(state.periodCount, periodsKept);
+    auto newest = [&](std::uint64_t i) -> const Period& {
+        return state.periods[(state.periodCount - 1 - i) % periodsKept];
+    };
+    // Newest first: the latest period already being heard at `at`, else the oldest kept.
+    std::uint64_t i = 0;
+    while (i + 1 < kept && at < newest(i).heardAt)
+        ++i;
+    const Period& p = newest(i);
+    double into = static_cast<double>(at - p.heardAt) * framesPerNano;
+    // Past the newest period the stream goes on with time, while the output is
+    // fed (its next period is not overdue by more than a period); an output that
+    // is not fed plays nothing beyond what it was handed.
+    const double periodNanos = static_cast<double>(p.frames) / framesPerNano;
+    const bool fed = static_cast<double>(now - p.heardAt) < 2 * periodNanos;
+    if (i > 0 || !fed || p.streamFrames < p.frames)
+        into = std::min(into, static_cast<double>(p.frames));
+    deviceFrame = std::clamp(static_cast<double>(p.deviceStart) + into, 0.0, static_cast<double>(state.handed));
+    if (into < 0) {
+        // Before the oldest period kept is heard: count down to its first frame.
+        streamFrame = static_cast<double>(p.streamStart) + into;
+        return true;
+    }
+    if (into < static_cast<double>(p.streamFrames) || p.streamFrames == p.frames) {
+        streamFrame = static_cast<double>(p.streamStart) + into;
+        return true;
+    }
+    if (p.streamFrames > 0 || !p.beforeStream) {
+        // The stream ran dry, ended, or the output is not being fed: what was
+        // handed over holds where it stopped.
+        streamFrame = static_cast<double>(p.streamStart + static_cast<std::int64_t>(p.streamFrames));
+        return true;
+    }
+    // Silence before the stream's first frame: count down to the first period with
+    // stream frames, or, where none has been handed over yet, to the end of this one.
+    for (std::uint64_t j = i; j-- > 0;) {
+        const Period& q = newest(j);
+        if (q.streamFrames > 0) {
+            streamFrame = static_cast<double>(q.streamStart) - static_cast<double>(q.heardAt - at) * framesPerNano;
+            return true;
+        }
+    }
+    const Period& last = newest(0);
+    const double lastEnds = static_cast<double>(last.heardAt) + static_cast<double>(last.frames) / framesPerNano;
+    streamFrame =
+        static_cast<double>(last.streamStart) - std::max(1.0, (lastEnds - static_cast<double>(at)) * framesPerNano);
     return true;
 }
 
-bool Playback::snapshot(std::int16_t* window, const Clock& clock) const
+bool Playback::heardFrame(std::int64_t at, std::int64_t now, double& frame) const
 {
-    if (!started)
+    if (!started.load(std::memory_order_acquire))
         return false;
-    // The device still holds what it was handed last and drains it in real time;
-    // what it plays at the moment asked about is what was handed minus what it
-    // will still hold then.
-    const double rate = static_cast<double>(clock.rate);
-    const double latency = clock.latency >= 0 ? clock.latency : static_cast<double>(clock.bufferFrames) / rate;
-    const double seconds = (static_cast<double>(clock.now) - static_cast<double>(std::min(clock.now, handedAtTicks))) /
-                           static_cast<double>(clock.ticksPerSecond);
-    const double position = static_cast<double>(handed) - (latency - seconds - clock.ahead) * rate;
-    const std::uint64_t heard = static_cast<std::uint64_t>(std::clamp(position, 0.0, static_cast<double>(handed)));
-    if (ended && heard >= endedAt)
+    bool playing = false;
+    double streamFrame = 0;
+    double deviceFrame = 0;
+    if (!read([&](const Shared& state) { playing = locate(state, at, now, streamFrame, deviceFrame); }))
         return false;
-    // Only frames already handed over are known; early on, the zeroed history stands
-    // for the silence before the first period.
-    const std::uint64_t lastStart = handed >= windowFrames ? handed - windowFrames : 0;
-    const std::uint64_t first = std::min(heard, lastStart);
-    recall(window, first, windowFrames);
-    return true;
+    if (playing)
+        frame = streamFrame;
+    return playing;
+}
+
+bool Playback::snapshot(std::int16_t* window, std::int64_t at, std::int64_t now) const
+{
+    if (!started.load(std::memory_order_acquire))
+        return false;
+    bool playing = false;
+    const bool consistent = read([&](const Shared& state) {
+        double streamFrame = 0;
+        double deviceFrame = 0;
+        playing = locate(state, at, now, streamFrame, deviceFrame);
+        if (!playing)
+            return;
+        // Only frames already handed over are known; early on, the zeroed history
+        // stands for the silence before the first period.
+        const std::uint64_t heard = static_cast<std::uint64_t>(deviceFrame);
+        const std::uint64_t lastStart = state.handed >= windowFrames ? state.handed - windowFrames : 0;
+        const std::uint64_t first = std::min(heard, lastStart);
+        const std::size_t from = static_cast<std::size_t>(first % historyFrames);
+        const std::size_t head = std::min<std::size_t>(windowFrames, historyFrames - from);
+        std::memcpy(window, state.history.data() + from * channelsPerFrame, head * bytesPerFrame);
+        std::memcpy(window + head * channelsPerFrame, state.history.data(), (windowFrames - head) * bytesPerFrame);
+    });
+    return consistent && playing;
 }
 
 void Playback::remember(const std::int16_t* frames, std::size_t count)
 {
     // Only the last historyFrames of an oversized period can be kept.
     const std::size_t kept = std::min<std::size_t>(count, historyFrames);
-    const std::uint64_t at = handed + (count - kept);
+    const std::uint64_t at = shared.handed + (count - kept);
     frames += (count - kept) * channelsPerFrame;
     const std::size_t first = static_cast<std::size_t>(at % historyFrames);
     const std::size_t head = std::min<std::size_t>(kept, historyFrames - first);
-    std::memcpy(history.data() + first * channelsPerFrame, frames, head * bytesPerFrame);
-    std::memcpy(history.data(), frames + head * channelsPerFrame, (kept - head) * bytesPerFrame);
-}
-
-void Playback::recall(std::int16_t* frames, std::uint64_t at, std::size_t count) const
-{
-    const std::size_t first = static_cast<std::size_t>(at % historyFrames);
-    const std::size_t head = std::min<std::size_t>(count, historyFrames - first);
-    std::memcpy(frames, history.data() + first * channelsPerFrame, head * bytesPerFrame);
-    std::memcpy(frames + head * channelsPerFrame, history.data(), (count - head) * bytesPerFrame);
+    std::memcpy(shared.history.data() + first * channelsPerFrame, frames, head * bytesPerFrame);
+    std::memcpy(shared.history.data(), frames + head * channelsPerFrame, (kept - head) * bytesPerFrame);
 }

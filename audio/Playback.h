@@ -1,9 +1,14 @@
-// What the audio device is handed, period by period: the stream's frames at the chosen
-// volume once it has been started, silence otherwise. It also keeps the frames handed
-// over most recently, so the main thread can look at what is being heard right now.
+// What the sound output is handed, period by period: the stream's frames at the chosen
+// volume once it has been started, silence otherwise. Every period comes with the
+// moment its first frame will be heard, as the output's own clock tells it; from
+// those moments the main thread reads which stream frame is heard at any moment,
+// and the frames around it for the spectrum.
 //
-// render() runs on the audio callback; every other operation except setVolume must be
-// called with the audio device locked, which is what keeps the two sides apart.
+// render() runs on the output's real-time thread and never waits for the main
+// thread: what it records is published under a sequence count, and the readers
+// (heardFrame, snapshot) copy it and try again if the callback wrote meanwhile.
+// The main thread's own requests (start, a new position, the volume) are atomics
+// the callback picks up at its next period.
 #pragma once
 
 #include "audio/StreamDecoder.h"
@@ -18,89 +23,100 @@ public:
     static constexpr int channelsPerFrame = StreamDecoder::channelsPerFrame;
     static constexpr int windowFrames = 512; // the frames snapshot() copies
 
+    // Main thread, while no output is running.
     void attach(StreamDecoder* stream) { decoder = stream; }
-    void start() { started = true; }
-    // After a new position the stream is no longer at its end; the next frame
-    // it hands over is stream frame `frame`.
-    void rewind(std::int64_t frame = 0)
-    {
-        ended = false;
-        nextStreamFrame = frame;
-    }
-    // A new device takes over from one that went away: nothing has been handed
-    // to it yet, the stream's next frame will be its first sound again, and
-    // the stream waits for start() to be placed and played.
-    void newDevice()
-    {
-        started = false;
-        periods = {};
-        periodCount = 0;
-        streamSeen = false;
-        handedAtTicks = 0;
-    }
+    // Main thread, before an output is opened: its frames per second.
+    void setRate(int framesPerSecond) { rate = framesPerSecond; }
+
+    // Main thread, at any time: hand the stream over from now on (after any new
+    // position asked for first).
+    void start() { started.store(true, std::memory_order_release); }
+    // Main thread, at any time: the stream goes on from stream frame `frame`.
+    // Until the output has taken the new position, and then until its first frame
+    // is heard, the heard position lies just before it.
+    void moveTo(std::int64_t frame);
+    // Main thread, while no output is running (the old one closed, the new one not
+    // yet open): nothing has been handed to the next output, the stream waits
+    // for start() and its next frame will be its first sound again.
+    void newDevice();
     // Linear gain in percent, 0 silent to 100 unchanged; read by the callback as it goes.
     void setVolume(int percent) { volume.store(percent, std::memory_order_relaxed); }
 
-    // Audio callback: fills `frames` interleaved stereo frames.
-    void render(std::int16_t* out, int frames);
+    // Output thread: fills `frames` interleaved stereo frames, whose first will be
+    // heard at heardAt (nanoseconds of CLOCK_MONOTONIC).
+    void render(std::int16_t* out, int frames, std::int64_t heardAt);
 
-    struct Clock {
-        std::uint64_t now = 0; // SDL performance counter
-        std::uint64_t ticksPerSecond = 1;
-        int rate = 0;         // device frames per second
-        int bufferFrames = 0; // frames the device takes per period
-        double latency = -1;  // seconds from handing a period over to hearing
-                              // its last frame; negative: one period
-        double ahead = 0;     // seconds from now of the moment asked about
-    };
-    // Copies the windowFrames frames starting where the device is playing at
-    // clock.now + clock.ahead, as far as they have been handed over, before the volume
-    // was applied. False when nothing is
+    // The stream frame heard at moment `at`, asked at moment `now` (nanoseconds of
+    // CLOCK_MONOTONIC), from the periods handed over and when each is heard. Before
+    // the stream's first frame is heard the result lies before it, counting down to
+    // it. Past the last period handed over it goes on with time while the output is
+    // fed, and holds at the end of what was handed once its next period is overdue
+    // (the output or the whole process stands still). False when nothing is
     // playing: not started, or the stream has ended and its last frame has been heard.
-    bool snapshot(std::int16_t* window, const Clock& clock) const;
+    bool heardFrame(std::int64_t at, std::int64_t now, double& frame) const;
 
-    // The stream frame being heard at clock.now + ahead seconds: the device plays
-    // what it was handed in order, the last frame of each period `latency`
-    // seconds after the period was handed over. Before the stream's first frame
-    // is heard the result lies before the stream's next frame (frames still to
-    // wait), also before the device has asked for anything. When the callback
-    // is overdue (the device or the whole process stalled), the position holds at
-    // the end of what was handed. False when nothing is playing (not started, or
-    // the stream has ended and its last frame has been heard).
-    bool heardFrame(const Clock& clock, double ahead, double latency, double& frame) const;
+    // Copies the windowFrames frames starting where the output plays at moment
+    // `at`, as far as they have been handed over, before the volume was applied.
+    // False when heardFrame would be.
+    bool snapshot(std::int16_t* window, std::int64_t at, std::int64_t now) const;
+
+    // Frames handed over in all, for the tests.
+    std::uint64_t framesHanded() const { return handedCount.load(std::memory_order_acquire); }
 
 private:
-    static constexpr std::uint64_t historyFrames = 8192; // more than a period plus a window
+    static constexpr std::uint64_t historyFrames = 16384; // more than the longest period plus a window
     static constexpr std::size_t bytesPerFrame = channelsPerFrame * sizeof(std::int16_t);
 
-    // Keeps the frames of the period being handed over, which begins at device frame `handed`.
-    void remember(const std::int16_t* frames, std::size_t count);
-    // Copies count frames from device frame `at` on (at most historyFrames back).
-    void recall(std::int16_t* frames, std::uint64_t at, std::size_t count) const;
-
-    // One period as handed over: which device frames, which stream frames (the
-    // first `streamFrames` of it; silence after them), and when.
+    // One period as handed over: which output frames, which stream frames (the
+    // first `streamFrames` of it; silence after them), and when its first frame
+    // is heard.
     struct Period {
         std::uint64_t deviceStart = 0;
         std::uint64_t frames = 0;
         std::int64_t streamStart = 0;
         std::uint64_t streamFrames = 0;
+        std::int64_t heardAt = 0;
         bool beforeStream = true; // no stream frame had been handed over before it
     };
-    static constexpr std::size_t periodsKept = 32; // some 0.7 s of 1024-frame periods
-    // The stream frame at device frame `at` (which may lie beyond the last period).
-    double streamFrameAt(double at) const;
+    // Some 12 s of 1024-frame periods, 3 s of the smallest pieces a server asks
+    // for: more than the longest a server holds.
+    static constexpr std::size_t periodsKept = 512;
+
+    // What the callback publishes; read by the main thread only through read().
+    struct Shared {
+        std::array<Period, periodsKept> periods{};
+        std::uint64_t periodCount = 0;  // periods handed over, all told
+        std::uint64_t handed = 0;       // frames handed over since the output opened
+        std::uint32_t takenRequest = 0; // the position request the callback has acted on
+        bool ended = false;
+        std::int64_t endHeardAt = 0; // when the frame after the stream's last is heard
+        std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
+    };
+
+    // Runs `reader` on the shared state until it sees a state no callback wrote
+    // to meanwhile; false if the callback kept writing (it never does for long).
+    template <typename Reader>
+    bool read(Reader&& reader) const;
+
+    // The stream frame and output frame heard at `at`, from a consistent copy.
+    bool locate(const Shared& state, std::int64_t at, std::int64_t now, double& streamFrame, double& deviceFrame) const;
+
+    void remember(const std::int16_t* frames, std::size_t count);
 
     StreamDecoder* decoder = nullptr;
+    int rate = 44100;
+    std::atomic<bool> started{false};
+    std::atomic<int> volume{100};
+    // The newest position request: its number and frame, written by the main thread.
+    std::atomic<std::uint32_t> request{0};
+    std::atomic<std::int64_t> requestedFrame{0};
+
+    // Callback only.
     std::int64_t nextStreamFrame = 0; // the stream frame the next pull yields
     bool streamSeen = false;          // a period with stream frames has been handed over
-    std::array<Period, periodsKept> periods{};
-    std::size_t periodCount = 0; // periods handed over, all told
-    bool started = false;
-    bool ended = false;
-    std::uint64_t endedAt = 0;       // device position of the first frame after the stream
-    std::uint64_t handed = 0;        // frames handed to the device since it opened
-    std::uint64_t handedAtTicks = 0; // when the last period was handed over
-    std::atomic<int> volume{100};
-    std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
+
+    // Published by the callback.
+    mutable std::atomic<std::uint32_t> sequence{0};
+    std::atomic<std::uint64_t> handedCount{0};
+    Shared shared;
 };

@@ -1,6 +1,7 @@
 // The sound library the music is written against: a process-wide device, one MP3 stream
 // at a time, its position, volume and spectrum. Calls come from the main thread only;
-// playback runs on SDL's audio thread and decoding on a thread of the stream's own.
+// playback runs on the sound output's thread and decoding on a thread of the stream's
+// own, and neither ever waits for the main thread.
 #pragma once
 
 #include <cstdint>
@@ -44,10 +45,10 @@ bool channelSetAttributes(Handle channel, int freq, int volume, int pan);
 int channelGetData(Handle channel, void* buffer, std::uint32_t length);
 
 // The position of the stream, in seconds, that will be heard `ahead` seconds from now:
-// what the device was handed and when, less the output latency (the sound server's own
-// report where it gives one, else the device's period). Negative until the stream's
-// first frame is heard; after a stall it holds until the device is fed again. False,
-// with `seconds` untouched, when nothing is playing or the device has gone away.
+// from the periods handed over and the moment the output said each would be heard.
+// Negative until the stream's first frame is heard; after a stall it holds until the
+// device is fed again. False, with `seconds` untouched, when nothing is playing or the
+// device has gone away.
 bool channelGetHeard(Handle channel, double ahead, double* seconds);
 
 // True when the device that was opened has gone away (its sound server died, the

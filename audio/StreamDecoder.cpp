@@ -50,10 +50,11 @@ bool StreamDecoder::start()
 
 void StreamDecoder::requestPosition(std::int64_t frame)
 {
-    if (frame == requestedFrame.load(std::memory_order_relaxed) && pulledSinceRequest == 0)
+    if (frame == requestedFrame.load(std::memory_order_relaxed) &&
+        pulledSinceRequest.load(std::memory_order_acquire) == 0)
         return;
     requestedFrame.store(frame, std::memory_order_relaxed);
-    pulledSinceRequest = 0;
+    pulledSinceRequest.store(0, std::memory_order_relaxed);
     // Release: the decoder thread that sees the new generation also sees its position.
     requestedGeneration.fetch_add(1, std::memory_order_release);
     if (wake != nullptr)
@@ -68,8 +69,10 @@ StreamDecoder::Pull StreamDecoder::pull(std::int16_t* out, std::size_t frames)
         if (readyGeneration.load(std::memory_order_acquire) != generation)
             return result; // still seeking: silence, and nothing of the old position
         ring.discardUntil(readyFrom.load(std::memory_order_relaxed));
+        playingFrame = readyFrame.load(std::memory_order_relaxed);
         playingGeneration = generation;
     }
+    result.position = playingFrame;
     result.frames = ring.read(out, frames);
     if (result.frames < frames && endedGeneration.load(std::memory_order_acquire) == generation) {
         // Everything of this generation was written before the end was published, so
@@ -77,7 +80,8 @@ StreamDecoder::Pull StreamDecoder::pull(std::int16_t* out, std::size_t frames)
         result.frames += ring.read(out + result.frames * channelsPerFrame, frames - result.frames);
         result.ended = ring.readable() == 0;
     }
-    pulledSinceRequest += result.frames;
+    playingFrame += static_cast<std::int64_t>(result.frames);
+    pulledSinceRequest.fetch_add(result.frames, std::memory_order_release);
     if (result.frames > 0 && SDL_SemValue(wake) == 0)
         SDL_SemPost(wake); // there is room in the ring again
     return result;
@@ -103,7 +107,8 @@ void StreamDecoder::run()
 void StreamDecoder::startGeneration(std::uint32_t generation)
 {
     // A position past the end leaves nothing to decode: the stream ends at once.
-    fileDone = !file.seek(requestedFrame.load(std::memory_order_relaxed));
+    const std::int64_t frame = requestedFrame.load(std::memory_order_relaxed);
+    fileDone = !file.seek(frame);
     if (converter != nullptr)
         SDL_AudioStreamClear(converter);
     converterFlushed = false;
@@ -114,6 +119,7 @@ void StreamDecoder::startGeneration(std::uint32_t generation)
     pendingFrames = 0;
     decodingGeneration = generation;
     readyFrom.store(ring.writePosition(), std::memory_order_relaxed);
+    readyFrame.store(frame, std::memory_order_relaxed);
     readyGeneration.store(generation, std::memory_order_release);
 }
 

@@ -42,17 +42,21 @@ public:
 
     int fileChannels() const { return file.channels(); }
 
-    // Main thread, with the audio device locked (or with no device): continue from sample
-    // frame `frame` of the file. Asking again for the position already requested, when
-    // nothing of it has been played yet, keeps what has been decoded.
+    // Main thread, at any time: continue from sample frame `frame` of the file. Asking
+    // again for the position already requested, when nothing of it has been played yet,
+    // keeps what has been decoded.
     void requestPosition(std::int64_t frame);
 
     struct Pull {
-        std::size_t frames = 0; // frames written
-        bool ended = false;     // the stream has no more frames at this position
+        std::size_t frames = 0;    // frames written
+        std::int64_t position = 0; // the stream frame the first of them is
+        bool ended = false;        // the stream has no more frames at this position
     };
     // Audio callback: writes up to `frames` frames; never waits.
     Pull pull(std::int16_t* out, std::size_t frames);
+
+    // Frames decoded ahead and not yet pulled (of whatever position).
+    std::size_t decodedAhead() const { return ring.readable(); }
 
 private:
     bool start();
@@ -61,7 +65,9 @@ private:
     void startGeneration(std::uint32_t generation);
     bool decodeSome(); // false when there was nothing to do (ring full or stream done)
 
-    static constexpr std::size_t ringFrames = 32768; // 0.74 s at 44.1 kHz
+    // Decoded ahead: however much an output asks for at once (a server catching up
+    // after a stall asks for seconds of it), the ring has the track's next frames.
+    static constexpr std::size_t ringFrames = std::size_t{1} << 20; // 23.8 s at 44.1 kHz, 4 MiB
     static constexpr std::size_t chunkFrames = 2048;
 
     Mp3File file;
@@ -79,6 +85,7 @@ private:
     // Written by the decoder thread.
     std::atomic<std::uint32_t> readyGeneration{0}; // the generation whose frames are in the ring
     std::atomic<std::uint64_t> readyFrom{0};       // ring position where they begin
+    std::atomic<std::int64_t> readyFrame{0};       // and the stream frame they begin with
     std::atomic<std::uint32_t> endedGeneration{0}; // the generation that has all its frames in
 
     // Decoder thread only.
@@ -93,7 +100,9 @@ private:
     std::size_t pendingAt = 0;
     std::size_t pendingFrames = 0;
 
-    // Audio callback (and the main thread under the device lock).
+    // Audio callback.
     std::uint32_t playingGeneration = 0;
-    std::size_t pulledSinceRequest = 0;
+    std::int64_t playingFrame = 0; // the stream frame the next pull yields
+    // Frames pulled of the newest request (read by the main thread).
+    std::atomic<std::size_t> pulledSinceRequest{0};
 };

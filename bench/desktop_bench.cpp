@@ -1,18 +1,18 @@
-// The demo on real desktops' parts, one whole run per stack: Wayland with
-// PulseAudio, with PipeWire through its PulseAudio server and through SDL's
-// own PipeWire driver, and X11 through Xwayland (Weston, headless, GL; sound
-// servers with a null sink; all started here). Every run has a first sound
+// The demo on real desktops' parts, one whole run per stack, the demo choosing
+// its own sound output (Weston, headless, GL; sound servers with a null sink;
+// all started here): Wayland with PulseAudio; with PipeWire at 44.1 kHz, and
+// at 48 kHz with the graph held at 256, 1024 and 2048 frames a cycle, as other
+// clients hold it on a desktop; with PulseAudio told to hold 1.5 s, stalled
+// 300 ms at a time; and X11 through Xwayland. Every run has a first sound
 // 1.5 s late (the server held stopped at the start), short stalls of the
-// whole process at random moments, and one 5-s stall of the sound server.
-// PipeWire's graph runs at the demo's own 1024 frames a cycle, as on a desktop
-// where it plays alone. Two more rows run PipeWire with the graph at 128
-// frames, as beside a client that asks for little latency, steadily (no late
-// start, no stalls), with the median lock error.
+// whole process at random moments, and one 5-s stall of the sound server. A
+// last row ends the PulseAudio server for 3 s and starts it again.
 // Reported per stack:
 //   - drawn frames per compositor refresh (paced), or drawn frames per second
 //     against the display's refresh where nothing paces presents;
 //   - picture-to-sound offset at every crash cut, median and worst;
 //   - the longest freeze of the picture against the longest the sound stood;
+//   - silent stretches in the recording that are not in the track;
 //   - CPU time per drawn frame.
 // With BENCH_DETAIL=1, also the lock error every half second and the demo's
 // own lines on standard error.
@@ -56,12 +56,46 @@ double longestFreeze(const std::vector<LoggedFrame>& frames)
     return longest;
 }
 
-// PipeWire with its graph at 128 frames a cycle, as beside a client that asks
-// for little latency (a call, a game).
-constexpr DesktopStack waylandPipeWirePulseAt128{"Wayland, PipeWire's PulseAudio server, graph at 128", false,
-                                                 SoundServerKind::pipewire, "pulseaudio", 128};
-constexpr DesktopStack waylandPipeWireAt128{"Wayland, SDL's PipeWire driver, graph at 128", false,
-                                            SoundServerKind::pipewire, "pipewire", 128};
+// Stretches of at least 5 ms of digital silence between the first and the
+// last sound recorded: handed over by the demo, or the sink run dry.
+struct Silences {
+    int count = 0;
+    double longest = 0;
+    double total = 0;
+};
+
+Silences silencesIn(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to)
+{
+    Silences found;
+    std::size_t run = 0;
+    auto close = [&] {
+        if (run >= MonitorRecorder::rate / 200) {
+            const double seconds = static_cast<double>(run) / MonitorRecorder::rate;
+            ++found.count;
+            found.longest = std::max(found.longest, seconds);
+            found.total += seconds;
+        }
+        run = 0;
+    };
+    for (std::size_t f = from; f < to; ++f)
+        if (samples[2 * f] == 0 && samples[2 * f + 1] == 0)
+            ++run;
+        else
+            close();
+    close();
+    return found;
+}
+
+Silences silencesBetweenSound(const std::vector<std::int16_t>& samples)
+{
+    std::size_t first = 0;
+    std::size_t last = samples.size() / 2;
+    while (first < last && samples[2 * first] == 0 && samples[2 * first + 1] == 0)
+        ++first;
+    while (last > first && samples[2 * last - 2] == 0 && samples[2 * last - 1] == 0)
+        --last;
+    return silencesIn(samples, first, last);
+}
 
 double medianLockError(const std::vector<CutOffset>& lock)
 {
@@ -72,10 +106,46 @@ double medianLockError(const std::vector<CutOffset>& lock)
     return errors.empty() ? std::nan("") : median(errors);
 }
 
-void benchStack(const DesktopStack& stack, bool steady)
+int countLines(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (std::size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++count;
+    return count;
+}
+
+// The sound server ended and started again: what the demo said, how long the
+// picture stood, and when it moved again against the first sound back.
+void reportReturn(const DesktopRunResult& run)
+{
+    std::printf("server ended at t = %.2f for 3 s; demo said: %d 'went away', %d 'is back', %d 'no sound device'\n",
+                run.serverGoneTime, countLines(run.errors, "went away"), countLines(run.errors, "is back"),
+                countLines(run.errors, "no sound device"));
+    if (run.firstSoundBack <= 0) {
+        std::printf("RETURN no sound after the server came back\n");
+        return;
+    }
+    const auto& f = run.frames;
+    for (std::size_t i = 1; i < f.size(); ++i)
+        if (f[i].present >= run.firstSoundBack - 0.001 && f[i].t > f[i - 1].t) {
+            std::printf("RETURN picture moves again %+.1f ms after the first sound back (%.2f s after the server; "
+                        "target: within one frame)\n",
+                        (f[i].present - run.firstSoundBack) * 1e3, run.firstSoundBack - run.serverBack);
+            return;
+        }
+    std::printf("RETURN the picture never moved after the first sound back\n");
+}
+
+void benchStack(const DesktopStack& stack, bool steady, bool returns)
 {
     DesktopRunOptions options;
     options.stack = stack;
+    if (returns) {
+        options.serverGoneAt = 30.0;
+        options.serverGoneFor = 3.0;
+    }
+    if (stack.pulseLatencyMs > 0)
+        options.stallShortest = options.stallLongest = 300;
     if (!steady) {
         options.firstSoundLate = 1.5;
         options.stalls = 6;
@@ -92,6 +162,7 @@ void benchStack(const DesktopStack& stack, bool steady)
         std::printf("testbeds unavailable: %s\n", run.problem.c_str());
         return;
     }
+    std::printf("sound through %s\n", run.output.c_str());
     if (steady) {
         std::printf("frames drawn: %zu, steady: no late start, no stalls\n", run.frames.size());
     } else {
@@ -122,12 +193,19 @@ void benchStack(const DesktopStack& stack, bool steady)
     else
         std::printf("RATIO drawn fps / compositor repaint rate: %.3f (%.1f / %.1f; target >= 0.95)\n",
                     run.drawnRate / run.repaintRate, run.drawnRate, run.repaintRate);
+    if (returns)
+        reportReturn(run);
     if (!offsets.empty())
         std::printf("OFFSET picture - crash at %zu cuts: median %+.1f ms, worst %.1f ms (target: median within +-5, "
                     "every cut within +-17)\n",
                     offsets.size(), median(offsets) * 1e3, worst * 1e3);
     if (steady)
         std::printf("LOCK median lock error: %+.1f ms\n", medianLockError(run.lock) * 1e3);
+    const Silences recorded = silencesBetweenSound(run.recording);
+    const Silences inTrack = silencesBetweenSound(run.track);
+    std::printf("SILENCE in the recording: %d stretches, longest %.0f ms, %.0f ms in all (the track itself: %d, "
+                "%.0f ms; stalls of the process and of the server make some)\n",
+                recorded.count, recorded.longest * 1e3, recorded.total * 1e3, inTrack.count, inTrack.total * 1e3);
     std::printf("FREEZE longest picture standing still: %.2f s (%s)\n", longestFreeze(run.frames),
                 steady ? "steady run" : "the sound stood still 5 s; late start 1.5 s");
     std::printf("CPU per drawn frame: %.2f ms (each frame presented once: a present of the frame already on "
@@ -142,17 +220,19 @@ int main(int argc, char** argv)
     struct Row {
         DesktopStack stack;
         bool steady;
+        bool returns = false; // the server ended and started again
     };
-    const Row rows[] = {{waylandPulse, false},  {waylandPipeWirePulse, false},     {waylandPipeWire, false},
-                        {xwaylandPulse, false}, {waylandPipeWirePulseAt128, true}, {waylandPipeWireAt128, true}};
+    const Row rows[] = {{waylandPulse, false},        {waylandPipeWire, false},     {waylandPipeWire256, false},
+                        {waylandPipeWire1024, false}, {waylandPipeWire2048, false}, {waylandPulseHolding, false},
+                        {xwaylandPulse, false},       {waylandPulse, true, true}};
     constexpr int count = static_cast<int>(std::size(rows));
-    // An argument picks rows by number (0 to 5); none runs them all.
+    // An argument picks rows by number (0 to 7); none runs them all.
     for (int i = 0; i < count; ++i) {
         bool wanted = argc < 2;
         for (int a = 1; a < argc; ++a)
             wanted = wanted || std::atoi(argv[a]) == i;
         if (wanted)
-            benchStack(rows[i].stack, rows[i].steady);
+            benchStack(rows[i].stack, rows[i].steady, rows[i].returns);
     }
     return 0;
 }

@@ -81,6 +81,9 @@ TEST(HostileEnvironment, NothingHangsAndWhatIsPassedOverIsNamed)
         std::string errors = demo->errorOutput();
         for (std::size_t at; (at = errors.find(work.directory())) != std::string::npos;)
             errors.replace(at, work.directory().size(), "WORK");
+        // Which sound output plays is said on every run.
+        if (const auto at = errors.find("brakvane: sound through "); at != std::string::npos)
+            errors.erase(at, errors.find('\n', at) + 1 - at);
         if (c.errorSays.empty())
             EXPECT_EQ(errors.find("brakvane: "), std::string::npos) << errors;
         else

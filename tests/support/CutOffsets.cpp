@@ -3,6 +3,8 @@
 
 #include "audio/Mp3File.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <sstream>
 
@@ -32,6 +34,64 @@ bool audible(const std::vector<std::int16_t>& track, std::size_t musicFrame)
     for (std::size_t i = musicFrame * channels; i < (musicFrame + matchFrames) * channels && i < track.size(); ++i)
         loud += (track[i] > 64 || track[i] < -64) ? 1 : 0;
     return loud > static_cast<int>(matchFrames);
+}
+
+// Where a graph resamples (a sink at 48 kHz), the music reaches the recording
+// changed in its last bits: the stretch is found by correlation instead, near
+// the moment the picture showed it (the two are never a second apart). A
+// stretch as long as a beat's sound, or the beat before would match as well.
+constexpr std::size_t correlatedFrames = 8192;
+std::optional<std::size_t> findResampled(const std::vector<std::int16_t>& track, std::size_t musicFrame,
+                                         const MonitorRecorder& recording, double near)
+{
+    const std::vector<std::int16_t>& recorded = recording.samples();
+    const std::size_t frames = recording.frames();
+    if (frames < correlatedFrames || (musicFrame + correlatedFrames) * channels > track.size())
+        return std::nullopt;
+    // The recorded frame played closest to `near`: playedAt only grows.
+    std::size_t low = 0;
+    std::size_t high = frames - 1;
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        if (recording.playedAt(static_cast<double>(middle)) < near)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    const std::size_t span = rate * 6 / 10;
+    const std::size_t from = low > span ? low - span : 0;
+    const std::size_t to = std::min(frames - correlatedFrames, low + span);
+    auto mono = [](const std::int16_t* frame) { return static_cast<double>(frame[0]) + frame[1]; };
+    double keyEnergy = 0;
+    for (std::size_t i = 0; i < correlatedFrames; ++i)
+        keyEnergy += mono(&track[(musicFrame + i) * channels]) * mono(&track[(musicFrame + i) * channels]);
+    auto correlationAt = [&](std::size_t at) {
+        double product = 0;
+        double energy = 0;
+        for (std::size_t i = 0; i < correlatedFrames; ++i) {
+            const double r = mono(&recorded[(at + i) * channels]);
+            product += r * mono(&track[(musicFrame + i) * channels]);
+            energy += r * r;
+        }
+        return energy > 0 ? product / std::sqrt(energy * keyEnergy) : 0.0;
+    };
+    // Every fourth frame first (the music has little above 5 kHz), then the frames between.
+    double best = 0;
+    std::size_t bestAt = 0;
+    for (std::size_t at = from; at < to; at += 4)
+        if (const double c = correlationAt(at); c > best) {
+            best = c;
+            bestAt = at;
+        }
+    const std::size_t coarse = bestAt;
+    for (std::size_t at = coarse > 3 ? coarse - 3 : 0; at <= std::min(to, coarse + 3); ++at)
+        if (const double c = correlationAt(at); c > best) {
+            best = c;
+            bestAt = at;
+        }
+    if (best < 0.95)
+        return std::nullopt;
+    return bestAt;
 }
 
 } // namespace
@@ -106,6 +166,8 @@ std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const 
         if (!recorded && onset >= matchFrames && audible(track, onset - matchFrames))
             if (auto before = findInRecording(track, onset - matchFrames, recording.samples()))
                 recorded = *before + matchFrames;
+        if (!recorded && audible(track, onset))
+            recorded = findResampled(track, onset, recording, first->present);
         if (!recorded)
             continue;
         const double offset = first->present - recording.playedAt(static_cast<double>(*recorded));

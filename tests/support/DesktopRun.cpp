@@ -53,7 +53,8 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     std::unique_ptr<PulseServer> sound;
     std::unique_ptr<MonitorRecorder> recorder;
     if (options.withSound) {
-        sound = std::make_unique<PulseServer>(options.stack.server, options.stack.graphQuantum);
+        sound = std::make_unique<PulseServer>(options.stack.server, options.stack.graphQuantum, options.stack.graphRate,
+                                              options.stack.quantumForced);
         if (!sound->running()) {
             result.problem = sound->problem();
             return result;
@@ -61,6 +62,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         recorder = std::make_unique<MonitorRecorder>(
             sound->address(), PulseServer::monitorSource(),
             options.stack.server == SoundServerKind::pulseaudio ? PlayedTiming::serverLatency : PlayedTiming::arrival);
+
         // An idle null sink renders far ahead; a reader attached for a while
         // brings it down to the latency it keeps while playing.
         if (!recorder->waitUntilRecording(5000) || !recorder->waitUntilSettled(2.0, 15000)) {
@@ -88,7 +90,11 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     if (sound) {
         demoOptions.env["PULSE_SERVER"] = sound->address();
         demoOptions.env["PIPEWIRE_RUNTIME_DIR"] = sound->runtimeDirectory();
-        demoOptions.env["SDL_AUDIODRIVER"] = std::string(options.stack.audioDriver);
+        // The demo chooses its output as on a viewer's desktop.
+        demoOptions.env["SDL_AUDIODRIVER"] = std::nullopt;
+        demoOptions.env["BRAKVANE_AUDIO"] = std::nullopt;
+        if (options.stack.pulseLatencyMs > 0)
+            demoOptions.env["PULSE_LATENCY_MSEC"] = std::to_string(options.stack.pulseLatencyMs);
     } else {
         demoOptions.env["SDL_AUDIODRIVER"] = std::string("dummy");
     }
@@ -101,6 +107,11 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     bool heldAtStart = sound && options.firstSoundLate > 0;
     bool soundStalled = false;
     double soundStallBegin = 0;
+    bool serverGone = false;
+    double serverGoneBegin = 0;
+    std::unique_ptr<MonitorRecorder> recordedBefore; // the recording up to the server's end
+    const PlayedTiming timing =
+        options.stack.server == SoundServerKind::pulseaudio ? PlayedTiming::serverLatency : PlayedTiming::arrival;
 
     // Stalls: stop the whole process (its audio thread too) at moments drawn at
     // random within the span, each on its own frame log reading.
@@ -108,7 +119,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     std::vector<double> stallAt;
     const double until = options.stallsUntil > 0 ? options.stallsUntil : options.stallsFrom + 1;
     std::uniform_real_distribution<double> when(options.stallsFrom, until);
-    std::uniform_int_distribution<int> length(100, 300);
+    std::uniform_int_distribution<int> length(options.stallShortest, options.stallLongest);
     for (int i = 0; i < options.stalls; ++i)
         stallAt.push_back(when(random));
     std::sort(stallAt.begin(), stallAt.end());
@@ -131,6 +142,21 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
             sound->hold(false);
             soundStalled = false;
             result.stalls.push_back({soundStallBegin, monotonicSeconds()});
+        }
+        if (sound && options.serverGoneFor > 0 && result.serverGoneTime < 0 && t >= options.serverGoneAt) {
+            result.serverGoneTime = t;
+            recorder->stop();
+            recordedBefore = std::move(recorder);
+            sound->stopServer();
+            serverGoneBegin = monotonicSeconds();
+            serverGone = true;
+        }
+        if (serverGone && monotonicSeconds() - serverGoneBegin > options.serverGoneFor) {
+            serverGone = false;
+            sound->restart();
+            result.serverBack = monotonicSeconds();
+            recorder = std::make_unique<MonitorRecorder>(sound->address(), PulseServer::monitorSource(), timing);
+            recorder->waitUntilRecording(5000);
         }
         if (options.stopAfter > 0 && t > options.stopAfter) {
             demo.signal(SIGINT);
@@ -155,6 +181,10 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     const double cpu = cpuSecondsOfChildren() - cpuBefore;
     result.console = demo.output();
     result.errors = demo.errorOutput();
+    const std::string outputMark = "sound through ";
+    if (const auto at = result.errors.find(outputMark); at != std::string::npos)
+        result.output =
+            result.errors.substr(at + outputMark.size(), result.errors.find('\n', at) - at - outputMark.size());
     // "brakvane: nothing paces presents here; new frames at most every 16.6667 ms"
     const std::string capMark = "new frames at most every ";
     const auto capAt = result.errors.find(capMark);
@@ -191,13 +221,37 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
 
     if (recorder) {
         recorder->stop();
-        const auto track = decodeTrack(sourceDir() + "/data/music/skalmtone.mp3");
+        result.track = decodeTrack(sourceDir() + "/data/music/skalmtone.mp3");
+        const auto& track = result.track;
         result.cuts = cutOffsets(result.frames, track, *recorder, crashCuts, result.stalls);
         std::vector<double> moments;
         for (double m = 0.5; !result.frames.empty() && m < result.frames.back().t; m += 0.5)
             moments.push_back(m);
         result.lock = cutOffsets(result.frames, track, *recorder, moments, result.stalls);
+        if (recordedBefore) {
+            // Before the server ended: the first recording's.
+            auto before = [&](const std::vector<double>& wanted) {
+                std::vector<double> earlier;
+                for (double m : wanted)
+                    if (m < result.serverGoneTime)
+                        earlier.push_back(m);
+                return cutOffsets(result.frames, track, *recordedBefore, earlier, result.stalls);
+            };
+            auto merge = [](std::vector<CutOffset> first, const std::vector<CutOffset>& then) {
+                first.insert(first.end(), then.begin(), then.end());
+                return first;
+            };
+            result.cuts = merge(before(crashCuts), result.cuts);
+            result.lock = merge(before(moments), result.lock);
+            const auto& samples = recorder->samples();
+            std::size_t first = 0;
+            while (2 * first + 1 < samples.size() && samples[2 * first] == 0 && samples[2 * first + 1] == 0)
+                ++first;
+            if (2 * first + 1 < samples.size())
+                result.firstSoundBack = recorder->playedAt(static_cast<double>(first));
+        }
         result.recorderSpread = recorder->timingSpread();
+        result.recording = recorder->samples();
     }
     return result;
 }

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,29 +19,43 @@
 namespace testsupport {
 
 // Which desktop: the compositor's Wayland, or X11 through its Xwayland; the
-// sound server, and which SDL audio driver plays to it.
+// sound server, as viewers' desktops configure it. The demo picks its sound
+// output itself: PipeWire's graph where PipeWire runs, else PulseAudio.
 struct DesktopStack {
     const char* name;
     bool xwayland;
     SoundServerKind server;
-    const char* audioDriver; // SDL_AUDIODRIVER: "pulseaudio" or "pipewire"
-    int graphQuantum = 0;    // PipeWire: the graph's smallest cycle in frames (0: the demo's own)
+    int graphQuantum = 0;       // PipeWire: the graph's cycle in frames (0: the demo's own 1024)
+    bool quantumForced = false; // held there by another client, whatever the demo asks
+    int graphRate = 0;          // PipeWire: the graph's rate (0: the demo's own 44.1 kHz)
+    int pulseLatencyMs = 0;     // PULSE_LATENCY_MSEC for the demo: what the server is told to hold
 };
-inline constexpr DesktopStack waylandPulse{"Wayland, PulseAudio", false, SoundServerKind::pulseaudio, "pulseaudio"};
-inline constexpr DesktopStack waylandPipeWirePulse{"Wayland, PipeWire's PulseAudio server", false,
-                                                   SoundServerKind::pipewire, "pulseaudio"};
-inline constexpr DesktopStack waylandPipeWire{"Wayland, SDL's PipeWire driver", false, SoundServerKind::pipewire,
-                                              "pipewire"};
-inline constexpr DesktopStack xwaylandPulse{"X11 through Xwayland, PulseAudio", true, SoundServerKind::pulseaudio,
-                                            "pulseaudio"};
+inline constexpr DesktopStack waylandPulse{"Wayland, PulseAudio", false, SoundServerKind::pulseaudio};
+inline constexpr DesktopStack waylandPulseHolding{
+    "Wayland, PulseAudio holding 1.5 s", false, SoundServerKind::pulseaudio, 0, false, 0, 1500};
+inline constexpr DesktopStack waylandPipeWire{"Wayland, PipeWire at 44.1 kHz", false, SoundServerKind::pipewire};
+inline constexpr DesktopStack waylandPipeWire256{
+    "Wayland, PipeWire at 48 kHz, 256-frame cycle", false, SoundServerKind::pipewire, 256, true, 48000};
+inline constexpr DesktopStack waylandPipeWire1024{
+    "Wayland, PipeWire at 48 kHz, 1024-frame cycle", false, SoundServerKind::pipewire, 1024, true, 48000};
+inline constexpr DesktopStack waylandPipeWire2048{
+    "Wayland, PipeWire at 48 kHz, 2048-frame cycle", false, SoundServerKind::pipewire, 2048, true, 48000};
+inline constexpr DesktopStack xwaylandPulse{"X11 through Xwayland, PulseAudio", true, SoundServerKind::pulseaudio};
+// Named by its name in test listings.
+inline void PrintTo(const DesktopStack& stack, std::ostream* out)
+{
+    *out << stack.name;
+}
 
 struct DesktopRunOptions {
     DesktopStack stack = waylandPulse;
     bool withSound = true;     // a sound server and the demo's music
     bool withMusicFile = true; // false: the demo's data without its music file
     double stopAfter = 0;      // timeline seconds after which the run is ended (0: to its end)
-    int stalls = 0;            // stops of the whole process, 100 to 300 ms each
-    double stallsFrom = 2.0;   // timeline seconds between which the stalls fall
+    int stalls = 0;            // stops of the whole process, stallShortest to stallLongest ms each
+    int stallShortest = 100;
+    int stallLongest = 300;
+    double stallsFrom = 2.0; // timeline seconds between which the stalls fall
     double stallsUntil = 0;
     unsigned seed = 0; // 0: a new seed each run
     // The sound server's front (PipeWire: session manager and PulseAudio
@@ -51,23 +66,33 @@ struct DesktopRunOptions {
     // (seconds; 0: never).
     double soundStallAt = 0;
     double soundStall = 0;
+    // The sound server ended at this timeline moment and started again this many
+    // seconds later (0: never), its clients' connections lost meanwhile.
+    double serverGoneAt = 0;
+    double serverGoneFor = 0;
 };
 
 struct DesktopRunResult {
     std::string problem; // non-empty when the run could not be made
     std::string console; // the demo's standard output
     std::string errors;  // and its standard error
+    std::string output;  // the sound output the demo named on standard error
     std::vector<LoggedFrame> frames;
     double repaintRate = 0; // the compositor's, from the probe client
     double drawnRate = 0;   // the demo's new frames per second, past its first second
     double cappedRate = 0;  // where nothing paces presents, the refresh the demo caps at; else 0
     double cpuSecondsPerFrame = 0;
-    std::vector<double> stallTimes; // timeline seconds at which each stall began
-    std::vector<Stall> stalls;      // when each was, CLOCK_MONOTONIC (the process's and the server's)
-    double soundStallTime = -1;     // timeline seconds at which the server was stopped
-    std::vector<CutOffset> cuts;    // offsets at the crash cuts passed
-    std::vector<CutOffset> lock;    // lock errors every half second of the run
-    double recorderSpread = 0;      // the recording's own timing precision, seconds
+    std::vector<double> stallTimes;      // timeline seconds at which each stall began
+    std::vector<Stall> stalls;           // when each was, CLOCK_MONOTONIC (the process's and the server's)
+    double soundStallTime = -1;          // timeline seconds at which the server was stopped
+    std::vector<CutOffset> cuts;         // offsets at the crash cuts passed
+    std::vector<CutOffset> lock;         // lock errors every half second of the run
+    double recorderSpread = 0;           // the recording's own timing precision, seconds
+    std::vector<std::int16_t> recording; // what the sink played (44.1 kHz stereo), since any restart
+    double serverGoneTime = -1;          // timeline seconds at which the server was ended
+    double serverBack = 0;               // CLOCK_MONOTONIC seconds at which it was up again
+    double firstSoundBack = 0;           // and when the sink first played sound after that
+    std::vector<std::int16_t> track;     // the demo's music as it decodes it
     std::optional<int> exitStatus;
 };
 

@@ -187,7 +187,7 @@ double RepaintProbe::finish()
     return seconds > 0 ? frames / seconds : 0.0;
 }
 
-PulseServer::PulseServer(SoundServerKind kind, int graphQuantum)
+PulseServer::PulseServer(SoundServerKind kind, int graphQuantum, int graphRate, bool forced)
     : directory(privateDirectory(kind == SoundServerKind::pipewire ? "pipewire" : "pulse")),
       socket(kind == SoundServerKind::pipewire ? "/pulse/native" : "/native")
 {
@@ -195,10 +195,20 @@ PulseServer::PulseServer(SoundServerKind kind, int graphQuantum)
         failure = "no private directory";
         return;
     }
-    const char* script = kind == SoundServerKind::pipewire ? "pipewire.sh" : "pulse.sh";
-    std::vector<std::string> args{directory};
-    if (kind == SoundServerKind::pipewire && graphQuantum > 0)
-        args.push_back(std::to_string(graphQuantum));
+    script = kind == SoundServerKind::pipewire ? "pipewire.sh" : "pulse.sh";
+    args = {directory};
+    if (kind == SoundServerKind::pipewire) {
+        args.push_back(std::to_string(graphQuantum > 0 ? graphQuantum : 1024));
+        args.push_back(std::to_string(graphRate > 0 ? graphRate : 44100));
+        if (forced)
+            args.push_back("forced");
+    }
+    launch();
+}
+
+void PulseServer::launch()
+{
+    ready = false;
     pid = startScript(testbedScript(script), args, directory + "/script.log");
     std::map<std::string, std::optional<std::string>> env{{"PULSE_SERVER", address()}};
     for (int i = 0; i < 200 && alive(pid) && !ready; ++i) {
@@ -209,6 +219,22 @@ PulseServer::PulseServer(SoundServerKind kind, int graphQuantum)
     }
     if (!ready)
         failure = std::string(script) + " did not start its server; see the logs in " + directory;
+}
+
+void PulseServer::stopServer()
+{
+    hold(false);
+    stop(pid);
+    pid = -1;
+    ready = false;
+}
+
+bool PulseServer::restart()
+{
+    if (pid > 0)
+        stopServer();
+    launch();
+    return ready;
 }
 
 void PulseServer::hold(bool stopped)

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace testsupport {
 
@@ -62,9 +63,12 @@ enum class SoundServerKind {
 class PulseServer {
 public:
     // Starts the server and waits until it accepts clients and its null sink
-    // is the default. graphQuantum (PipeWire only): the graph's smallest
-    // cycle in frames; 0: the demo's own 1024, as on a desktop where it plays alone.
-    explicit PulseServer(SoundServerKind kind = SoundServerKind::pulseaudio, int graphQuantum = 0);
+    // is the default. PipeWire only: graphQuantum, the graph's smallest cycle
+    // in frames (0: the demo's own 1024, as on a desktop where it plays alone),
+    // held there whatever the clients ask if `forced`; graphRate, the graph's
+    // and the sink's rate (0: the demo's own 44.1 kHz).
+    explicit PulseServer(SoundServerKind kind = SoundServerKind::pulseaudio, int graphQuantum = 0, int graphRate = 0,
+                         bool forced = false);
     ~PulseServer();
     PulseServer(const PulseServer&) = delete;
     PulseServer& operator=(const PulseServer&) = delete;
@@ -84,9 +88,17 @@ public:
     void holdFirstSound(bool held);
     // The source that hears what the null sink plays.
     static const char* monitorSource() { return "brakvane.monitor"; }
+    // Ends the server and everything it started, as a crash would: its clients
+    // lose their connections. restart() starts it again in the same place.
+    void stopServer();
+    bool restart();
 
 private:
+    void launch();
+
     pid_t pid = -1;
+    const char* script = "";
+    std::vector<std::string> args;
     std::string directory;
     std::string socket;
     std::string failure;
