@@ -4,6 +4,7 @@
 #include "demo/DataPaths.h"
 
 #include <optional>
+#include <utility>
 
 Demo::Demo(const void* window) : hWnd(window)
 {
@@ -30,33 +31,25 @@ void Demo::setUp()
 {
     frames.loadAssets();
     frames.warmUp();
-    musicClock = MusicClock{start};
-    music->play(start);
-    clock.start();
+    ShowClock::Sources sources;
+    sources.timer = [this] { return clock.elapsed(); };
+    sources.restartTimer = [this] { clock.start(); };
+    sources.heard = [this](double ahead) -> std::optional<double> {
+        double heard = 0;
+        if (music->heardPosition(ahead, heard))
+            return heard;
+        return std::nullopt;
+    };
+    sources.play = [this](double seconds) { music->play(seconds); };
+    sources.keepDevice = [this](double lastMoment) { music->reopenIfGone(lastMoment); };
+    show = std::make_unique<ShowClock>(std::move(sources), DemoFrames::end, start, looping);
+    show->begin();
 }
 
 void Demo::frame()
 {
-    // A device that went away is looked for again; the music, once it is
-    // back, goes on where the picture is.
-    music->reopenIfGone(lastFrameTime);
-    double heard = 0;
-    std::optional<double> heardThen;
-    if (music->heardPosition(showDelay, heard))
-        heardThen = heard;
-    const float t = musicClock.frameTime(clock.elapsed(), heardThen);
-    lastFrameTime = t;
+    const float t = show->next(showDelay);
     music->fetchSpectrum(spectrum.get());
     frames.drawFrame(t, spectrum[0]);
-    if (!DemoFrames::over(t))
-        return;
-    if (!looping) {
-        finished = true;
-        return;
-    }
-    // The last frame has been drawn; the next one is the timeline's 0 again,
-    // with the music restarted under it.
-    musicClock = MusicClock{};
-    music->play(0);
-    clock.start();
+    finished = !show->goOn(t);
 }

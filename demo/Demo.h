@@ -6,7 +6,7 @@
 #include "app/Timer.h"
 #include "audio/Music.h"
 #include "demo/DemoFrames.h"
-#include "demo/MusicClock.h"
+#include "demo/ShowClock.h"
 
 #include <memory>
 
@@ -28,14 +28,13 @@ public:
     // the chosen start) and restarts the clock last, so the clock's 0 is the
     // moment the music starts.
     void setUp();
-    // Draws one frame for its moment; raises finished once the timeline is over.
-    // While the music plays, that moment is the music heard when the frame is
-    // shown; otherwise the clock's reading.
+    // Draws one frame for its moment (the show clock's); raises finished once
+    // the timeline is over.
     void frame();
     // How long after now the next frame will be shown (the window's estimate).
     void showNextFrameIn(double seconds) { showDelay = seconds; }
     // The time the last frame was drawn for.
-    float frameTime() const { return lastFrameTime; }
+    float frameTime() const { return show != nullptr ? show->lastMoment() : 0.0f; }
 
     bool finished = false;
 
@@ -46,10 +45,9 @@ private:
     // Destroyed in reverse: the music, the buffer, the clock, then the caches.
     DemoFrames frames;
     Timer clock;
-    MusicClock musicClock;
     double showDelay = 0;
-    float lastFrameTime = 0;
     std::unique_ptr<Music> music;
+    std::unique_ptr<ShowClock> show; // made by setUp
     const void* hWnd;
     double start = 0; // where play begins, on the timeline
     bool looping = false;
