@@ -92,18 +92,6 @@ bool AudioOutput::lost() const
     return device != 0 && SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED;
 }
 
-void AudioOutput::lock()
-{
-    if (device != 0)
-        SDL_LockAudioDevice(device);
-}
-
-void AudioOutput::unlock()
-{
-    if (device != 0)
-        SDL_UnlockAudioDevice(device);
-}
-
 void AudioOutput::callback(void* playback, std::uint8_t* stream, int length)
 {
     static_cast<Playback*>(playback)->render(reinterpret_cast<std::int16_t*>(stream),

@@ -1,5 +1,5 @@
 // The sound device through SDL: the audio subsystem, one output device playing 16-bit
-// stereo, and its lock. Works whether or not SDL video is in use, and leaves the rest of
+// stereo. Works whether or not SDL video is in use, and leaves the rest of
 // SDL as it found it when closed. The output for whatever has no output of our own
 // (ALSA straight, SDL's disk driver): SDL does not say when a period is heard, so
 // its first frame is taken to be heard as the callback asks for it, the previous
@@ -34,10 +34,6 @@ public:
     bool lost() const;
     int rate() const { return frameRate; }
     int bufferFrames() const { return periodFrames; }
-
-    // While locked, the callback does not run.
-    void lock();
-    void unlock();
 
 private:
     bool open(int rate, Playback& playback);

@@ -55,10 +55,7 @@ Music::~Music()
 void Music::play(double seconds)
 {
     // The position goes first, then the start: the output never plays the stream's
-    // opening frames when the start position is elsewhere. The hold (SDL's output
-    // only) is taken only when both a device and a stream exist, and then the start
-    // cannot fail, so no console line is written while the callback is held off.
-    sound::ChannelHold hold(streamHandle);
+    // opening frames when the start position is elsewhere, and it is never held off.
     sound::channelSetPosition(streamHandle, byteOffset(seconds));
     if (!sound::streamPlay(streamHandle, false, 0))
         std::cout << "Unable to init BASS playback" << std::endl;

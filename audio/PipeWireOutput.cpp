@@ -128,8 +128,7 @@ struct PipeWireOutput::Connection {
         }
     }
 
-    static void global(void* self, std::uint32_t, std::uint32_t, const char* type, std::uint32_t,
-                       const spa_dict* props)
+    static void global(void* self, std::uint32_t, std::uint32_t, const char* type, std::uint32_t, const spa_dict* props)
     {
         auto& c = *static_cast<Connection*>(self);
         if (props == nullptr || std::strcmp(type, PW_TYPE_INTERFACE_Node) != 0)
@@ -160,10 +159,9 @@ struct PipeWireOutput::Connection {
     bool openStream()
     {
         const std::string latency = std::to_string(PipeWireOutput::periodFrames()) + "/" + std::to_string(rate);
-        pw_properties* props = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
-                                                 PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_NAME, "Brakvane",
-                                                 PW_KEY_NODE_NAME, "brakvane", PW_KEY_NODE_LATENCY, latency.c_str(),
-                                                 nullptr);
+        pw_properties* props = pw_properties_new(
+            PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_NAME,
+            "Brakvane", PW_KEY_NODE_NAME, "brakvane", PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
         stream = pw_stream_new(core, "Brakvane", props);
         if (stream == nullptr)
             return false;

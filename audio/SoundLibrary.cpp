@@ -169,17 +169,6 @@ bool deviceReopen()
     return true;
 }
 
-bool channelLock(Handle channel, bool lock)
-{
-    if (streamOf(channel) == nullptr || !library->output->ok())
-        return false;
-    if (lock)
-        library->output->lock();
-    else
-        library->output->unlock();
-    return true;
-}
-
 bool free()
 {
     if (library == nullptr)

@@ -60,29 +60,8 @@ bool deviceLost();
 // then stopped where it was, to be placed and started again.
 bool deviceReopen();
 
-// Holds the audio callback off while locked, so that several calls reach the device as
-// one step. Locks nest. False when there is no device or no such channel.
-bool channelLock(Handle channel, bool lock);
-
 // Ends playback, closes the stream and the device, and shuts the audio subsystem down.
 // False when the library was not initialised.
 bool free();
-
-// channelLock for the lifetime of a scope.
-class ChannelHold {
-public:
-    explicit ChannelHold(Handle handle) : channel(handle), held(channelLock(handle, true)) {}
-    ~ChannelHold()
-    {
-        if (held)
-            channelLock(channel, false);
-    }
-    ChannelHold(const ChannelHold&) = delete;
-    ChannelHold& operator=(const ChannelHold&) = delete;
-
-private:
-    Handle channel;
-    bool held;
-};
 
 } // namespace sound

@@ -44,8 +44,8 @@ SoundOutput::SoundOutput(int rate, Playback& playback, bool report, Kind same)
     if (!report)
         return;
     if (kind == Kind::none) {
-        std::cerr << program_invocation_short_name << ": no sound device (" << problems
-                  << "); the demo plays silent" << std::endl;
+        std::cerr << program_invocation_short_name << ": no sound device (" << problems << "); the demo plays silent"
+                  << std::endl;
         return;
     }
     const char* names[] = {"", "PipeWire", "PulseAudio", "SDL"};
@@ -123,16 +123,4 @@ void SoundOutput::close()
     pulse.reset();
     sdl.reset();
     kind = Kind::none;
-}
-
-void SoundOutput::lock()
-{
-    if (sdl != nullptr)
-        sdl->lock();
-}
-
-void SoundOutput::unlock()
-{
-    if (sdl != nullptr)
-        sdl->unlock();
 }

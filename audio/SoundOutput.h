@@ -35,9 +35,6 @@ public:
     int rate() const;
     // Closes whichever output is open; the callback has ended when it returns.
     void close();
-    // SDL's lock, which its callback runs under; our own outputs take no lock.
-    void lock();
-    void unlock();
 
     // Which output a BRAKVANE_AUDIO value names; Kind::none for any other value.
     static Kind named(const std::string& value);

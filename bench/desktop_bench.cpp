@@ -56,47 +56,6 @@ double longestFreeze(const std::vector<LoggedFrame>& frames)
     return longest;
 }
 
-// Stretches of at least 5 ms of digital silence between the first and the
-// last sound recorded: handed over by the demo, or the sink run dry.
-struct Silences {
-    int count = 0;
-    double longest = 0;
-    double total = 0;
-};
-
-Silences silencesIn(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to)
-{
-    Silences found;
-    std::size_t run = 0;
-    auto close = [&] {
-        if (run >= MonitorRecorder::rate / 200) {
-            const double seconds = static_cast<double>(run) / MonitorRecorder::rate;
-            ++found.count;
-            found.longest = std::max(found.longest, seconds);
-            found.total += seconds;
-        }
-        run = 0;
-    };
-    for (std::size_t f = from; f < to; ++f)
-        if (samples[2 * f] == 0 && samples[2 * f + 1] == 0)
-            ++run;
-        else
-            close();
-    close();
-    return found;
-}
-
-Silences silencesBetweenSound(const std::vector<std::int16_t>& samples)
-{
-    std::size_t first = 0;
-    std::size_t last = samples.size() / 2;
-    while (first < last && samples[2 * first] == 0 && samples[2 * first + 1] == 0)
-        ++first;
-    while (last > first && samples[2 * last - 2] == 0 && samples[2 * last - 1] == 0)
-        --last;
-    return silencesIn(samples, first, last);
-}
-
 double medianLockError(const std::vector<CutOffset>& lock)
 {
     std::vector<double> errors;
@@ -201,11 +160,23 @@ void benchStack(const DesktopStack& stack, bool steady, bool returns)
                     offsets.size(), median(offsets) * 1e3, worst * 1e3);
     if (steady)
         std::printf("LOCK median lock error: %+.1f ms\n", medianLockError(run.lock) * 1e3);
-    const Silences recorded = silencesBetweenSound(run.recording);
-    const Silences inTrack = silencesBetweenSound(run.track);
-    std::printf("SILENCE in the recording: %d stretches, longest %.0f ms, %.0f ms in all (the track itself: %d, "
-                "%.0f ms; stalls of the process and of the server make some)\n",
-                recorded.count, recorded.longest * 1e3, recorded.total * 1e3, inTrack.count, inTrack.total * 1e3);
+    int unexplained = 0;
+    double longestUnexplained = 0;
+    double inStalls = 0;
+    for (const Silence& silence : run.silences) {
+        if (silence.inStall) {
+            inStalls += silence.end - silence.begin;
+            continue;
+        }
+        ++unexplained;
+        longestUnexplained = std::max(longestUnexplained, silence.end - silence.begin);
+    }
+    double stalled = 0;
+    for (const Stall& stall : run.stalls)
+        stalled += stall.end - stall.begin;
+    std::printf("SILENCE not in the track and not from a stall: %d stretches, longest %.0f ms (target: none); "
+                "%.0f ms during or right after %.0f ms of stalls\n",
+                unexplained, longestUnexplained * 1e3, inStalls * 1e3, stalled * 1e3);
     std::printf("FREEZE longest picture standing still: %.2f s (%s)\n", longestFreeze(run.frames),
                 steady ? "steady run" : "the sound stood still 5 s; late start 1.5 s");
     std::printf("CPU per drawn frame: %.2f ms (each frame presented once: a present of the frame already on "

@@ -4,9 +4,13 @@
 #include <utility>
 
 ShowClock::ShowClock(Sources sources, float end, double start, bool loop)
-    : from(std::move(sources)), music(start), endsAt(end), startsAt(start), looping(loop), last(static_cast<float>(start))
-{
-}
+    : from(std::move(sources)),
+      music(start),
+      endsAt(end),
+      startsAt(start),
+      looping(loop),
+      last(static_cast<float>(start))
+{}
 
 void ShowClock::begin()
 {

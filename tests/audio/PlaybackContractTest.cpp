@@ -107,8 +107,8 @@ TEST_F(PlaybackContract, ABurstOfFourteenSecondsIsTheTrackWithoutAGap)
     ASSERT_GE(reference.samples.size(), handed.size());
     for (int p = 0; p < periods; ++p) {
         const auto from = static_cast<std::ptrdiff_t>(p) * period * 2;
-        ASSERT_TRUE(std::equal(handed.begin() + from, handed.begin() + from + period * 2,
-                               reference.samples.begin() + from))
+        ASSERT_TRUE(
+            std::equal(handed.begin() + from, handed.begin() + from + period * 2, reference.samples.begin() + from))
             << "period " << p << " is not the track's";
     }
     double frame = 0;

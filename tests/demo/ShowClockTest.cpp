@@ -35,7 +35,7 @@ TEST(ShowClock, BeginsAtItsStartEndsPastTheEndOrLoops)
     struct Case {
         bool loop;
         std::vector<std::string> calls; // after begin, two frames, and the frame past the end
-        bool goesOn;                     // after the frame past the end
+        bool goesOn;                    // after the frame past the end
     } cases[] = {
         {false, {"play 0.5", "timer", "device 0.5", "device 0.7"}, false},
         {true, {"play 0.5", "timer", "device 0.5", "device 0.7", "play 0.0", "timer"}, true},

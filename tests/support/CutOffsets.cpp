@@ -38,15 +38,21 @@ bool audible(const std::vector<std::int16_t>& track, std::size_t musicFrame)
 
 // Where a graph resamples (a sink at 48 kHz), the music reaches the recording
 // changed in its last bits: the stretch is found by correlation instead, near
-// the moment the picture showed it (the two are never a second apart). A
-// stretch as long as a beat's sound, or the beat before would match as well.
+// the moment the picture showed it (the two are never a second apart). The
+// stretch compared reaches as far before the moment as after it, so that at a
+// cut it holds the change of section; where the music repeats itself within
+// the search, the match nearest the picture's moment counts.
 constexpr std::size_t correlatedFrames = 8192;
 std::optional<std::size_t> findResampled(const std::vector<std::int16_t>& track, std::size_t musicFrame,
                                          const MonitorRecorder& recording, double near)
 {
+    constexpr std::size_t half = correlatedFrames / 2;
     const std::vector<std::int16_t>& recorded = recording.samples();
     const std::size_t frames = recording.frames();
-    if (frames < correlatedFrames || (musicFrame + correlatedFrames) * channels > track.size())
+    if (frames < correlatedFrames + half || musicFrame < half || (musicFrame + half) * channels > track.size())
+        return std::nullopt;
+    // Only a recording that was running then can hold it.
+    if (near < recording.playedAt(0) || near > recording.playedAt(static_cast<double>(frames - 1)))
         return std::nullopt;
     // The recorded frame played closest to `near`: playedAt only grows.
     std::size_t low = 0;
@@ -58,40 +64,51 @@ std::optional<std::size_t> findResampled(const std::vector<std::int16_t>& track,
         else
             high = middle;
     }
+    const std::size_t expected = low > half ? low - half : 0; // where the stretch would begin
     const std::size_t span = rate * 6 / 10;
-    const std::size_t from = low > span ? low - span : 0;
-    const std::size_t to = std::min(frames - correlatedFrames, low + span);
+    const std::size_t from = expected > span ? expected - span : 0;
+    const std::size_t to = std::min(frames - correlatedFrames, expected + span);
+    const std::int16_t* key = &track[(musicFrame - half) * channels];
     auto mono = [](const std::int16_t* frame) { return static_cast<double>(frame[0]) + frame[1]; };
     double keyEnergy = 0;
     for (std::size_t i = 0; i < correlatedFrames; ++i)
-        keyEnergy += mono(&track[(musicFrame + i) * channels]) * mono(&track[(musicFrame + i) * channels]);
+        keyEnergy += mono(key + i * channels) * mono(key + i * channels);
     auto correlationAt = [&](std::size_t at) {
         double product = 0;
         double energy = 0;
         for (std::size_t i = 0; i < correlatedFrames; ++i) {
             const double r = mono(&recorded[(at + i) * channels]);
-            product += r * mono(&track[(musicFrame + i) * channels]);
+            product += r * mono(key + i * channels);
             energy += r * r;
         }
         return energy > 0 ? product / std::sqrt(energy * keyEnergy) : 0.0;
     };
     // Every fourth frame first (the music has little above 5 kHz), then the frames between.
+    std::vector<std::pair<std::size_t, double>> coarse;
     double best = 0;
-    std::size_t bestAt = 0;
-    for (std::size_t at = from; at < to; at += 4)
-        if (const double c = correlationAt(at); c > best) {
-            best = c;
-            bestAt = at;
-        }
-    const std::size_t coarse = bestAt;
-    for (std::size_t at = coarse > 3 ? coarse - 3 : 0; at <= std::min(to, coarse + 3); ++at)
-        if (const double c = correlationAt(at); c > best) {
-            best = c;
-            bestAt = at;
-        }
+    for (std::size_t at = from; at < to; at += 4) {
+        coarse.emplace_back(at, correlationAt(at));
+        best = std::max(best, coarse.back().second);
+    }
     if (best < 0.95)
         return std::nullopt;
-    return bestAt;
+    std::size_t bestAt = 0;
+    std::size_t nearest = SIZE_MAX;
+    for (const auto& [at, c] : coarse) {
+        const std::size_t distance = at > expected ? at - expected : expected - at;
+        if (c >= best - 0.005 && distance < nearest) {
+            nearest = distance;
+            bestAt = at;
+        }
+    }
+    double refined = 0;
+    const std::size_t around = bestAt;
+    for (std::size_t at = around > 3 ? around - 3 : 0; at <= std::min(to, around + 3); ++at)
+        if (const double c = correlationAt(at); c > refined) {
+            refined = c;
+            bestAt = at;
+        }
+    return bestAt + half;
 }
 
 } // namespace

@@ -34,6 +34,36 @@ double monotonicSeconds()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+// Stretches of at least 5 ms of digital silence between the first and the last
+// sound recorded: handed over by the demo, or the sink run dry.
+std::vector<Silence> silencesIn(const MonitorRecorder& recording, const std::vector<Stall>& stalls)
+{
+    const auto& samples = recording.samples();
+    auto silent = [&](std::size_t f) { return samples[2 * f] == 0 && samples[2 * f + 1] == 0; };
+    std::size_t first = 0;
+    std::size_t last = recording.frames();
+    while (first < last && silent(first))
+        ++first;
+    while (last > first && silent(last - 1))
+        --last;
+    std::vector<Silence> found;
+    for (std::size_t f = first; f < last;) {
+        std::size_t end = f;
+        while (end < last && silent(end))
+            ++end;
+        if (end - f >= MonitorRecorder::rate / 200) {
+            Silence s{recording.playedAt(static_cast<double>(f)), recording.playedAt(static_cast<double>(end)), false};
+            // What a stall leaves: the sink runs dry during it and while the
+            // stream fills up again after it.
+            for (const Stall& stall : stalls)
+                s.inStall = s.inStall || (s.end > stall.begin && s.begin < stall.end + 0.5);
+            found.push_back(s);
+        }
+        f = end + 1;
+    }
+    return found;
+}
+
 double lastLoggedTime(const ChildProcess& demo)
 {
     const auto frames = parseFrameLog(demo.errorOutput());
@@ -221,28 +251,28 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
 
     if (recorder) {
         recorder->stop();
-        result.track = decodeTrack(sourceDir() + "/data/music/skalmtone.mp3");
-        const auto& track = result.track;
-        result.cuts = cutOffsets(result.frames, track, *recorder, crashCuts, result.stalls);
+        const auto track = decodeTrack(sourceDir() + "/data/music/skalmtone.mp3");
         std::vector<double> moments;
         for (double m = 0.5; !result.frames.empty() && m < result.frames.back().t; m += 0.5)
             moments.push_back(m);
-        result.lock = cutOffsets(result.frames, track, *recorder, moments, result.stalls);
+        // Where the server was ended and started again, each recording has
+        // the moments of its own span.
+        const double split = recordedBefore ? result.serverGoneTime : -1;
+        auto offsets = [&](const std::vector<double>& wanted) {
+            std::vector<double> earlier;
+            std::vector<double> later;
+            for (double m : wanted)
+                (m < split ? earlier : later).push_back(m);
+            std::vector<CutOffset> found;
+            if (!earlier.empty())
+                found = cutOffsets(result.frames, track, *recordedBefore, earlier, result.stalls);
+            const auto then = cutOffsets(result.frames, track, *recorder, later, result.stalls);
+            found.insert(found.end(), then.begin(), then.end());
+            return found;
+        };
+        result.cuts = offsets(crashCuts);
+        result.lock = offsets(moments);
         if (recordedBefore) {
-            // Before the server ended: the first recording's.
-            auto before = [&](const std::vector<double>& wanted) {
-                std::vector<double> earlier;
-                for (double m : wanted)
-                    if (m < result.serverGoneTime)
-                        earlier.push_back(m);
-                return cutOffsets(result.frames, track, *recordedBefore, earlier, result.stalls);
-            };
-            auto merge = [](std::vector<CutOffset> first, const std::vector<CutOffset>& then) {
-                first.insert(first.end(), then.begin(), then.end());
-                return first;
-            };
-            result.cuts = merge(before(crashCuts), result.cuts);
-            result.lock = merge(before(moments), result.lock);
             const auto& samples = recorder->samples();
             std::size_t first = 0;
             while (2 * first + 1 < samples.size() && samples[2 * first] == 0 && samples[2 * first + 1] == 0)
@@ -251,7 +281,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
                 result.firstSoundBack = recorder->playedAt(static_cast<double>(first));
         }
         result.recorderSpread = recorder->timingSpread();
-        result.recording = recorder->samples();
+        result.silences = silencesIn(*recorder, result.stalls);
     }
     return result;
 }

@@ -72,6 +72,14 @@ struct DesktopRunOptions {
     double serverGoneFor = 0;
 };
 
+// A stretch of digital silence between the first and the last sound recorded,
+// when the sink played it (CLOCK_MONOTONIC seconds).
+struct Silence {
+    double begin;
+    double end;
+    bool inStall; // while the process or the server stood still, or right after
+};
+
 struct DesktopRunResult {
     std::string problem; // non-empty when the run could not be made
     std::string console; // the demo's standard output
@@ -82,17 +90,16 @@ struct DesktopRunResult {
     double drawnRate = 0;   // the demo's new frames per second, past its first second
     double cappedRate = 0;  // where nothing paces presents, the refresh the demo caps at; else 0
     double cpuSecondsPerFrame = 0;
-    std::vector<double> stallTimes;      // timeline seconds at which each stall began
-    std::vector<Stall> stalls;           // when each was, CLOCK_MONOTONIC (the process's and the server's)
-    double soundStallTime = -1;          // timeline seconds at which the server was stopped
-    std::vector<CutOffset> cuts;         // offsets at the crash cuts passed
-    std::vector<CutOffset> lock;         // lock errors every half second of the run
-    double recorderSpread = 0;           // the recording's own timing precision, seconds
-    std::vector<std::int16_t> recording; // what the sink played (44.1 kHz stereo), since any restart
-    double serverGoneTime = -1;          // timeline seconds at which the server was ended
-    double serverBack = 0;               // CLOCK_MONOTONIC seconds at which it was up again
-    double firstSoundBack = 0;           // and when the sink first played sound after that
-    std::vector<std::int16_t> track;     // the demo's music as it decodes it
+    std::vector<double> stallTimes; // timeline seconds at which each stall began
+    std::vector<Stall> stalls;      // when each was, CLOCK_MONOTONIC (the process's and the server's)
+    double soundStallTime = -1;     // timeline seconds at which the server was stopped
+    std::vector<CutOffset> cuts;    // offsets at the crash cuts passed
+    std::vector<CutOffset> lock;    // lock errors every half second of the run
+    double recorderSpread = 0;      // the recording's own timing precision, seconds
+    std::vector<Silence> silences;  // of at least 5 ms, since any restart
+    double serverGoneTime = -1;     // timeline seconds at which the server was ended
+    double serverBack = 0;          // CLOCK_MONOTONIC seconds at which it was up again
+    double firstSoundBack = 0;      // and when the sink first played sound after that
     std::optional<int> exitStatus;
 };
 
