@@ -37,11 +37,12 @@ bool audible(const std::vector<std::int16_t>& track, std::size_t musicFrame)
 }
 
 // Where a graph resamples (a sink at 48 kHz), the music reaches the recording
-// changed in its last bits: the stretch is found by correlation instead, near
-// the moment the picture showed it (the two are never a second apart). The
-// stretch compared reaches as far before the moment as after it, so that at a
-// cut it holds the change of section; where the music repeats itself within
-// the search, the match nearest the picture's moment counts.
+// changed in its last bits: the stretch is found by correlation instead,
+// within 0.2 s of where the picture showed it. The music repeats itself a beat
+// (0.46 s) later, so a wider search could take the beat before for the one
+// sought; a picture further off than that leaves the moment unfound, which the
+// count of moments found shows. The stretch compared reaches as far before the
+// moment as after it, so that at a cut it holds the change of section.
 constexpr std::size_t correlatedFrames = 8192;
 std::optional<std::size_t> findResampled(const std::vector<std::int16_t>& track, std::size_t musicFrame,
                                          const MonitorRecorder& recording, double near)
@@ -65,7 +66,7 @@ std::optional<std::size_t> findResampled(const std::vector<std::int16_t>& track,
             high = middle;
     }
     const std::size_t expected = low > half ? low - half : 0; // where the stretch would begin
-    const std::size_t span = rate * 6 / 10;
+    const std::size_t span = rate / 5;
     const std::size_t from = expected > span ? expected - span : 0;
     const std::size_t to = std::min(frames - correlatedFrames, expected + span);
     const std::int16_t* key = &track[(musicFrame - half) * channels];
@@ -84,23 +85,15 @@ std::optional<std::size_t> findResampled(const std::vector<std::int16_t>& track,
         return energy > 0 ? product / std::sqrt(energy * keyEnergy) : 0.0;
     };
     // Every fourth frame first (the music has little above 5 kHz), then the frames between.
-    std::vector<std::pair<std::size_t, double>> coarse;
     double best = 0;
-    for (std::size_t at = from; at < to; at += 4) {
-        coarse.emplace_back(at, correlationAt(at));
-        best = std::max(best, coarse.back().second);
-    }
-    if (best < 0.95)
-        return std::nullopt;
     std::size_t bestAt = 0;
-    std::size_t nearest = SIZE_MAX;
-    for (const auto& [at, c] : coarse) {
-        const std::size_t distance = at > expected ? at - expected : expected - at;
-        if (c >= best - 0.005 && distance < nearest) {
-            nearest = distance;
+    for (std::size_t at = from; at < to; at += 4)
+        if (const double c = correlationAt(at); c > best) {
+            best = c;
             bestAt = at;
         }
-    }
+    if (best < 0.95)
+        return std::nullopt;
     double refined = 0;
     const std::size_t around = bestAt;
     for (std::size_t at = around > 3 ? around - 3 : 0; at <= std::min(to, around + 3); ++at)
