@@ -199,7 +199,11 @@ PipeWireOutput::PipeWireOutput(int rate, Playback& playback)
         failure = "no PipeWire loop";
         return;
     }
-    c->context = pw_context_new(pw_thread_loop_get_loop(c->loop), nullptr, 0);
+    // The real-time client set-up: the thread that renders each cycle runs at
+    // real-time priority where the system allows, so a busy machine does not
+    // make it miss the graph's cycle.
+    c->context = pw_context_new(pw_thread_loop_get_loop(c->loop),
+                                pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
     if (c->context == nullptr || pw_thread_loop_start(c->loop) != 0) {
         failure = "no PipeWire context";
         return;

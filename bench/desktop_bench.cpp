@@ -5,8 +5,8 @@
 // clients hold it on a desktop; with PulseAudio told to hold 1.5 s, stalled
 // 300 ms at a time; and X11 through Xwayland. Every run has a first sound
 // 1.5 s late (the server held stopped at the start), short stalls of the
-// whole process at random moments, and one 5-s stall of the sound server. A
-// last row ends the PulseAudio server for 3 s and starts it again.
+// whole process at random moments, and one 5-s stall of the sound server. Two
+// last rows end the server (PulseAudio, PipeWire) for 3 s and start it again.
 // Reported per stack:
 //   - drawn frames per compositor refresh (paced), or drawn frames per second
 //     against the display's refresh where nothing paces presents;
@@ -139,6 +139,15 @@ void benchStack(const DesktopStack& stack, bool steady, bool returns)
         worst = std::max(worst, std::abs(c.offset));
     }
     if (std::getenv("BENCH_DETAIL")) {
+        // Each silence at the timeline moment the picture showed then.
+        for (const Silence& silence : run.silences) {
+            double t = -1;
+            for (const auto& f : run.frames)
+                if (f.present <= silence.begin)
+                    t = f.t;
+            std::printf("silence at t = %.2f: %.0f ms%s\n", t, (silence.end - silence.begin) * 1e3,
+                        silence.inStall ? " (stall)" : "");
+        }
         for (const auto& c : run.lock)
             std::printf("lock %5.1f %+7.1f\n", c.cut, c.lockError * 1e3);
         std::istringstream err(run.errors);
@@ -195,9 +204,9 @@ int main(int argc, char** argv)
     };
     const Row rows[] = {{waylandPulse, false},        {waylandPipeWire, false},     {waylandPipeWire256, false},
                         {waylandPipeWire1024, false}, {waylandPipeWire2048, false}, {waylandPulseHolding, false},
-                        {xwaylandPulse, false},       {waylandPulse, true, true}};
+                        {xwaylandPulse, false},       {waylandPulse, true, true},   {waylandPipeWire1024, true, true}};
     constexpr int count = static_cast<int>(std::size(rows));
-    // An argument picks rows by number (0 to 7); none runs them all.
+    // An argument picks rows by number (0 to 8); none runs them all.
     for (int i = 0; i < count; ++i) {
         bool wanted = argc < 2;
         for (int a = 1; a < argc; ++a)
