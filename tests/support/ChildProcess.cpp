@@ -83,6 +83,14 @@ ChildProcess::ChildProcess(const ChildOptions& options) : outPath(tempPath("out"
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    int unread[2];
+    if (options.outputToClosedPipe && pipe(unread) == 0) {
+        dup2(unread[1], 1);
+        close(unread[0]);
+        close(unread[1]);
+    }
+    for (int fd : options.closedDescriptors)
+        close(fd);
     std::vector<char*> argv;
     for (const auto& a : options.args)
         argv.push_back(const_cast<char*>(a.c_str()));
