@@ -18,15 +18,32 @@ inline std::string shownName(const std::string& name)
         const auto byte = static_cast<unsigned char>(c);
         const char* letter = nullptr;
         switch (c) {
-        case '\\': letter = "\\\\"; break;
-        case '\a': letter = "\\a"; break;
-        case '\b': letter = "\\b"; break;
-        case '\f': letter = "\\f"; break;
-        case '\n': letter = "\\n"; break;
-        case '\r': letter = "\\r"; break;
-        case '\t': letter = "\\t"; break;
-        case '\v': letter = "\\v"; break;
-        default: break;
+        case '\\':
+            letter = "\\\\";
+            break;
+        case '\a':
+            letter = "\\a";
+            break;
+        case '\b':
+            letter = "\\b";
+            break;
+        case '\f':
+            letter = "\\f";
+            break;
+        case '\n':
+            letter = "\\n";
+            break;
+        case '\r':
+            letter = "\\r";
+            break;
+        case '\t':
+            letter = "\\t";
+            break;
+        case '\v':
+            letter = "\\v";
+            break;
+        default:
+            break;
         }
         if (letter) {
             shown += letter;
