@@ -5,6 +5,7 @@
 // Header-only, as every layer above the platform writes such messages.
 #pragma once
 
+#include <cstring>
 #include <string>
 
 // Tab, line break and the other C escapes by letter (\t, \n, ...), any other
@@ -12,41 +13,18 @@
 // else, UTF-8 included, is kept as it is.
 inline std::string shownName(const std::string& name)
 {
+    static constexpr char controls[] = "\a\b\t\n\v\f\r";
+    static constexpr char letters[] = "abtnvfr";
     std::string shown;
     shown.reserve(name.size());
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        const char* letter = nullptr;
-        switch (c) {
-        case '\\':
-            letter = "\\\\";
-            break;
-        case '\a':
-            letter = "\\a";
-            break;
-        case '\b':
-            letter = "\\b";
-            break;
-        case '\f':
-            letter = "\\f";
-            break;
-        case '\n':
-            letter = "\\n";
-            break;
-        case '\r':
-            letter = "\\r";
-            break;
-        case '\t':
-            letter = "\\t";
-            break;
-        case '\v':
-            letter = "\\v";
-            break;
-        default:
-            break;
-        }
-        if (letter) {
-            shown += letter;
+        const char* control = c != '\0' ? std::strchr(controls, c) : nullptr;
+        if (c == '\\') {
+            shown += "\\\\";
+        } else if (control) {
+            shown += '\\';
+            shown += letters[control - controls];
         } else if (byte < 0x20 || byte == 0x7f) {
             shown += '\\';
             shown += static_cast<char>('0' + (byte >> 6));
