@@ -175,14 +175,19 @@ TEST(HostileEnvironment, ClosedStreamsAPipeNobodyReadsAHangUpOrAQuitEndItAsItsEn
         bool closedPipe = false;
         int signal = 0;        // 0: the demo runs to its own end
         bool onDisplay = true; // one that offers 800 x 600, which must be left as it was
+        std::map<std::string, std::optional<std::string>> env;
+        int status = 0;
+        std::string errorSays;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         // Without a display there is something to say on standard error, after
         // the sound file has been opened.
         {"standard error closed", {2}, false, 0, false},   {"standard input, output and error closed", {0, 1, 2}},
         {"standard output a pipe nobody reads", {}, true}, {"a closed terminal (SIGHUP)", {}, false, SIGHUP},
         {"the quit key (SIGQUIT)", {}, false, SIGQUIT},
     };
+    if (auto env = failingNewAbove(100000); !env.empty())
+        cases.push_back({"memory that runs out", {}, false, 0, true, env, 1, "brakvane: out of memory while "});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::optional<XServer> server;
@@ -203,6 +208,7 @@ TEST(HostileEnvironment, ClosedStreamsAPipeNobodyReadsAHangUpOrAQuitEndItAsItsEn
         launch.args = {"--start", c.signal ? "0" : "97.5"};
         launch.closedDescriptors = c.closed;
         launch.outputToClosedPipe = c.closedPipe;
+        launch.env = c.env;
         auto demo = startDemo(launch);
         if (c.signal) {
             ASSERT_NE(client->findWindow("Brakvane", 20s), 0u) << demo->errorOutput();
@@ -210,7 +216,8 @@ TEST(HostileEnvironment, ClosedStreamsAPipeNobodyReadsAHangUpOrAQuitEndItAsItsEn
                 std::this_thread::sleep_for(50ms);
             demo->signal(c.signal);
         }
-        EXPECT_EQ(demo->wait(60s), 0) << demo->errorOutput();
+        EXPECT_EQ(demo->wait(60s), c.status) << demo->errorOutput();
+        EXPECT_NE(demo->errorOutput().find(c.errorSays), std::string::npos) << demo->errorOutput();
         // Lines written into a file the demo opened in place of a closed
         // stream would land in the sound it writes.
         std::ifstream played(work.prefix() + "played.raw", std::ios::binary);

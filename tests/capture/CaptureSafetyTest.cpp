@@ -376,8 +376,9 @@ TEST(CaptureSafety, ClosedStreamsLongestNamesAndNoDataAreHandledAsTheyShouldBe)
         int status = 0;
         std::string says; // on standard error
         bool withoutData = false;
+        std::map<std::string, std::optional<std::string>> env;
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"all three standard streams closed", {"--at", "55", "closed.png"}, {0, 1, 2}},
         {"standard output closed", {"--at", "55", "closed.png"}, {1}},
         {"input and output closed under a video", withOut(video, "clip.mp4"), {0, 1}},
@@ -397,11 +398,20 @@ TEST(CaptureSafety, ClosedStreamsLongestNamesAndNoDataAreHandledAsTheyShouldBe)
          "brakvane-capture: no data folder found; looked in the working directory (" + empty.directory() + ")",
          true},
     };
+    // The music up to 55 s takes some 10 MB in one block.
+    if (auto env = testsupport::failingNewAbove(4 << 20); !env.empty())
+        cases.push_back({"memory that runs out while the music is decoded",
+                         {"--at", "55", "short.png"},
+                         {},
+                         1,
+                         "brakvane-capture: out of memory while decoding the music\n",
+                         false,
+                         env});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string folder = c.withoutData ? empty.directory() : work.path();
         const std::string out = c.args.back();
-        const CaptureRun run = capture(folder, c.args, {.closedDescriptors = c.closed});
+        const CaptureRun run = capture(folder, c.args, {.env = c.env, .closedDescriptors = c.closed});
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         std::vector<std::string> expected =

@@ -180,4 +180,14 @@ std::string binaryDir()
     return BRAKVANE_BINARY_DIR;
 }
 
+std::map<std::string, std::optional<std::string>> failingNewAbove(std::size_t bytes)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    (void)bytes;
+    return {};
+#else
+    return {{"LD_PRELOAD", std::string(BRAKVANE_FAILING_NEW)}, {"BRAKVANE_TEST_NEW_LIMIT", std::to_string(bytes)}};
+#endif
+}
+
 } // namespace testsupport

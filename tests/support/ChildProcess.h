@@ -58,4 +58,9 @@ private:
 std::string sourceDir();
 std::string binaryDir();
 
+// The environment that makes every operator new of more than `bytes` in the
+// program fail with std::bad_alloc (a library preloaded for it), or nothing
+// in sanitized builds, whose runtime must be the first library loaded.
+std::map<std::string, std::optional<std::string>> failingNewAbove(std::size_t bytes);
+
 } // namespace testsupport
