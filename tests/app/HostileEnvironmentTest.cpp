@@ -180,14 +180,16 @@ TEST(HostileEnvironment, ClosedStreamsAPipeNobodyReadsAHangUpOrAQuitEndItAsItsEn
         std::string errorSays;
     };
     std::vector<Case> cases = {
-        // Without a display there is something to say on standard error, after
-        // the sound file has been opened.
-        {"standard error closed", {2}, false, 0, false},   {"standard input, output and error closed", {0, 1, 2}},
-        {"standard output a pipe nobody reads", {}, true}, {"a closed terminal (SIGHUP)", {}, false, SIGHUP},
-        {"the quit key (SIGQUIT)", {}, false, SIGQUIT},
+        // Without a display there is something to say on standard error,
+        // after the sound file has been opened.
+        {.what = "standard error closed", .closed = {2}, .onDisplay = false},
+        {.what = "standard input, output and error closed", .closed = {0, 1, 2}},
+        {.what = "standard output a pipe nobody reads", .closedPipe = true},
+        {.what = "a closed terminal (SIGHUP)", .signal = SIGHUP},
+        {.what = "the quit key (SIGQUIT)", .signal = SIGQUIT},
     };
     if (auto env = failingNewAbove(100000); !env.empty())
-        cases.push_back({"memory that runs out", {}, false, 0, true, env, 1, "brakvane: out of memory while "});
+        cases.push_back({.what = "memory that runs out", .env = env, .status = 1, .errorSays = "out of memory while "});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::optional<XServer> server;

@@ -386,27 +386,23 @@ TEST(CaptureSafety, ClosedStreamsLongestNamesAndNoDataAreHandledAsTheyShouldBe)
         {"a video named so", withOut(video, longest + ".mp4")},
         {"frames in a folder named so", {"--fps", "10", "--to", "1", longest + "...."}},
         {"a name longer than that", {"--at", "55", longest + "n.png"}, {}, 1, "File name too long"},
-        {"a name that would split the message and fake another",
-         {"--at", "55", "no\nbrakvane-capture: done/x.png"},
-         {},
-         1,
-         "brakvane-capture: cannot write no\\nbrakvane-capture: done/x.png: No such file or directory\n"},
-        {"no data anywhere",
-         {"--at", "55", "black.png"},
-         {},
-         1,
-         "brakvane-capture: no data folder found; looked in the working directory (" + empty.directory() + ")",
-         true},
+        {.what = "a name that would split the message and fake another",
+         .args = {"--at", "55", "no\nbrakvane-capture: done/x.png"},
+         .status = 1,
+         .says = "brakvane-capture: cannot write no\\nbrakvane-capture: done/x.png: No such file or directory\n"},
+        {.what = "no data anywhere",
+         .args = {"--at", "55", "black.png"},
+         .status = 1,
+         .says = "brakvane-capture: no data folder found; looked in the working directory (" + empty.directory() + ")",
+         .withoutData = true},
     };
     // The music up to 55 s takes some 10 MB in one block.
     if (auto env = testsupport::failingNewAbove(4 << 20); !env.empty())
-        cases.push_back({"memory that runs out while the music is decoded",
-                         {"--at", "55", "short.png"},
-                         {},
-                         1,
-                         "brakvane-capture: out of memory while decoding the music\n",
-                         false,
-                         env});
+        cases.push_back({.what = "memory that runs out while the music is decoded",
+                         .args = {"--at", "55", "short.png"},
+                         .status = 1,
+                         .says = "brakvane-capture: out of memory while decoding the music\n",
+                         .env = env});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string folder = c.withoutData ? empty.directory() : work.path();

@@ -1,11 +1,8 @@
 // Preloaded into a program under test (LD_PRELOAD): every operator new of
-// more than BRAKVANE_TEST_NEW_LIMIT bytes throws std::bad_alloc, as where
-// memory has run out, while smaller ones are served. That reaches the
-// program's way out of a failed allocation exactly where its own code makes a
-// large one, which a limit on the whole address space cannot: the software
-// OpenGL driver, whose allocations do not go through operator new, would trip
-// over that first. The default operator delete frees with free(), so only
-// new is replaced.
+// more than BRAKVANE_TEST_NEW_LIMIT bytes throws std::bad_alloc, smaller ones
+// are served. Unlike a limit on the address space, which the software OpenGL
+// driver trips over first, this fails the program's own large allocations.
+// The default operator delete frees with free(), so only new is replaced.
 #include <cstdlib>
 #include <new>
 
