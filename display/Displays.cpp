@@ -1,5 +1,6 @@
 // Display count over SDL: the video subsystem is brought up for the question
 // and shut down again, with SDL's own signal handlers kept out as the window does.
+// And the line that says why no display could be opened, from SDL's own words.
 #include "display/Displays.h"
 
 #include "display/ShownName.h"
@@ -7,7 +8,6 @@
 #include <SDL.h>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 
