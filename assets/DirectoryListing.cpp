@@ -2,8 +2,13 @@
 // char_traits<char>, which orders bytes as unsigned values, like memcmp.
 #include "assets/DirectoryListing.h"
 
+#include "display/ShownName.h"
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
+#include <iostream>
 
 bool listDirectory(const std::string& path, std::vector<std::string>& names)
 {
@@ -16,4 +21,14 @@ bool listDirectory(const std::string& path, std::vector<std::string>& names)
     closedir(dir);
     std::sort(names.begin(), names.end());
     return true;
+}
+
+bool listDirectoryOrSayWhy(const std::string& path, std::vector<std::string>& names)
+{
+    if (listDirectory(path, names))
+        return true;
+    if (errno != ENOENT)
+        std::cerr << program_invocation_short_name << ": cannot read the folder " << shownName(path) << ": "
+                  << std::strerror(errno) << std::endl;
+    return false;
 }

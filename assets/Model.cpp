@@ -2,6 +2,7 @@
 #include "assets/Model.h"
 
 #include "assets/FileBytes.h"
+#include "display/ShownName.h"
 
 #include <GL/gl.h>
 
@@ -123,7 +124,7 @@ bool Model::load(std::string path)
     if (!readFileBytes(path, file, modelMaxFileBytes, &reason)) {
         meshes.reset();
         meshCount = 0;
-        std::cerr << "brakvane: " << path << ": " << reason << std::endl;
+        std::cerr << "brakvane: " << shownName(path) << ": " << reason << std::endl;
         std::cout << "Unable to open model file: " << path << std::endl;
         return false;
     }

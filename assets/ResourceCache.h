@@ -45,7 +45,7 @@ public:
         std::cout << std::endl;
         directoryPrefix = std::move(prefix);
         std::vector<std::string> names;
-        listDirectory(directoryPrefix, names);
+        listDirectoryOrSayWhy(directoryPrefix, names);
         pending.clear();
         for (std::string& name : names)
             if (name != "." && name != ".." && name.size() > 4)

@@ -5,6 +5,7 @@
 #include "assets/FileBytes.h"
 #include "assets/ImageScale.h"
 #include "assets/PngDecode.h"
+#include "display/ShownName.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -107,13 +108,13 @@ Upload upload(PngImage& image, int wrapst, int minfilter, int magfilter, GLuint&
 GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter, int magfilter)
 {
     if (mipmap != pngNoMipmap || (trans != pngAlpha && trans != pngSolid)) {
-        std::cerr << "pngBind: unsupported mipmap or transparency mode for " << filename << std::endl;
+        std::cerr << "pngBind: unsupported mipmap or transparency mode for " << shownName(filename) << std::endl;
         return 0;
     }
     FileBytes file;
     std::string reason;
     if (!readFileBytes(filename, file, pngMaxFileBytes, &reason)) {
-        std::cerr << "pngBind: cannot read " << filename << ": " << reason << std::endl;
+        std::cerr << "pngBind: cannot read " << shownName(filename) << ": " << reason << std::endl;
         return 0;
     }
     PngImage image;
@@ -121,7 +122,7 @@ GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int w
     options.keepAlpha = trans == pngAlpha;
     options.fourChannels = true;
     if (!decodePng(file.data.get(), file.size, image, options, &reason)) {
-        std::cerr << "pngBind: " << filename << ": " << reason << std::endl;
+        std::cerr << "pngBind: " << shownName(filename) << ": " << reason << std::endl;
         return 0;
     }
     file = {}; // the compressed bytes are not needed during upload
@@ -131,7 +132,7 @@ GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int w
     case Upload::done:
         break;
     case Upload::noMemory:
-        std::cerr << "pngBind: " << filename << ": out of memory for resampling" << std::endl;
+        std::cerr << "pngBind: " << shownName(filename) << ": out of memory for resampling" << std::endl;
         return 0;
     case Upload::noContext: {
         // Said once: without a context every picture ends up here.
@@ -142,7 +143,7 @@ GLuint pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int w
         break;
     }
     case Upload::refused:
-        std::cerr << "pngBind: " << filename << ": the driver refused the image" << std::endl;
+        std::cerr << "pngBind: " << shownName(filename) << ": the driver refused the image" << std::endl;
         break;
     }
     // Filled for a good file even when it could not be uploaded, which is

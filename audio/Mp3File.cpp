@@ -1,9 +1,14 @@
 // libmpg123 behind Mp3File: gapless decoding to signed 16-bit stereo at 44.1 kHz.
 #include "audio/Mp3File.h"
 
+#include "display/ShownName.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <mpg123.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +18,43 @@ namespace {
 // Eight of the longest MPEG frames: more than the bit reservoir can reach back, with
 // room for the filter banks to settle.
 constexpr std::int64_t seekLeadFrames = 8 * 1152;
+
+// Whether the four bytes are an MPEG audio frame header: the sync bits, and
+// a version, layer, bit rate and sample rate that exist.
+bool frameHeader(const unsigned char* b)
+{
+    return b[0] == 0xff && (b[1] & 0xe0) == 0xe0 && ((b[1] >> 3) & 3) != 1 && ((b[1] >> 1) & 3) != 0 &&
+           (b[2] >> 4) != 15 && ((b[2] >> 2) & 3) != 3;
+}
+
+// Whether the file starts as an MP3 stream does: with its first frame, after
+// any ID3v2 tags. libmpg123 would search on through anything else for bytes
+// that look like a frame, and play a WAV file's samples as a burst of noise.
+bool startsAsMpegAudio(int fd)
+{
+    off_t at = 0;
+    unsigned char head[10];
+    for (;;) {
+        if (::pread(fd, head, sizeof head, at) < 4)
+            return false;
+        if (head[0] != 'I' || head[1] != 'D' || head[2] != '3')
+            return frameHeader(head);
+        // A tag: ten bytes of header, a size in 7-bit bytes, and a footer of
+        // ten bytes when flagged.
+        const off_t size = (off_t{head[6]} & 0x7f) << 21 | (off_t{head[7]} & 0x7f) << 14 |
+                           (off_t{head[8]} & 0x7f) << 7 | (off_t{head[9]} & 0x7f);
+        at += 10 + size + ((head[5] & 0x10) != 0 ? 10 : 0);
+    }
+}
+
+// One line on standard error giving the cause where the console's own line
+// ("Musioc file not found") cannot: a file that is there but cannot be
+// read, or is not MP3. A file that is simply missing needs no more words.
+void explain(const std::string& path, const std::string& why)
+{
+    std::cerr << program_invocation_short_name << ": " << shownName(path) << why << "; the demo plays silent"
+              << std::endl;
+}
 
 } // namespace
 
@@ -46,9 +88,15 @@ bool Mp3File::open(const std::string& path, bool scanIndex)
     // named pipe: O_NONBLOCK keeps the open from blocking, and only a regular file is
     // handed on (where O_NONBLOCK has no effect on the reads).
     fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno != ENOENT)
+        explain(path, std::string(" cannot be read (") + std::strerror(errno) + ")");
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         return false;
+    if (!startsAsMpegAudio(fd)) {
+        explain(path, " is not an MP3 stream");
+        return false;
+    }
     if (mpg123_open_fd(handle, fd) != MPG123_OK)
         return false;
     // The scan reads every frame header once and builds the frame index that lets a

@@ -14,9 +14,11 @@
 #include "capture/ProgressBar.h"
 #include "capture/VideoWriter.h"
 #include "capture/Yuv420.h"
+#include "demo/DataFolder.h"
 #include "demo/DemoFrames.h"
 #include "display/OffscreenContext.h"
 #include "display/PictureFit.h"
+#include "display/ShownName.h"
 
 #include <GL/gl.h>
 
@@ -25,6 +27,8 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -221,12 +225,18 @@ bool sizeDrawable(const CaptureOptions& options, int largest)
 
 void captureMessage(const std::string& message)
 {
-    std::cerr << "brakvane-capture: " << message << std::endl;
+    // Names in the message (the output's, a folder's) are shown escaped, so
+    // that one holding a line break cannot split the message or fake another.
+    std::cerr << "brakvane-capture: " << shownName(message) << std::endl;
 }
 
-int runCapture(const CaptureOptions& options)
+namespace {
+
+// The whole capture; stage names the step under way, for the message should
+// memory run out.
+int captureAll(const CaptureOptions& options, const char*& stage)
 {
-    watchInterrupts();
+    stage = "preparing the output";
     std::string ffmpeg;
     if (options.output == CaptureOptions::Output::Video) {
         ffmpeg = findOnPath("ffmpeg");
@@ -234,13 +244,18 @@ int runCapture(const CaptureOptions& options)
             return failed("ffmpeg is needed for .mp4, .mkv and .webm videos but was not found on PATH "
                           "(on Debian: apt-get install ffmpeg)");
     }
+    // Without its data the capture would draw black frames and call that done.
+    const std::string dataFolder = findDataFolder();
+    if (!holdsDataFolder(dataFolder))
+        return failed("no data folder found; looked in " + dataFolderPlaces());
     if (std::max(options.width, options.height) > surelyDrawable) {
         OffscreenContext probe(16, 16);
         if (probe.ok() && !sizeDrawable(options, probe.largestSide()))
             return exitUsage;
     }
 
-    // The output, checked and prepared before anything is drawn.
+    // The output, checked and prepared before anything is drawn. Unwinding
+    // from a failed allocation destroys these, which removes what they wrote.
     std::string error;
     PendingFile picture;
     FrameFolder folder;
@@ -264,6 +279,7 @@ int runCapture(const CaptureOptions& options)
     if (!ready)
         return failed(error);
 
+    stage = "setting up the renderer";
     OffscreenContext gl(options.width, options.height);
     if (!gl.ok())
         return failed("cannot render without a display: " + gl.error());
@@ -273,10 +289,11 @@ int runCapture(const CaptureOptions& options)
 
     const double until = schedule.from + schedule.duration();
     CaptureScene scene;
-    scene.load(until);
+    scene.load(dataFolder, until, stage);
     if (captureInterrupted())
         return interrupted();
 
+    stage = "rendering";
     switch (options.output) {
     case CaptureOptions::Output::Picture:
         return capturePicture(options, schedule, gl, scene, picture);
@@ -286,4 +303,21 @@ int runCapture(const CaptureOptions& options)
         return captureVideo(options, ffmpeg, schedule, gl, scene, writer);
     }
     return exitFailed;
+}
+
+} // namespace
+
+int runCapture(const CaptureOptions& options)
+{
+    watchInterrupts();
+    const char* stage = "starting";
+    try {
+        return captureAll(options, stage);
+    } catch (const std::bad_alloc&) {
+        return failed(std::string("out of memory while ") + stage);
+    } catch (const std::system_error& e) {
+        // What the standard library throws when the system refuses a thread
+        // (or a lock, which only threads use here).
+        return failed(std::string("cannot start a worker thread: ") + e.what());
+    }
 }

@@ -5,15 +5,17 @@
 #include "demo/DataFolder.h"
 #include "demo/DataPaths.h"
 
-void CaptureScene::load(double untilSeconds)
+void CaptureScene::load(const std::string& dataFolder, double untilSeconds, const char*& stage)
 {
     // Only the loading happens in the data's folder: the outputs named on the
     // command line stay relative to the working directory the user chose.
-    DataFolderVisit visit(findDataFolder());
+    DataFolderVisit visit(dataFolder);
+    stage = "decoding the music";
     announceMusic(dataPaths::music);
     musicLoaded = track.load(dataPaths::music, untilSeconds);
     if (!musicLoaded)
         reportMusicMissing();
+    stage = "loading the pictures and models";
     frames.loadAssets();
 }
 

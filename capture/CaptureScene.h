@@ -7,12 +7,16 @@
 #include "audio/TrackSpectrum.h"
 #include "demo/DemoFrames.h"
 
+#include <string>
+
 class CaptureScene {
 public:
     // Writes "Loading Music: " with the path, and the missing-file line when
     // it cannot be read (the frames then see a silent spectrum), then loads
-    // every texture and every model. The music is decoded up to untilSeconds.
-    void load(double untilSeconds);
+    // every texture and every model, from dataFolder (the folder holding
+    // data/). The music is decoded up to untilSeconds. stage names the step
+    // under way, for a message should memory run out.
+    void load(const std::string& dataFolder, double untilSeconds, const char*& stage);
 
     bool hasMusic() const { return musicLoaded; }
     const TrackSpectrum& music() const { return track; }

@@ -1,7 +1,6 @@
-// Ctrl+C and SIGTERM over the window's quit-signal flag, which the capture
-// shares with the demo; SIGHUP and SIGQUIT, which only the capture stops on,
-// with a flag of their own. None of the handlers restarts a system call, so
-// a blocked write or wait returns at once to look at the flags.
+// The four signals over the window's quit-signal flag, which the capture
+// shares with the demo. None of the handlers restarts a system call, so a
+// blocked write or wait returns at once to look at the flag.
 #include "capture/Interrupt.h"
 
 #include "display/QuitSignal.h"
@@ -11,12 +10,6 @@
 namespace {
 
 bool seen = false;
-volatile std::sig_atomic_t hungUp = 0;
-
-extern "C" void onHangUp(int)
-{
-    hungUp = 1;
-}
 
 sigset_t interruptingSignals()
 {
@@ -32,11 +25,6 @@ sigset_t interruptingSignals()
 void watchInterrupts()
 {
     quitSignal::install();
-    struct sigaction action {};
-    action.sa_handler = onHangUp;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGHUP, &action, nullptr);
-    sigaction(SIGQUIT, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     // Past a file-size limit a write then fails with EFBIG, which the usual error
     // path reports and cleans up after, instead of the signal ending the capture
@@ -48,7 +36,7 @@ void watchInterrupts()
 bool captureInterrupted()
 {
     if (!seen)
-        seen = quitSignal::take() || hungUp;
+        seen = quitSignal::take();
     return seen;
 }
 

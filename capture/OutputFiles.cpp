@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +84,27 @@ bool folderTakesEntries(const std::string& folder, const std::string& name, std:
         error = reasonFor("write", name);
         return false;
     }
+    return true;
+}
+
+// The mkostemp/mkdtemp pattern of a temporary entry in folder for the entry
+// `base`: base + ".partial-XXXXXX", with base cut short (at the start of a
+// character) where the whole would be longer than the folder's longest name,
+// so that every name the folder takes can be written. False with errno
+// ENAMETOOLONG when base itself is longer than that.
+bool partialPattern(const std::string& folder, const std::string& base, std::string& pattern)
+{
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::size_t longest = limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+    const std::string suffix = ".partial-XXXXXX";
+    if (base.size() > longest) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::size_t kept = std::min(base.size(), longest > suffix.size() ? longest - suffix.size() : 0);
+    while (kept > 0 && kept < base.size() && (static_cast<unsigned char>(base[kept]) & 0xc0) == 0x80)
+        --kept; // not in the middle of a UTF-8 sequence
+    pattern = folder + "/" + base.substr(0, kept) + suffix;
     return true;
 }
 
@@ -183,8 +205,11 @@ bool PendingFile::open(const std::string& path, std::string& error)
         return false;
     // mkostemp creates the file exclusively (never through a symbolic link)
     // under a name no other capture has.
-    std::string pattern = absolute(folder + "/" + baseOf(path) + ".partial-XXXXXX");
-    fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    std::string pattern;
+    if (partialPattern(folder, baseOf(path), pattern)) {
+        pattern = absolute(pattern);
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    }
     if (fd < 0) {
         error = reasonFor("write", path);
         return false;
@@ -255,7 +280,10 @@ bool FrameFolder::open(const std::string& folder, std::int64_t frameCount, std::
             return false;
         // Beside it, to become it in one rename at the end.
         intoExisting = false;
-        pattern = parentOf(folder) + "/" + baseOf(folder) + ".partial-XXXXXX";
+        if (!partialPattern(parentOf(folder), baseOf(folder), pattern)) {
+            error = reasonFor("create", folder);
+            return false;
+        }
     } else {
         error = reasonFor("write into", folder);
         return false;

@@ -5,6 +5,8 @@
 #include "assets/PngEncode.h"
 
 #include <algorithm>
+#include <new>
+#include <system_error>
 
 namespace {
 
@@ -24,8 +26,18 @@ unsigned workerCount()
 PngWorkers::PngWorkers(FrameFolder& frameFolder, int frameWidth, int frameHeight)
     : folder(frameFolder), width(frameWidth), height(frameHeight), maxQueued(2 * workerCount())
 {
-    for (unsigned i = 0; i < workerCount(); ++i)
-        threads.emplace_back([this] { work(); });
+    // Where the system gives fewer threads than cores (a process limit, an
+    // address-space limit too tight for their stacks), the frames are written
+    // by those it gave; with none at all the capture fails, saying why.
+    for (unsigned i = 0; i < workerCount(); ++i) {
+        try {
+            threads.emplace_back([this] { work(); });
+        } catch (const std::system_error& e) {
+            if (threads.empty())
+                failure = std::string("cannot start a worker thread: ") + e.what();
+            break;
+        }
+    }
 }
 
 PngWorkers::~PngWorkers()
@@ -86,12 +98,20 @@ void PngWorkers::work()
         }
         changed.notify_all(); // room in the queue
         std::string reason;
-        bool written =
-            encodePng(job.rgb.data(), static_cast<unsigned>(width), static_cast<unsigned>(height), 3, png, compression);
-        if (!written)
-            reason = "cannot encode frame " + std::to_string(job.index);
-        else
-            written = folder.write(job.index, png, reason);
+        bool written = false;
+        // An exception must not leave a worker: it would end the program with
+        // the frames written so far left behind.
+        try {
+            written = encodePng(job.rgb.data(), static_cast<unsigned>(width), static_cast<unsigned>(height), 3, png,
+                                compression);
+            if (!written)
+                reason = "cannot encode frame " + std::to_string(job.index);
+            else
+                written = folder.write(job.index, png, reason);
+        } catch (const std::bad_alloc&) {
+            reason = "out of memory while compressing frame " + std::to_string(job.index);
+            png = std::vector<unsigned char>(); // what it held, given back
+        }
         {
             std::lock_guard<std::mutex> hold(lock);
             --busy;

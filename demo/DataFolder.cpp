@@ -5,6 +5,8 @@
 // depend on the old folder's name.
 #include "demo/DataFolder.h"
 
+#include "display/ShownName.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -18,12 +20,6 @@
 #endif
 
 namespace {
-
-bool holdsData(const std::string& folder)
-{
-    struct stat info {};
-    return !folder.empty() && ::stat((folder + "/data").c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // The folder of the running program, from /proc/self/exe; "" when unknown.
 std::string programFolder()
@@ -72,14 +68,33 @@ std::string unusableBecause(const std::string& folder)
 
 } // namespace
 
+bool holdsDataFolder(const std::string& folder)
+{
+    struct stat info {};
+    return !folder.empty() && ::stat((folder + "/data").c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string dataFolderPlaces()
+{
+    char working[4096];
+    const std::string here = ::getcwd(working, sizeof working) ? working : ".";
+    std::string places = "the working directory (" + here + ")";
+    const std::string bin = programFolder();
+    if (!bin.empty())
+        places += ", beside the program (" + bin + "/" + BRAKVANE_DATA_FROM_BIN + ")";
+    const char* named = std::getenv("BRAKVANE_DATA");
+    places += named && *named ? " and BRAKVANE_DATA (" + std::string(named) + ")" : " and BRAKVANE_DATA (not set)";
+    return places;
+}
+
 std::string findDataFolder()
 {
-    if (holdsData("."))
+    if (holdsDataFolder("."))
         return ".";
     const std::string bin = programFolder();
     if (!bin.empty()) {
         const std::string installed = bin + "/" + BRAKVANE_DATA_FROM_BIN;
-        if (holdsData(installed))
+        if (holdsDataFolder(installed))
             return installed;
     }
     const char* named = std::getenv("BRAKVANE_DATA");
@@ -88,8 +103,8 @@ std::string findDataFolder()
         if (why.empty())
             return named;
         // Otherwise the run would go on without data and without a word on why.
-        std::cerr << program_invocation_short_name << ": BRAKVANE_DATA (" << named << ") is passed over: " << why
-                  << std::endl;
+        std::cerr << program_invocation_short_name << ": BRAKVANE_DATA (" << shownName(named)
+                  << ") is passed over: " << why << std::endl;
     }
     return ".";
 }
@@ -100,13 +115,13 @@ DataFolderVisit::DataFolderVisit(const std::string& folder)
         return;
     home = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (home < 0) {
-        std::cerr << program_invocation_short_name << ": cannot read data from " << folder
+        std::cerr << program_invocation_short_name << ": cannot read data from " << shownName(folder)
                   << ": the working directory cannot be kept (" << std::strerror(errno) << ")" << std::endl;
         return;
     }
     if (::chdir(folder.c_str()) != 0) {
-        std::cerr << program_invocation_short_name << ": cannot enter " << folder << ": " << std::strerror(errno)
-                  << std::endl;
+        std::cerr << program_invocation_short_name << ": cannot enter " << shownName(folder) << ": "
+                  << std::strerror(errno) << std::endl;
         ::close(home);
         home = -1;
     }

@@ -12,6 +12,12 @@
 // A BRAKVANE_DATA that is reached and cannot serve is named on standard
 // error, with the reason.
 std::string findDataFolder();
+// Whether folder holds a data/ folder.
+bool holdsDataFolder(const std::string& folder);
+// Where findDataFolder looks, in its order, for a message saying that none of
+// them has data/: the working directory, the installed data and BRAKVANE_DATA,
+// each with its path as it is (to be shown through shownName).
+std::string dataFolderPlaces();
 
 // Makes folder the working directory until destroyed, then returns to the one
 // before. "." stays put; a folder that cannot be entered is reported on

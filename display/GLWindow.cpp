@@ -10,6 +10,7 @@
 //   create / select the context-> SDL_GL_CreateContext / SDL_GL_MakeCurrent
 #include "display/GLWindow.h"
 
+#include "display/Displays.h"
 #include "display/FramePresenter.h"
 #include "display/FramebufferFunctions.h"
 #include "display/InitialState.h"
@@ -161,10 +162,13 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        explainNoDisplay(nullptr);
         fail("Unable to register window class");
         return;
     }
     if (!showsPicture(SDL_GetCurrentVideoDriver())) {
+        const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "unknown";
+        explainNoDisplay(driver.c_str());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         fail("Unable to register window class");
         return;

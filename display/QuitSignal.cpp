@@ -6,9 +6,11 @@
 
 namespace {
 
+constexpr int quitting[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int quittingCount = sizeof quitting / sizeof quitting[0];
+
 volatile std::sig_atomic_t received = 0;
-struct sigaction previousInt {};
-struct sigaction previousTerm {};
+struct sigaction previous[quittingCount] {};
 bool installed = false;
 
 extern "C" void onQuitSignal(int)
@@ -27,8 +29,8 @@ void install()
     struct sigaction action {};
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt);
-    sigaction(SIGTERM, &action, &previousTerm);
+    for (int i = 0; i < quittingCount; ++i)
+        sigaction(quitting[i], &action, &previous[i]);
     installed = true;
 }
 
@@ -36,8 +38,8 @@ void restore()
 {
     if (!installed)
         return;
-    sigaction(SIGINT, &previousInt, nullptr);
-    sigaction(SIGTERM, &previousTerm, nullptr);
+    for (int i = 0; i < quittingCount; ++i)
+        sigaction(quitting[i], &previous[i], nullptr);
     installed = false;
 }
 

@@ -1,6 +1,7 @@
-// Ctrl+C (SIGINT) and SIGTERM become the window's quit message, so the program
-// leaves its main loop and tears down in order (display mode restored) instead
-// of dying mid-frame. Works with or without a window or video subsystem.
+// Ctrl+C (SIGINT), SIGTERM, a closed terminal (SIGHUP) and Ctrl+\ (SIGQUIT)
+// become the window's quit message, so the program leaves its main loop and
+// tears down in order (display mode restored) instead of dying mid-frame.
+// Works with or without a window or video subsystem.
 #pragma once
 
 namespace quitSignal {

@@ -60,6 +60,7 @@ std::unique_ptr<testsupport::ChildProcess> startCapture(const std::string& worki
     for (const auto& [key, value] : options.env)
         child.env[key] = value;
     child.fileSizeLimit = options.fileSizeLimit;
+    child.closedDescriptors = options.closedDescriptors;
     return std::make_unique<testsupport::ChildProcess>(child);
 }
 

@@ -50,6 +50,7 @@ struct RunOptions {
     std::map<std::string, std::optional<std::string>> env;
     std::chrono::milliseconds timeout{60000};
     std::optional<long long> fileSizeLimit; // see testsupport::ChildOptions
+    std::vector<int> closedDescriptors;     // the same
 };
 
 // A tmpfs of the given size mounted on folder (created if missing) for the

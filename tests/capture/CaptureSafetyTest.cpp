@@ -4,6 +4,7 @@
 // captures to one name at once.
 #include "CaptureFixture.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -357,5 +358,72 @@ TEST(CaptureSafety, HostileMachinesGetAClearFailureAndNothingLeftOrWrittenElsewh
         EXPECT_EQ(folderNames(temporary.directory()), std::vector<std::string>{});
         std::ifstream victim(work.file("victim"));
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "precious");
+    }
+}
+
+TEST(CaptureSafety, ClosedStreamsLongestNamesAndNoDataAreHandledAsTheyShouldBe)
+{
+    Workspace work(steadyTrack());
+    const CaptureRun reference = capture(work.path(), {"--at", "55", "open.png"});
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    testfiles::TempDir empty;
+    const std::string longest(255 - 4, 'n'); // with ".png" or ".mp4", as long as a name may be
+    const std::vector<std::string> video = {"--size", "64x48", "--fps", "10", "--to", "1"};
+    struct Case {
+        const char* what;
+        std::vector<std::string> args; // the output name last
+        std::vector<int> closed;
+        int status = 0;
+        std::string says; // on standard error
+        bool withoutData = false;
+        std::map<std::string, std::optional<std::string>> env;
+    };
+    std::vector<Case> cases = {
+        {"all three standard streams closed", {"--at", "55", "closed.png"}, {0, 1, 2}},
+        {"standard output closed", {"--at", "55", "closed.png"}, {1}},
+        {"input and output closed under a video", withOut(video, "clip.mp4"), {0, 1}},
+        {"a picture named as long as a name may be", {"--at", "55", longest + ".png"}},
+        {"a video named so", withOut(video, longest + ".mp4")},
+        {"frames in a folder named so", {"--fps", "10", "--to", "1", longest + "...."}},
+        {"a name longer than that", {"--at", "55", longest + "n.png"}, {}, 1, "File name too long"},
+        {.what = "a name that would split the message and fake another",
+         .args = {"--at", "55", "no\nbrakvane-capture: done/x.png"},
+         .status = 1,
+         .says = "brakvane-capture: cannot write no\\nbrakvane-capture: done/x.png: No such file or directory\n"},
+        {.what = "no data anywhere",
+         .args = {"--at", "55", "black.png"},
+         .status = 1,
+         .says = "brakvane-capture: no data folder found; looked in the working directory (" + empty.directory() + ")",
+         .withoutData = true},
+    };
+    // The music up to 55 s takes some 10 MB in one block.
+    if (auto env = testsupport::failingNewAbove(4 << 20); !env.empty())
+        cases.push_back({.what = "memory that runs out while the music is decoded",
+                         .args = {"--at", "55", "short.png"},
+                         .status = 1,
+                         .says = "brakvane-capture: out of memory while decoding the music\n",
+                         .env = env});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = c.withoutData ? empty.directory() : work.path();
+        const std::string out = c.args.back();
+        const CaptureRun run = capture(folder, c.args, {.env = c.env, .closedDescriptors = c.closed});
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        std::vector<std::string> expected =
+            c.withoutData ? std::vector<std::string>{} : std::vector<std::string>{"data", "open.png"};
+        if (c.status == 0)
+            expected.push_back(out);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(folderNames(folder), expected) << "nothing stray";
+        if (c.status != 0)
+            continue;
+        if (out.ends_with(".png"))
+            EXPECT_EQ(fileBytes(work.file(out)), fileBytes(work.file("open.png"))) << "the same picture";
+        else if (out.ends_with(".mp4"))
+            EXPECT_EQ(videoFrames(work.file(out)), 10);
+        else
+            EXPECT_EQ(folderNames(work.file(out)).size(), 10u);
+        fs::remove_all(work.file(out));
     }
 }

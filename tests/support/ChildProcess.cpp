@@ -83,6 +83,14 @@ ChildProcess::ChildProcess(const ChildOptions& options) : outPath(tempPath("out"
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    int unread[2];
+    if (options.outputToClosedPipe && pipe(unread) == 0) {
+        dup2(unread[1], 1);
+        close(unread[0]);
+        close(unread[1]);
+    }
+    for (int fd : options.closedDescriptors)
+        close(fd);
     std::vector<char*> argv;
     for (const auto& a : options.args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -170,6 +178,16 @@ std::string sourceDir()
 std::string binaryDir()
 {
     return BRAKVANE_BINARY_DIR;
+}
+
+std::map<std::string, std::optional<std::string>> failingNewAbove(std::size_t bytes)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    (void)bytes;
+    return {};
+#else
+    return {{"LD_PRELOAD", std::string(BRAKVANE_FAILING_NEW)}, {"BRAKVANE_TEST_NEW_LIMIT", std::to_string(bytes)}};
+#endif
 }
 
 } // namespace testsupport

@@ -20,6 +20,13 @@ struct ChildOptions {
     // the program and in whatever it starts: SIGXFSZ keeps its default action,
     // which ends a program that does not handle it.
     std::optional<long long> fileSizeLimit;
+    // Standard descriptors (0 to 2) the program starts with closed, as
+    // `prog <&- >&- 2>&-` leaves them; output() and errorOutput() then hold
+    // nothing from them.
+    std::vector<int> closedDescriptors;
+    // Standard output a pipe whose reading end is closed, as after
+    // `prog | head -1` once head has gone: every write fails with EPIPE.
+    bool outputToClosedPipe = false;
 };
 
 class ChildProcess {
@@ -50,5 +57,10 @@ private:
 // The directory of the test data and the built programs, set by the build.
 std::string sourceDir();
 std::string binaryDir();
+
+// The environment that makes every operator new of more than `bytes` in the
+// program fail with std::bad_alloc (a library preloaded for it), or nothing
+// in sanitized builds, whose runtime must be the first library loaded.
+std::map<std::string, std::optional<std::string>> failingNewAbove(std::size_t bytes);
 
 } // namespace testsupport

@@ -34,6 +34,8 @@ std::unique_ptr<ChildProcess> startDemo(const DemoLaunch& launch)
     options.env["BRAKVANE_DATA"] = std::nullopt;
     for (const auto& [name, value] : launch.env)
         options.env[name] = value;
+    options.closedDescriptors = launch.closedDescriptors;
+    options.outputToClosedPipe = launch.outputToClosedPipe;
     return std::make_unique<ChildProcess>(options);
 }
 

@@ -21,6 +21,8 @@ struct DemoLaunch {
     std::string program = "app/brakvane"; // relative to the build folder, or absolute
     std::vector<std::string> args;
     std::map<std::string, std::optional<std::string>> env; // nullopt removes the variable
+    std::vector<int> closedDescriptors;                    // see ChildOptions
+    bool outputToClosedPipe = false;
 };
 std::unique_ptr<ChildProcess> startDemo(const DemoLaunch& launch);
 
