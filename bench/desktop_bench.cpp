@@ -139,14 +139,15 @@ void benchStack(const DesktopStack& stack, bool steady, bool returns)
         worst = std::max(worst, std::abs(c.offset));
     }
     if (std::getenv("BENCH_DETAIL")) {
-        // Each silence at the timeline moment the picture showed then.
+        // Each silence no stall explains, at the timeline moment the picture showed then.
         for (const Silence& silence : run.silences) {
+            if (silence.inStall)
+                continue;
             double t = -1;
             for (const auto& f : run.frames)
                 if (f.present <= silence.begin)
                     t = f.t;
-            std::printf("silence at t = %.2f: %.0f ms%s\n", t, (silence.end - silence.begin) * 1e3,
-                        silence.inStall ? " (stall)" : "");
+            std::printf("silence at t = %.2f: %.0f ms\n", t, (silence.end - silence.begin) * 1e3);
         }
         for (const auto& c : run.lock)
             std::printf("lock %5.1f %+7.1f\n", c.cut, c.lockError * 1e3);
