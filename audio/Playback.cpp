@@ -30,7 +30,6 @@ void Playback::newDevice()
     const std::uint32_t taken = shared.takenRequest;
     shared = Shared{};
     shared.takenRequest = taken;
-    handedCount.store(0, std::memory_order_relaxed);
 }
 
 void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
@@ -50,6 +49,8 @@ void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
         if (got > 0)
             nextStreamFrame = pulled.position;
         endedNow = pulled.ended;
+        if (streamSeen && !moved && got < count && !endedNow && !shared.ended)
+            dry.fetch_add(count - got, std::memory_order_relaxed);
     }
     std::memset(out + got * channelsPerFrame, 0, (count - got) * channelsPerFrame * sizeof(std::int16_t));
 
@@ -75,7 +76,6 @@ void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
     shared.handed += count;
     ++shared.periodCount;
     sequence.fetch_add(1, std::memory_order_release);
-    handedCount.store(shared.handed, std::memory_order_release);
 
     nextStreamFrame += static_cast<std::int64_t>(got);
     streamSeen = streamSeen || got > 0;

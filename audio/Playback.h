@@ -60,8 +60,9 @@ public:
     // False when heardFrame would be.
     bool snapshot(std::int16_t* window, std::int64_t at, std::int64_t now) const;
 
-    // Frames handed over in all, for the tests.
-    std::uint64_t framesHanded() const { return handedCount.load(std::memory_order_acquire); }
+    // Frames of silence handed over in the middle of the stream because the
+    // decoder had none ready: never, while it keeps ahead as it should.
+    std::uint64_t dryFrames() const { return dry.load(std::memory_order_relaxed); }
 
 private:
     static constexpr std::uint64_t historyFrames = 16384; // more than the longest period plus a window
@@ -117,6 +118,6 @@ private:
 
     // Published by the callback.
     mutable std::atomic<std::uint32_t> sequence{0};
-    std::atomic<std::uint64_t> handedCount{0};
+    std::atomic<std::uint64_t> dry{0};
     Shared shared;
 };

@@ -6,15 +6,19 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <pulse/pulseaudio.h>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t bytesPerFrame = 2 * sizeof(std::int16_t);
-// What the stream asks the server to hold: three periods, enough for a busy
-// machine; PULSE_LATENCY_MSEC, which libpulse applies itself, overrides it.
-constexpr std::uint32_t targetFrames = 3 * PulseOutput::periodFrames();
+// What the stream asks the server to hold: eight periods (0.19 s), so that a
+// busy machine, or the process standing still for less than that, does not
+// run the server dry. The picture waits for what is heard, however long that
+// takes, so holding more costs nothing but a later first sound.
+// PULSE_LATENCY_MSEC, which libpulse applies itself, overrides it.
+constexpr std::uint32_t targetFrames = 8 * PulseOutput::periodFrames();
 // How often the server's timing is asked for anew while the stream is written.
 constexpr std::int64_t timingEveryNs = 100'000'000;
 
@@ -81,16 +85,34 @@ struct PulseOutput::Connection {
     }
 
     // What is written now is heard after all that was written before it and not
-    // yet played: the stream's latency, from the server's timing interpolated to now.
+    // yet played: from the server's last timing report, the frame at its read
+    // position was heard its sink's latency after the report, and each byte
+    // written since follows at the stream's rate. While the stream does not play
+    // (filling up before it starts, or after running dry) it starts as soon as
+    // it has enough, so its read position is heard a sink's latency from now.
     std::int64_t heardAt(pa_stream* s) const
     {
-        pa_usec_t latency = 0;
-        int negative = 0;
         const std::int64_t now = monotonicNanoseconds();
-        if (pa_stream_get_latency(s, &latency, &negative) != 0)
-            return now;
-        const auto nanoseconds = static_cast<std::int64_t>(latency) * 1000;
-        return negative != 0 ? now - nanoseconds : now + nanoseconds;
+        const pa_timing_info* info = pa_stream_get_timing_info(s);
+        if (info == nullptr || info->write_index_corrupt != 0 || info->read_index_corrupt != 0) {
+            pa_usec_t latency = 0;
+            int negative = 0;
+            if (pa_stream_get_latency(s, &latency, &negative) != 0 || negative != 0)
+                return now;
+            return now + static_cast<std::int64_t>(latency) * 1000;
+        }
+        // The report's moment is on the wall clock; moved onto the monotonic one.
+        timespec wall{};
+        clock_gettime(CLOCK_REALTIME, &wall);
+        const std::int64_t wallNow = static_cast<std::int64_t>(wall.tv_sec) * 1'000'000'000 + wall.tv_nsec;
+        const std::int64_t reported = static_cast<std::int64_t>(info->timestamp.tv_sec) * 1'000'000'000 +
+                                      static_cast<std::int64_t>(info->timestamp.tv_usec) * 1000 - (wallNow - now);
+        const auto sink = static_cast<std::int64_t>(info->sink_usec) * 1000;
+        std::int64_t readHeard = reported + sink;
+        if (info->playing == 0)
+            readHeard = std::max(readHeard, now + sink);
+        const double ahead = static_cast<double>(info->write_index - info->read_index) / (bytesPerFrame * rate);
+        return std::max(now, readHeard + static_cast<std::int64_t>(ahead * 1e9));
     }
 
     // The server asks for `bytes`: rendered a period at a time, each with its moment.

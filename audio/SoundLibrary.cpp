@@ -11,6 +11,8 @@
 #include <SDL.h>
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <iostream>
 #include <memory>
 
 namespace sound {
@@ -174,6 +176,10 @@ bool free()
     if (library == nullptr)
         return false;
     library->output->close();
+    if (const std::uint64_t dry = library->playback.dryFrames(); dry > 0 && library->rate > 0)
+        std::cerr << program_invocation_short_name
+                  << ": the decoder fell behind: " << dry * 1000 / static_cast<std::uint64_t>(library->rate)
+                  << " ms of silence in the middle of the track" << std::endl;
     library.reset();
     return true;
 }
