@@ -144,10 +144,13 @@ std::optional<double> WebMusic::heard(double when) const
             // forth by up to 20 ms from one audio callback to the next, so the
             // page keeps the offset between the two clocks from each new stamp
             // and takes the median of the last few (the context's clock and the
-            // page's run at the same rate); an offset further than that from
-            // the median is a real step (the output missed a beat) and starts
-            // the history anew. Counted on to `when`, never past what the
-            // context will have rendered by then. Before the first timestamp,
+            // page's run at the same rate). An offset further than that from
+            // the median is a real step (the output missed a beat) once the
+            // next stamp confirms it, and the history starts anew from the
+            // two; alone it is a stale stamp (read just after the page's
+            // thread was held up) and left out. Counted on to `when` (the
+            // context's own currentTime is no bound: Firefox leaves it behind
+            // while the page's thread is held up). Before the first timestamp,
             // the rendered time less the output's latency.
             var stamp = context.getOutputTimestamp();
             var ahead = Math.max(0, $0 - performance.now()) / 1000;
@@ -162,15 +165,21 @@ std::optional<double> WebMusic::heard(double when) const
                 if (stamp.performanceTime != sound.lastStamp) {
                     sound.lastStamp = stamp.performanceTime;
                     var offset = stamp.contextTime - stamp.performanceTime / 1000;
-                    if (offsets.length && Math.abs(offset - median()) > $2)
-                        offsets.length = 0;
-                    offsets.push(offset);
+                    if (!offsets.length || Math.abs(offset - median()) <= $2) {
+                        sound.stepTo = null;
+                        offsets.push(offset);
+                    } else if (typeof sound.stepTo == 'number' && Math.abs(offset - sound.stepTo) <= $2) {
+                        offsets.splice(0, offsets.length, sound.stepTo, offset);
+                        sound.stepTo = null;
+                    } else {
+                        sound.stepTo = offset;
+                    }
                     if (offsets.length > $1)
                         offsets.shift();
                 }
                 at = $0 / 1000 + median();
             }
-            return Math.min(at, context.currentTime + ahead) - sound.startAt;
+            return at - sound.startAt;
         },
         when, stampsKept, stampStep);
 }

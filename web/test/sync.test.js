@@ -77,9 +77,13 @@ function measure() {
   // callback to the next; so the offset between the two clocks is the median
   // over the stamps of the second around that moment, while the clock ran,
   // and within the stretch between steps of more than 25 ms (where the
-  // output missed a beat).
+  // output missed a beat). A stamp off both its neighbours by more than that
+  // is stale (read just after the page's thread was held up) and left out.
+  const far = (a, b) => Math.abs(a[1] - b[1]) > 0.025;
   const stamps = tap.stamps.filter((stamp, i, all) => i > 0 && stamp[1] > all[i - 1][1])
-                           .map(([at, time]) => [at, time - at / 1000]);
+                           .map(([at, time]) => [at, time - at / 1000])
+                           .filter((stamp, i, all) => !(i > 0 && i + 1 < all.length && far(stamp, all[i - 1]) &&
+                                                        far(stamp, all[i + 1])));
   const contextTimeAt = (p) => {
     let i = stamps.findIndex(([at]) => at > p);
     i = i < 0 ? stamps.length - 1 : Math.max(i - 1, 0);
