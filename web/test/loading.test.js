@@ -91,7 +91,11 @@ function watchSign() {
 
 const signShows = (page, pattern) => page.waitForFunction(
   (source) => { const sign = document.getElementById('sign'); return !sign.hidden && new RegExp(source).test(sign.textContent); },
-  { polling: 50, timeout: 120000 }, pattern.source);
+  { polling: 50, timeout: 120000 }, pattern.source).catch(async () => {
+  const shown = await page.evaluate(() => [document.getElementById('sign').textContent, document.visibilityState,
+                                           window.Module && Module.brakvaneFrames, window.demoStage]);
+  assert.fail(`the sign never said ${pattern}: ${JSON.stringify(shown)}`);
+});
 
 test('the first paint is the loading sign, which stays in view in full screen and says when the download stalls', async () => {
   const session = await open({ autoplay: 'allowed', folder });
@@ -188,7 +192,7 @@ test('each failure is said on the page, with what to do', async () => {
     for (const row of failures) {
       const page = await session.browser.newPage();
       try {
-        const { problems } = watchConsole(page);
+        const { lines, problems } = watchConsole(page);
         await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
         if (row.before) await page.evaluateOnNewDocument(row.before);
         if (row.answer) {
@@ -210,16 +214,21 @@ test('each failure is said on the page, with what to do', async () => {
           const text = (id) => document.getElementById(id).textContent;
           return !document.getElementById('sign').hidden && new RegExp(source).test(text('sign-text') + ' | ' + text('sign-detail'));
         }, { polling: 50, timeout: 120000 }, row.says.source).catch(async () => {
-          const shown = await page.evaluate(() => document.getElementById('sign').textContent);
-          assert.fail(`${row.name}: the sign says "${shown}"`);
+          const shown = await page.evaluate(() => [document.getElementById('sign').textContent, document.visibilityState,
+                                                   window.Module && Module.brakvaneFrames]);
+          assert.fail(`${row.name}: the sign says "${shown[0]}" (page ${shown[1]}, ${shown[2]} frames drawn)`);
         });
         console.log(`${row.name}: ${await page.evaluate(() => ['sign-text', 'sign-detail', 'sign-action']
           .map((id) => document.getElementById(id).textContent).filter(Boolean).join(' | '))}`);
         if (row.then) {
           await page.click(row.then);
-          await page.waitForFunction(() => Module.brakvaneTime > 1, { polling: 50, timeout: 120000 });
+          await page.waitForFunction(() => Module.brakvaneTime > 1, { polling: 50, timeout: 120000 }).catch(async () => {
+            const shown = await page.evaluate(() => [document.getElementById('sign').textContent, document.visibilityState,
+                                                     Module.brakvaneTime, demoStage]);
+            assert.fail(`${row.name}: after ${row.then}, the show did not go on: ${JSON.stringify(shown)}`);
+          });
         }
-        if (row.quiet) assert.deepStrictEqual(problems, [], row.name);
+        if (row.quiet) assert.deepStrictEqual(problems, [], row.name + ':\n' + lines.join('\n'));
       } finally {
         await page.close();
       }
