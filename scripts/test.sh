@@ -4,7 +4,7 @@
 # virtual X server, so no display is needed here.
 #   scripts/test.sh              the normal build, in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
-#   scripts/test.sh --web        the web page's tests in headless Chromium (scripts/web-test.sh)
+#   scripts/test.sh --web        the web page's tests in Chromium and Firefox ESR (scripts/web-test.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The web page's tests, in headless Chromium: builds the page (scripts/web.sh,
-# which builds its libraries once), the offline renderer whose frames the
-# page's are compared with, installs Chromium and the pinned puppeteer-core
-# (npm ci from web/test/package-lock.json), then runs each test file.
+# The web page's tests, in Chromium (headless) and Firefox ESR: builds the
+# page (scripts/web.sh, which builds its libraries once), the offline renderer
+# whose frames the page's are compared with, installs both browsers and the
+# pinned puppeteer-core (npm ci from web/test/package-lock.json), then runs
+# each test file. Firefox has no WebGL when headless, so it runs on a private
+# X server (Xvfb), and plays to a private sound server (PulseAudio with a
+# null sink, as the desktop tests start it) so that its audio runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,9 +18,11 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 missing=()
-if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q "install ok installed"; then
-  missing+=(chromium)
-fi
+for p in chromium firefox-esr; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
 # Node comes with emscripten; npm only where no npm is there yet.
 if ! command -v npm >/dev/null; then
   missing+=(npm)
@@ -34,6 +39,18 @@ fi
 cmake --build build --target brakvane-capture -j"$(nproc)"
 
 (cd web/test && npm ci --no-audit --no-fund --loglevel=error)
+
+source scripts/xvfb.sh
+start_xvfb
+sound_dir=$(mktemp -d /tmp/brakvane-web-sound-XXXXXX)
+bash tests/testbeds/pulse.sh "$sound_dir" &
+sound_pid=$!
+trap 'kill "$sound_pid" "$xvfb_pid" 2>/dev/null || true; rm -rf "$sound_dir"' EXIT
+export PULSE_SERVER=unix:$sound_dir/native
+for _ in $(seq 100); do
+  [[ -S $sound_dir/native ]] && break
+  sleep 0.1
+done
 # One file at a time: each starts its own browser, and the machine may have few cores.
 for file in web/test/*.test.js; do
   node --test "$file"

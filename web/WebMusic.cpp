@@ -19,6 +19,18 @@ constexpr std::size_t handStep = 65536;
 // How far ahead of the context's clock the track is started, so the start
 // lies in the future however late the audio thread reads it.
 constexpr double startLead = 0.1;
+// Output timestamps whose clock offsets are kept for their median: about
+// 0.2 s of Firefox's audio callbacks.
+constexpr int stampsKept = 11;
+// A change of the offset between the clocks beyond this is a step, not jitter.
+constexpr double stampStep = 0.025;
+
+// The visitor chose to go on without sound (shell.html), after the track was
+// asked for: it is then not played, as when there is no sound at all.
+bool silenced()
+{
+    return EM_ASM_INT({ return Module['brakvaneSound'].silent ? 1 : 0; }) != 0;
+}
 
 } // namespace
 
@@ -93,14 +105,14 @@ bool WebMusic::ready() const
 {
     if (track.progress() < 1.0)
         return false;
-    if (!sound)
+    if (!sound || silenced())
         return true;
     return EM_ASM_INT({ return Module['brakvaneSound'].context.state == 'running' ? 1 : 0; }) != 0;
 }
 
 void WebMusic::play()
 {
-    if (!sound || !decoded) {
+    if (!sound || !decoded || silenced()) {
         std::cout << "Unable to init BASS playback" << std::endl;
         return;
     }
@@ -119,7 +131,7 @@ void WebMusic::play()
     playing = true;
 }
 
-std::optional<double> WebMusic::heard(double now) const
+std::optional<double> WebMusic::heard(double when) const
 {
     if (!playing)
         return std::nullopt;
@@ -128,16 +140,48 @@ std::optional<double> WebMusic::heard(double now) const
             var sound = Module['brakvaneSound'];
             var context = sound.context;
             // The output timestamp pairs the context time being played out with
-            // the moment it was; counted on to `now`, never past what the context
-            // has rendered. Before the first timestamp, the rendered time less
-            // the output's latency.
+            // the moment it was. Some browsers (Firefox) move that pair back and
+            // forth by up to 20 ms from one audio callback to the next, so the
+            // page keeps the offset between the two clocks from each new stamp
+            // and takes the median of the last few (the context's clock and the
+            // page's run at the same rate). An offset further than that from
+            // the median is a real step (the output missed a beat) once the
+            // next stamp confirms it, and the history starts anew from the
+            // two; alone it is a stale stamp (read just after the page's
+            // thread was held up) and left out. Counted on to `when` (the
+            // context's own currentTime is no bound: Firefox leaves it behind
+            // while the page's thread is held up). Before the first timestamp,
+            // the rendered time less the output's latency.
             var stamp = context.getOutputTimestamp();
-            var at = stamp.performanceTime > 0
-                         ? stamp.contextTime + ($0 - stamp.performanceTime) / 1000
-                         : context.currentTime - (context.outputLatency || context.baseLatency || 0);
-            return Math.min(at, context.currentTime) - sound.startAt;
+            var ahead = Math.max(0, $0 - performance.now()) / 1000;
+            var at = context.currentTime + ahead - (context.outputLatency || context.baseLatency || 0);
+            if (stamp.performanceTime > 0) {
+                var offsets = sound.offsets || (sound.offsets = []);
+                var median = function()
+                {
+                    var sorted = offsets.slice().sort(function(a, b) { return a - b; });
+                    return sorted[sorted.length >> 1];
+                };
+                if (stamp.performanceTime != sound.lastStamp) {
+                    sound.lastStamp = stamp.performanceTime;
+                    var offset = stamp.contextTime - stamp.performanceTime / 1000;
+                    if (!offsets.length || Math.abs(offset - median()) <= $2) {
+                        sound.stepTo = null;
+                        offsets.push(offset);
+                    } else if (typeof sound.stepTo == 'number' && Math.abs(offset - sound.stepTo) <= $2) {
+                        offsets.splice(0, offsets.length, sound.stepTo, offset);
+                        sound.stepTo = null;
+                    } else {
+                        sound.stepTo = offset;
+                    }
+                    if (offsets.length > $1)
+                        offsets.shift();
+                }
+                at = $0 / 1000 + median();
+            }
+            return at - sound.startAt;
         },
-        now);
+        when, stampsKept, stampStep);
 }
 
 void WebMusic::stop()

@@ -9,7 +9,8 @@
 //
 // The page creates the audio context (shell.html) as "brakvaneSound"; the
 // browser may hold it suspended until the viewer clicks or taps, and the
-// track then waits. Without Web Audio or without a track nothing plays.
+// track then waits. Without Web Audio, without a track, or when the visitor
+// chooses to go on without sound, nothing plays.
 #pragma once
 
 #include "audio/TrackSpectrum.h"
@@ -34,14 +35,16 @@ public:
     double progress() const { return track.progress(); }
 
     // True once the track is decoded, and the browser lets sound run or
-    // there is no sound to wait for.
+    // there is no sound to wait for (none, or the visitor chose to go on
+    // without it).
     bool ready() const;
     // Starts the track from its beginning a moment from now, or says (as
     // the live demo does) that there is nothing to play.
     void play();
-    // Seconds of the track heard at `now` (emscripten_get_now(), ms; negative
-    // before its first sample); none when nothing plays.
-    std::optional<double> heard(double now) const;
+    // Seconds of the track heard at `when` (emscripten_get_now()'s clock, ms;
+    // now or a moment ahead; negative before its first sample); none when
+    // nothing plays.
+    std::optional<double> heard(double when) const;
     // Stops the sound.
     void stop();
     // The first value of the spectrum of what is heard at t.

@@ -1,14 +1,17 @@
 // The demo as a web page: the same frames (DemoFrames), the same timeline and
 // spectrum, driven by the browser's animation frames instead of a blocking
 // loop, with the moment locked to the music being heard (MusicClock, as in
-// the live demo).
+// the live demo), each frame drawn for when it will be seen.
 //
 // The first frame is drawn as soon as the first picture is loaded; the
-// other pictures and the model then load one per animation frame, and the
-// track is decoded a piece per animation frame, while the page shows its
-// progress. The music starts once the track is whole and the browser lets
-// sound run; while it waits for the viewer's click or tap, nothing is
-// redrawn and the loop sleeps until the page wakes it.
+// other pictures and the model then load one per animation frame, every
+// scene is drawn once off screen (as the live demo does before its show, so
+// that no frame at a cut does first-time work), and the track is decoded a
+// piece per animation frame, while the page shows its progress. The music
+// starts once the track is whole and the browser lets sound run; while it
+// waits for the viewer's click or tap, nothing is redrawn and the loop
+// sleeps until the page wakes it. Without WebGL the page is told, and
+// nothing runs.
 #include "demo/DataPaths.h"
 #include "demo/DemoFrames.h"
 #include "demo/MusicClock.h"
@@ -16,6 +19,8 @@
 #include "web/WebCanvas.h"
 #include "web/WebMusic.h"
 
+#include <algorithm>
+#include <array>
 #include <emscripten.h>
 #include <emscripten/html5.h>
 #include <iostream>
@@ -30,6 +35,35 @@ constexpr double decodeBudgetMs = 25;
 
 enum class Stage { loading, waiting, playing, over };
 
+// The display's frame interval, as the animation frames' timestamps show it:
+// the shortest of the last few intervals, since a busy or hidden page skips
+// frames (its intervals are then two or more of the display's) but never
+// runs faster than the display. 60 Hz until there are any.
+class FrameInterval {
+public:
+    void frameStarts(double timestamp)
+    {
+        const double interval = timestamp - last;
+        last = timestamp;
+        if (interval < 4 || interval > 100)
+            return;
+        recent[next++ % recent.size()] = interval;
+        count = std::min(count + 1, recent.size());
+    }
+    double ms() const
+    {
+        if (count == 0)
+            return 1000.0 / 60;
+        return *std::min_element(recent.begin(), recent.begin() + static_cast<long>(count));
+    }
+
+private:
+    std::array<double, 15> recent{};
+    std::size_t next = 0;
+    std::size_t count = 0;
+    double last = -1000;
+};
+
 struct Page {
     PageOptions options;
     std::unique_ptr<WebCanvas> canvas;
@@ -38,6 +72,7 @@ struct Page {
     MusicClock clock;
     Stage stage = Stage::loading;
     double startedAt = 0; // emscripten_get_now() when the music was started, ms
+    FrameInterval interval;
     bool idleDrawn = false;
     bool assetsLoading = true;
     bool looping = false;
@@ -74,14 +109,16 @@ void publishStage(double progress)
         stageName(page->stage), progress);
 }
 
-// Draws moment t and tells the page which moment the last frame showed (and
-// a frame log, when the page keeps one, the moment each frame's t was
-// taken for: `now`, emscripten_get_now()).
-void draw(double t, double now)
+// Draws moment t in the animation frame that began at frameStart, and tells
+// the page which moment the last frame showed (and a frame log, when the
+// page keeps one: when it was drawn, emscripten_get_now(); its moment; how
+// long drawing it took, in ms; and frameStart).
+void draw(double t, double frameStart)
 {
     const float time = static_cast<float>(t);
     const float spectrum0 =
         page->options.spectrum ? *page->options.spectrum : page->music->spectrumAt(static_cast<double>(time));
+    const double drawnAt = emscripten_get_now();
     page->frames.drawFrame(time, spectrum0);
     ++page->frameCount;
     EM_ASM(
@@ -89,30 +126,45 @@ void draw(double t, double now)
             Module['brakvaneFrames'] = $0;
             Module['brakvaneTime'] = $1;
             if (window['brakvaneFrameLog'])
-                window['brakvaneFrameLog'].push([ $2, $1 ]);
+                window['brakvaneFrameLog'].push([ $2, $1, $3, $4 ]);
         },
-        static_cast<double>(page->frameCount), static_cast<double>(time), now);
+        static_cast<double>(page->frameCount), static_cast<double>(time), drawnAt, emscripten_get_now() - drawnAt,
+        frameStart);
 }
 
 // The moment 0 the demo starts from, drawn once while it loads or waits.
-void drawIdle()
+void drawIdle(double frameStart)
 {
     if (!page->idleDrawn)
-        draw(0, emscripten_get_now());
+        draw(0, frameStart);
     page->idleDrawn = true;
 }
 
-EM_BOOL frame(double, void*)
+// The moment of the show for the frame of the animation frame that began at
+// frameStart (the page's clock, ms). The browser shows what is drawn now at
+// its next composite, one display interval on; the frame is drawn for the
+// music heard then.
+double frameMoment(Page& p, double frameStart)
+{
+    const double seen = frameStart + p.interval.ms();
+    const auto timer = static_cast<float>((seen - p.startedAt) / 1000.0);
+    return p.clock.frameTime(timer, p.music->heard(seen));
+}
+
+EM_BOOL frame(double frameStart, void*)
 {
     Page& p = *page;
+    p.interval.frameStarts(frameStart);
     if (p.options.at) {
-        draw(*p.options.at, emscripten_get_now());
+        draw(*p.options.at, frameStart);
         return EM_TRUE;
     }
     if (p.stage == Stage::loading) {
-        drawIdle();
+        drawIdle(frameStart);
         if (p.assetsLoading) {
             p.assetsLoading = p.frames.loadNextAsset();
+            if (!p.assetsLoading)
+                p.frames.warmUp();
             // Moment 0 drawn again once, with everything.
             p.idleDrawn = p.assetsLoading;
             return EM_TRUE;
@@ -125,7 +177,7 @@ EM_BOOL frame(double, void*)
     }
     if (p.stage == Stage::waiting) {
         if (!p.music->ready()) {
-            drawIdle();
+            drawIdle(frameStart);
             publishStage(1);
             // Nothing moves until the viewer starts the sound: the page wakes the loop.
             p.looping = false;
@@ -136,10 +188,8 @@ EM_BOOL frame(double, void*)
         p.stage = Stage::playing;
         publishStage(1);
     }
-    const double now = emscripten_get_now();
-    const auto timer = static_cast<float>((now - p.startedAt) / 1000.0);
-    const double t = p.clock.frameTime(timer, p.music->heard(now));
-    draw(t, now);
+    const double t = frameMoment(p, frameStart);
+    draw(t, frameStart);
     if (DemoFrames::over(static_cast<float>(t))) {
         // The last frame stays on the canvas; the music stops.
         p.music->stop();
@@ -174,13 +224,23 @@ int main(int argc, char** argv)
     page = std::make_unique<Page>();
     page->options = parsePageOptions(argc, argv);
     page->canvas = std::make_unique<WebCanvas>(DemoFrames::width, DemoFrames::height);
+    if (!page->canvas->ok()) {
+        // The page says so, with the browser's reason; nothing is drawn or played.
+        EM_ASM({
+            if (Module['brakvaneFailed'])
+                Module['brakvaneFailed']('webgl');
+        });
+        return 0;
+    }
     // A fixed moment plays nothing and needs the track only up to that moment,
     // decoded before its first frame so that the frame has its spectrum.
     const bool fixed = page->options.at.has_value();
     page->music =
         std::make_unique<WebMusic>(dataPaths::music, !fixed, page->options.at.value_or(TrackSpectrum::maxSeconds));
     if (fixed) {
+        // Warmed as the show is, so that the moment drawn is what the show draws.
         page->frames.loadAssets();
+        page->frames.warmUp();
         while (page->music->decode(1000)) {
         }
     } else {

@@ -2,7 +2,8 @@
 // its files, with the types browsers insist on (application/wasm for
 // streaming compilation), compressed (Brotli or gzip, as the browser asks)
 // where that makes them smaller. Used by `scripts/web.sh --serve` and the
-// page's tests.
+// page's tests. A folder asked for without its trailing slash is redirected
+// to it, as static hosts do, so that the page's relative addresses resolve.
 //   node web/serve/serve.js FOLDER [PORT]   (PORT 0 or none: any free port)
 'use strict';
 
@@ -57,9 +58,10 @@ function compressedCopy(file, stat, bytes, encoding, encode) {
 function serve(root, port = 0) {
   const base = path.resolve(root);
   const server = http.createServer((request, response) => {
-    let name;
+    let name, address;
     try {
-      name = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+      address = new URL(request.url, 'http://localhost');
+      name = decodeURIComponent(address.pathname);
     } catch {
       response.writeHead(400).end();
       return;
@@ -72,6 +74,10 @@ function serve(root, port = 0) {
       return;
     }
     fs.stat(file, (statError, stat) => {
+      if (!statError && stat.isDirectory() && !name.endsWith('/')) {
+        response.writeHead(301, { 'Location': address.pathname + '/' + address.search, 'Content-Length': 0 }).end();
+        return;
+      }
       if (statError || !stat.isFile()) {
         response.writeHead(404).end();
         return;

@@ -1,37 +1,76 @@
-// Headless Chromium (Debian's) driven by puppeteer-core, with WebGL on
-// SwiftShader, and the page served from the loopback interface; and what the
-// tests watch a visit through: the console, and the sound the page sends to
-// its output.
+// The two browser engines the page is tried in, Debian's Chromium and
+// Firefox ESR, both driven by puppeteer-core (Chromium over its DevTools
+// protocol, Firefox over WebDriver BiDi), with the page served from the
+// loopback interface; and what the tests watch a visit through: the console,
+// and the sound the page sends to its output.
+//
+// Chromium runs headless with WebGL on SwiftShader. Firefox has no WebGL
+// when headless, so it runs in a window on the X server in DISPLAY (Xvfb,
+// started by scripts/web-test.sh), and plays to the sound server in
+// PULSE_SERVER (a private PulseAudio with a null sink, started there too).
 'use strict';
 
 const puppeteer = require('puppeteer-core');
+const fs = require('fs');
 const path = require('path');
 const { serve } = require('../serve/serve.js');
 
-const chromium = process.env.BRAKVANE_CHROMIUM || '/usr/bin/chromium';
+const executables = {
+  chromium: process.env.BRAKVANE_CHROMIUM || '/usr/bin/chromium',
+  firefox: process.env.BRAKVANE_FIREFOX || '/usr/bin/firefox-esr',
+};
+const engines = Object.keys(executables);
 const pageFolder = process.env.BRAKVANE_WEB_PAGE || path.join(__dirname, '..', '..', 'build-web');
 
-// Serves the built page and starts the browser. autoplay: 'allowed' lets the
-// page play sound without a click, 'gesture' holds it back until one, and
-// none leaves the browser's own policy.
-async function open({ autoplay } = {}) {
-  const server = await serve(pageFolder);
+// Why engine cannot run the tests here, or false when it can: for a test's
+// skip option, so that the reason is printed.
+function unavailable(engine) {
+  if (!fs.existsSync(executables[engine])) return executables[engine] + ' is not installed (scripts/web-test.sh installs it)';
+  if (engine === 'firefox' && !process.env.DISPLAY)
+    return 'Firefox has no WebGL when headless: it needs an X server in DISPLAY (scripts/web-test.sh starts Xvfb)';
+  if (engine === 'firefox' && !process.env.PULSE_SERVER)
+    return 'Firefox needs a sound server in PULSE_SERVER for its audio to run (scripts/web-test.sh starts one)';
+  return false;
+}
+
+function launchChromium(autoplay) {
   // SwiftShader named as ANGLE's back-end: the browser then composites on it
   // as on a GPU, instead of reading every WebGL frame back, which it reports
   // on the page's console as a stall. A visitor's GPU composites the same way.
   const args = ['--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--disable-dev-shm-usage'];
   if (autoplay === 'allowed') args.push('--autoplay-policy=no-user-gesture-required');
   if (autoplay === 'gesture') args.push('--autoplay-policy=document-user-activation-required');
+  return puppeteer.launch({ executablePath: executables.chromium, headless: true, args });
+}
+
+function launchFirefox(autoplay) {
+  const prefs = {
+    // Mesa's software renderer, which Firefox would otherwise refuse for WebGL.
+    'webgl.force-enabled': true,
+    'full-screen-api.warning.timeout': 0,
+  };
+  if (autoplay === 'allowed') Object.assign(prefs, { 'media.autoplay.default': 0, 'media.autoplay.block-webaudio': false });
+  if (autoplay === 'gesture') Object.assign(prefs, { 'media.autoplay.default': 1, 'media.autoplay.block-webaudio': true });
+  return puppeteer.launch({ browser: 'firefox', executablePath: executables.firefox, headless: false, extraPrefsFirefox: prefs });
+}
+
+// Serves the built page (or folder) and starts the browser engine. autoplay:
+// 'allowed' lets the page play sound without a click, 'gesture' holds it
+// back until one, and none leaves the browser's own policy.
+async function open({ engine = 'chromium', autoplay, folder = pageFolder } = {}) {
+  const server = await serve(folder);
   let browser;
   try {
-    browser = await puppeteer.launch({ executablePath: chromium, headless: true, args });
+    browser = await (engine === 'firefox' ? launchFirefox(autoplay) : launchChromium(autoplay));
   } catch (error) {
     server.close();
     throw error;
   }
   const address = 'http://127.0.0.1:' + server.address().port + '/';
   return {
+    engine,
     browser,
+    server,
     address,
     async close() {
       await browser.close();
@@ -62,11 +101,17 @@ function watchConsole(page) {
 // sends its output through a tap that records each block of the first
 // channel with the context frame it is played at (brakvaneTap.blocks), the
 // context's output timestamps are sampled on their own (brakvaneTap.stamps),
-// and the page's frames are logged with when they were drawn
-// (brakvaneFrameLog).
+// every animation frame's timestamp is noted (brakvaneTap.frames, for the
+// display's frame interval), and the page's frames are logged with when
+// they were drawn (brakvaneFrameLog).
 function tapAudio() {
   window.brakvaneFrameLog = [];
-  const tap = (window.brakvaneTap = { blocks: [], stamps: [], context: null });
+  const tap = (window.brakvaneTap = { blocks: [], stamps: [], frames: [], context: null });
+  const noteFrame = (timestamp) => {
+    tap.frames.push(timestamp);
+    requestAnimationFrame(noteFrame);
+  };
+  requestAnimationFrame(noteFrame);
   const Original = window.AudioContext;
   const processor = `registerProcessor('brakvane-tap', class extends AudioWorkletProcessor {
     process(inputs) {
@@ -98,25 +143,40 @@ function tapAudio() {
   window.AudioContext.prototype = Original.prototype;
 }
 
-// Waits until expression (JavaScript, in the page) is true, and returns its
-// value. Puppeteer's own evaluations count as a user's gesture, which lets
-// the page start its sound: these do not, for watching a page that must
-// wait for the viewer.
-async function untilQuietly(page, expression, timeout = 120000) {
+// Evaluates expression (JavaScript, in the page; a promise is awaited) as
+// the page itself would, not as a user's gesture: Puppeteer's own
+// evaluations count as one, which lets the page start its sound. The value
+// comes back through JSON.
+async function evaluateQuietly(page, expression) {
+  const wrapped = `(async () => JSON.stringify(await (${expression})))()`;
+  if (page.browser().protocol === 'webDriverBiDi') {
+    const realm = page.mainFrame().browsingContext.defaultRealm;
+    const outcome = await realm.evaluate(wrapped, true, { userActivation: false });
+    if (outcome.type !== 'success') throw new Error(outcome.exceptionDetails ? outcome.exceptionDetails.text : 'evaluation failed');
+    return outcome.result.value === undefined ? undefined : JSON.parse(outcome.result.value);
+  }
   const session = await page.createCDPSession();
   try {
-    const end = Date.now() + timeout;
-    for (;;) {
-      const { result, exceptionDetails } = await session.send('Runtime.evaluate', {
-        expression, returnByValue: true, awaitPromise: true, userGesture: false,
-      });
-      if (!exceptionDetails && result.value) return result.value;
-      if (Date.now() > end) throw new Error('timed out waiting quietly for ' + expression);
-      await new Promise((resolve) => setTimeout(resolve, 50));
-    }
+    const { result, exceptionDetails } = await session.send('Runtime.evaluate', {
+      expression: wrapped, returnByValue: true, awaitPromise: true, userGesture: false,
+    });
+    if (exceptionDetails) throw new Error(exceptionDetails.text);
+    return result.value === undefined ? undefined : JSON.parse(result.value);
   } finally {
     await session.detach();
   }
 }
 
-module.exports = { open, watchConsole, tapAudio, untilQuietly };
+// Waits until expression is true, evaluated quietly, and returns its value:
+// for watching a page that must wait for the viewer.
+async function untilQuietly(page, expression, timeout = 120000) {
+  const end = Date.now() + timeout;
+  for (;;) {
+    const value = await evaluateQuietly(page, expression).catch(() => undefined);
+    if (value) return value;
+    if (Date.now() > end) throw new Error('timed out waiting quietly for ' + expression);
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+}
+
+module.exports = { engines, unavailable, open, watchConsole, tapAudio, untilQuietly };

@@ -1,10 +1,12 @@
 // The page's frames against the offline renderer's: each moment where the
-// schedule turns is drawn by the page (its ?t= hook) in headless Chromium and
-// by brakvane-capture --at from the same data, and the two pictures compared.
+// schedule turns is drawn by the page (its ?t= hook) in each browser engine
+// and by brakvane-capture --at from the same data, and the two pictures
+// compared.
 //
 // Both draw through the same timeline with the same spectrum analysis, but
-// with different rasterisers (SwiftShader's WebGL under the fixed-function
-// emulation against Mesa's llvmpipe) and MP3 decoders that differ by one
+// with different rasterisers (Chromium's SwiftShader WebGL, or Firefox's
+// WebGL on Mesa, under the fixed-function emulation, against Mesa's
+// llvmpipe) and MP3 decoders that differ by one
 // least significant bit on a few samples. Measured on the demo's data: most
 // pixels are equal or 1 level apart (the two round bilinear filtering and
 // blending weights differently); in the fine detail of the picture sequence a
@@ -23,7 +25,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { execFileSync } = require('child_process');
-const { open } = require('./browser.js');
+const { engines, unavailable, open } = require('./browser.js');
 const { decodePng } = require('./png.js');
 
 const root = path.join(__dirname, '..', '..');
@@ -70,25 +72,27 @@ function compare(web, native) {
   return { beyond, share: beyond / (web.width * web.height), worst };
 }
 
-test('the page draws the timeline as the offline renderer does at every turning point', async () => {
-  assert.ok(fs.existsSync(capture), 'no ' + capture + ' (build it first)');
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'brakvane-web-'));
-  const session = await open();
-  try {
-    for (const t of moments) {
-      const native = captureFrame(t, folder);
-      const web = await pageFrame(session.browser, session.address, t);
-      const result = compare(web, native);
-      console.log(`t=${t}: ${result.beyond} pixels beyond ${levelTolerance} levels (${(result.share * 100).toFixed(3)} %), largest difference ${result.worst}`);
-      if (process.env.BRAKVANE_KEEP_FRAMES)
-        fs.writeFileSync(path.join(folder, 'web-' + t + '.raw'), web.rgb);
-      assert.ok(result.beyond <= maxBeyond, `t=${t}: ${result.beyond} pixels differ by more than ${levelTolerance} levels`);
+for (const engine of engines) {
+  test(`${engine} draws the timeline as the offline renderer does at every turning point`, { skip: unavailable(engine) }, async () => {
+    assert.ok(fs.existsSync(capture), 'no ' + capture + ' (build it first)');
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'brakvane-web-'));
+    const session = await open({ engine });
+    try {
+      for (const t of moments) {
+        const native = captureFrame(t, folder);
+        const web = await pageFrame(session.browser, session.address, t);
+        const result = compare(web, native);
+        console.log(`${engine} t=${t}: ${result.beyond} pixels beyond ${levelTolerance} levels (${(result.share * 100).toFixed(3)} %), largest difference ${result.worst}`);
+        if (process.env.BRAKVANE_KEEP_FRAMES)
+          fs.writeFileSync(path.join(folder, engine + '-' + t + '.raw'), web.rgb);
+        assert.ok(result.beyond <= maxBeyond, `t=${t}: ${result.beyond} pixels differ by more than ${levelTolerance} levels`);
+      }
+    } finally {
+      await session.close();
+      if (!process.env.BRAKVANE_KEEP_FRAMES) fs.rmSync(folder, { recursive: true, force: true });
     }
-  } finally {
-    await session.close();
-    if (!process.env.BRAKVANE_KEEP_FRAMES) fs.rmSync(folder, { recursive: true, force: true });
-  }
-});
+  });
+}
 
 test('a fixed spectrum value scales the picture sequence', async () => {
   // At 60 s the sequence shows finnish3.png scaled by 0.2 * spectrum + 1: with
