@@ -1,7 +1,7 @@
 // The demo as a web page: the same frames (DemoFrames), the same timeline and
 // spectrum, driven by the browser's animation frames instead of a blocking
-// loop, with the moment locked to the music being heard (MusicClock, as in
-// the live demo), each frame drawn for when it will be seen.
+// loop, with the moment locked to the music being heard (the show clock, as
+// in the live demo), each frame drawn for when it will be seen.
 //
 // The first frame is drawn as soon as the first picture is loaded; the
 // other pictures and the model then load one per animation frame, every
@@ -14,7 +14,7 @@
 // nothing runs.
 #include "demo/DataPaths.h"
 #include "demo/DemoFrames.h"
-#include "demo/MusicClock.h"
+#include "demo/ShowClock.h"
 #include "web/PageOptions.h"
 #include "web/WebCanvas.h"
 #include "web/WebMusic.h"
@@ -25,6 +25,7 @@
 #include <emscripten/html5.h>
 #include <iostream>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -69,9 +70,10 @@ struct Page {
     std::unique_ptr<WebCanvas> canvas;
     DemoFrames frames;
     std::unique_ptr<WebMusic> music;
-    MusicClock clock;
+    std::unique_ptr<ShowClock> show;
     Stage stage = Stage::loading;
     double startedAt = 0; // emscripten_get_now() when the music was started, ms
+    double seenAt = 0;    // when the frame being drawn will be seen, ms
     FrameInterval interval;
     bool idleDrawn = false;
     bool assetsLoading = true;
@@ -140,15 +142,27 @@ void drawIdle(double frameStart)
     page->idleDrawn = true;
 }
 
+// The show's clock over the page's sources: the page's own clock for the
+// timer, the music the page plays, both read at the moment the frame will be
+// seen. The page plays once, from the start.
+std::unique_ptr<ShowClock> makeShowClock(Page& p)
+{
+    ShowClock::Sources sources;
+    sources.timer = [&p] { return static_cast<float>((p.seenAt - p.startedAt) / 1000.0); };
+    sources.restartTimer = [&p] { p.startedAt = emscripten_get_now(); };
+    sources.heard = [&p](double) { return p.music->heard(p.seenAt); };
+    sources.play = [&p](double) { p.music->play(); };
+    return std::make_unique<ShowClock>(std::move(sources), DemoFrames::end);
+}
+
 // The moment of the show for the frame of the animation frame that began at
 // frameStart (the page's clock, ms). The browser shows what is drawn now at
 // its next composite, one display interval on; the frame is drawn for the
 // music heard then.
 double frameMoment(Page& p, double frameStart)
 {
-    const double seen = frameStart + p.interval.ms();
-    const auto timer = static_cast<float>((seen - p.startedAt) / 1000.0);
-    return p.clock.frameTime(timer, p.music->heard(seen));
+    p.seenAt = frameStart + p.interval.ms();
+    return p.show->next(0);
 }
 
 EM_BOOL frame(double frameStart, void*)
@@ -183,14 +197,14 @@ EM_BOOL frame(double frameStart, void*)
             p.looping = false;
             return EM_FALSE;
         }
-        p.music->play();
-        p.startedAt = emscripten_get_now();
+        p.show = makeShowClock(p);
+        p.show->begin();
         p.stage = Stage::playing;
         publishStage(1);
     }
     const double t = frameMoment(p, frameStart);
     draw(t, frameStart);
-    if (DemoFrames::over(static_cast<float>(t))) {
+    if (!p.show->goOn(static_cast<float>(t))) {
         // The last frame stays on the canvas; the music stops.
         p.music->stop();
         p.stage = Stage::over;
