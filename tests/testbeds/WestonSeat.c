@@ -1,13 +1,13 @@
 /* A Weston module that gives the compositor one seat with a pointer and a
- * keyboard. Weston 10's headless backend offers no wl_seat, and SDL's Wayland
- * video driver refuses to start without one; loaded with --modules, this
- * module lets the tests run the demo on a headless compositor that paces
- * presents like a real display. */
+ * keyboard. Weston's headless backend (10 to 14) offers no wl_seat, and SDL's
+ * Wayland video driver refuses to start without one; loaded with --modules,
+ * this module lets the tests run the demo on a headless compositor that paces
+ * presents like a real display. Built against the installed libweston. */
 #include <libweston/libweston.h>
 #include <stdlib.h>
 #include <wayland-server-core.h>
 
-/* Exported by libweston 10 but declared only in its private headers. */
+/* Exported by libweston but declared only in its private headers. */
 void weston_seat_init(struct weston_seat *seat, struct weston_compositor *ec, const char *seat_name);
 void weston_seat_release(struct weston_seat *seat);
 int weston_seat_init_pointer(struct weston_seat *seat);
