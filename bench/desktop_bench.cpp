@@ -159,9 +159,11 @@ void benchStack(const DesktopStack& stack, bool steady, bool returns)
     if (run.cappedRate > 0)
         std::printf("RATIO drawn fps / display refresh (nothing paces): %.3f (%.1f / %.1f; target <= 1.05)\n",
                     run.drawnRate / run.cappedRate, run.drawnRate, run.cappedRate);
-    else
+    else if (run.repaintRate > 0)
         std::printf("RATIO drawn fps / compositor repaint rate: %.3f (%.1f / %.1f; target >= 0.95)\n",
                     run.drawnRate / run.repaintRate, run.drawnRate, run.repaintRate);
+    else
+        std::printf("RATIO not measured: the compositor's rate probe reported nothing\n");
     if (returns)
         reportReturn(run);
     if (!offsets.empty())
@@ -203,11 +205,20 @@ int main(int argc, char** argv)
         bool steady;
         bool returns = false; // the server ended and started again
     };
-    const Row rows[] = {{waylandPulse, false},        {waylandPipeWire, false},     {waylandPipeWire256, false},
-                        {waylandPipeWire1024, false}, {waylandPipeWire2048, false}, {waylandPulseHolding, false},
-                        {xwaylandPulse, false},       {waylandPulse, true, true},   {waylandPipeWire1024, true, true}};
+    // One row a line, numbered; a new row goes at the end, keeping the others' numbers.
+    const Row rows[] = {
+        {waylandPulse, false},             // 0
+        {waylandPipeWire, false},          // 1
+        {waylandPipeWire256, false},       // 2
+        {waylandPipeWire1024, false},      // 3
+        {waylandPipeWire2048, false},      // 4
+        {waylandPulseHolding, false},      // 5
+        {xwaylandPulse, false},            // 6
+        {waylandPulse, true, true},        // 7
+        {waylandPipeWire1024, true, true}, // 8
+    };
     constexpr int count = static_cast<int>(std::size(rows));
-    // An argument picks rows by number (0 to 8); none runs them all.
+    // An argument picks rows by their number here (from 0); none runs them all.
     for (int i = 0; i < count; ++i) {
         bool wanted = argc < 2;
         for (int a = 1; a < argc; ++a)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <sys/resource.h>
 #include <thread>
 
@@ -80,27 +81,30 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         result.problem = compositor.problem();
         return result;
     }
-    std::unique_ptr<PulseServer> sound;
+    std::unique_ptr<SoundServer> sound;
     std::unique_ptr<MonitorRecorder> recorder;
     if (options.withSound) {
-        sound = std::make_unique<PulseServer>(options.stack.server, options.stack.graphQuantum, options.stack.graphRate,
+        sound = std::make_unique<SoundServer>(options.stack.server, options.stack.graphQuantum, options.stack.graphRate,
                                               options.stack.quantumForced);
         if (!sound->running()) {
             result.problem = sound->problem();
             return result;
         }
         recorder = std::make_unique<MonitorRecorder>(
-            sound->address(), PulseServer::monitorSource(),
+            sound->address(), SoundServer::monitorSource(),
             options.stack.server == SoundServerKind::pulseaudio ? PlayedTiming::serverLatency : PlayedTiming::arrival);
 
         // An idle null sink renders far ahead; a reader attached for a while
         // brings it down to the latency it keeps while playing.
-        if (!recorder->waitUntilRecording(5000) || !recorder->waitUntilSettled(2.0, 15000)) {
-            result.problem = "the sink's monitor cannot be recorded";
+        if (!recorder->waitUntilRecording(5000)) {
+            result.problem = "the sink's monitor did not start recording in 5 s";
+            return result;
+        }
+        if (!recorder->waitUntilSettled(2.0, 15000)) {
+            result.problem = "the sink's monitor did not come down to the latency it keeps while playing in 15 s";
             return result;
         }
     }
-    RepaintProbe probe(compositor);
 
     testfiles::TempDir work;
     const fs::path data = fs::path(work.directory()) / "data";
@@ -154,10 +158,16 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         stallAt.push_back(when(random));
     std::sort(stallAt.begin(), stallAt.end());
 
+    // The compositor's rate while the demo runs, from a probe that the demo's
+    // full-screen window does not cover: started once that window is up.
+    std::optional<RepaintProbe> probe;
+
     std::size_t nextStall = 0;
     const auto deadline = std::chrono::steady_clock::now() + 140s;
     while (!demo.exited() && std::chrono::steady_clock::now() < deadline) {
         const double t = lastLoggedTime(demo);
+        if (!probe && t >= 0)
+            probe.emplace(compositor);
         if (heldAtStart && monotonicSeconds() - startedAt > options.firstSoundLate) {
             sound->holdFirstSound(false);
             heldAtStart = false;
@@ -185,7 +195,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
             serverGone = false;
             sound->restart();
             result.serverBack = monotonicSeconds();
-            recorder = std::make_unique<MonitorRecorder>(sound->address(), PulseServer::monitorSource(), timing);
+            recorder = std::make_unique<MonitorRecorder>(sound->address(), SoundServer::monitorSource(), timing);
             recorder->waitUntilRecording(5000);
         }
         if (options.stopAfter > 0 && t > options.stopAfter) {
@@ -209,6 +219,9 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     }
     result.exitStatus = demo.wait(30s);
     const double cpu = cpuSecondsOfChildren() - cpuBefore;
+    // Its reports are of whole 5-s spans, all but the last moments while the demo ran.
+    if (probe)
+        result.repaintRate = probe->finish();
     result.console = demo.output();
     result.errors = demo.errorOutput();
     const std::string outputMark = "sound through ";
@@ -223,8 +236,6 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         result.cappedRate = interval > 0 ? 1 / interval : 0;
     }
     result.frames = parseFrameLog(demo.errorOutput());
-
-    result.repaintRate = probe.finish();
 
     // The drawn rate: new frames per second of presents, past the first
     // second (start-up and the first pictures' upload).

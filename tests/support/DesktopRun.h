@@ -1,7 +1,8 @@
 // The real demo on the desktop testbeds: drawn on a paced Weston compositor,
-// playing through a PulseAudio server whose sink is recorded from a few
-// seconds before the demo starts, with the demo's frame log on. Shared by the
-// desktop tests and the desktop benchmark.
+// playing through a private sound server (PulseAudio, or PipeWire with its
+// PulseAudio server) whose null sink is recorded from a few seconds before
+// the demo starts, with the demo's frame log on. Shared by the desktop tests
+// and the desktop benchmark.
 #pragma once
 
 #include "ChildProcess.h"
@@ -86,7 +87,7 @@ struct DesktopRunResult {
     std::string errors;  // and its standard error
     std::string output;  // the sound output the demo named on standard error
     std::vector<LoggedFrame> frames;
-    double repaintRate = 0; // the compositor's, from the probe client
+    double repaintRate = 0; // the compositor's, from the probe client (0: not measured)
     double drawnRate = 0;   // the demo's new frames per second, past its first second
     double cappedRate = 0;  // where nothing paces presents, the refresh the demo caps at; else 0
     double cpuSecondsPerFrame = 0;

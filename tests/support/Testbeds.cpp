@@ -1,6 +1,7 @@
 // Starting and stopping the compositor and the sound server.
 #include "Testbeds.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -74,16 +75,48 @@ void stop(pid_t pid)
     waitpid(pid, &status, 0);
 }
 
-// Runs a short client to its end and returns its standard output.
-std::string runClient(const std::vector<std::string>& args,
-                      const std::map<std::string, std::optional<std::string>>& env)
+// The last lines of every log a testbed wrote in its directory, for the
+// message of a testbed that did not start: the directory goes with the object.
+std::string logTails(const std::string& directory)
+{
+    std::string tails;
+    std::error_code ec;
+    std::vector<fs::path> logs;
+    for (const auto& entry : fs::directory_iterator(directory, ec))
+        if (entry.path().extension() == ".log")
+            logs.push_back(entry.path());
+    std::sort(logs.begin(), logs.end());
+    for (const auto& log : logs) {
+        std::ifstream in(log);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty())
+                lines.push_back(line);
+        const std::size_t from = lines.size() > 4 ? lines.size() - 4 : 0;
+        for (std::size_t i = from; i < lines.size(); ++i)
+            tails += "\n  " + log.filename().string() + ": " + lines[i];
+    }
+    return tails.empty() ? " (no log lines)" : tails;
+}
+
+struct ClientRun {
+    std::string output;
+    std::string errors;
+    std::optional<int> status;
+};
+
+// Runs a short client to its end.
+ClientRun runClient(const std::vector<std::string>& args, const std::map<std::string, std::optional<std::string>>& env)
 {
     ChildOptions options;
     options.args = args;
     options.env = env;
     ChildProcess client(options);
-    client.wait(10s);
-    return client.output();
+    ClientRun run;
+    run.status = client.wait(10s);
+    run.output = client.output();
+    run.errors = client.errorOutput();
+    return run;
 }
 
 std::string testbedScript(const char* name)
@@ -107,18 +140,23 @@ WestonServer::WestonServer(bool xwayland) : runtime(privateDirectory("weston"))
     for (int i = 0; i < 300 && alive(pid) && !fs::exists(socket); ++i)
         std::this_thread::sleep_for(20ms);
     if (!fs::exists(socket)) {
-        failure = "weston did not start; see " + runtime + "/weston.log";
+        failure = std::string("weston did not start (") + (alive(pid) ? "no socket in 6 s" : "it ended") + ")" +
+                  logTails(runtime);
         return;
     }
     // A client must see the output and the seat before SDL may try.
+    ClientRun info;
     for (int i = 0; i < 50 && !ready; ++i) {
-        std::string info = runClient({"weston-info"}, clientEnvironment());
-        ready = info.find("wl_output") != std::string::npos && info.find("wl_seat") != std::string::npos;
+        info = runClient({"wayland-info"}, clientEnvironment());
+        ready = info.output.find("wl_output") != std::string::npos && info.output.find("wl_seat") != std::string::npos;
         if (!ready)
             std::this_thread::sleep_for(100ms);
     }
     if (!ready) {
-        failure = "weston-info sees no output or no seat";
+        failure = "wayland-info (exit status " + (info.status ? std::to_string(*info.status) : "none") + ") sees " +
+                  (info.output.find("wl_output") == std::string::npos ? "no output" : "an output") + " and " +
+                  (info.output.find("wl_seat") == std::string::npos ? "no seat" : "a seat") +
+                  "; it said: " + info.errors.substr(0, 300) + logTails(runtime);
         return;
     }
     if (!xwayland)
@@ -138,7 +176,7 @@ WestonServer::WestonServer(bool xwayland) : runtime(privateDirectory("weston"))
             std::this_thread::sleep_for(50ms);
     }
     if (!ready)
-        failure = "weston did not start Xwayland; see " + runtime + "/weston.log";
+        failure = "weston did not start Xwayland" + logTails(runtime);
 }
 
 WestonServer::~WestonServer()
@@ -187,7 +225,7 @@ double RepaintProbe::finish()
     return seconds > 0 ? frames / seconds : 0.0;
 }
 
-PulseServer::PulseServer(SoundServerKind kind, int graphQuantum, int graphRate, bool forced)
+SoundServer::SoundServer(SoundServerKind kind, int graphQuantum, int graphRate, bool forced)
     : directory(privateDirectory(kind == SoundServerKind::pipewire ? "pipewire" : "pulse")),
       socket(kind == SoundServerKind::pipewire ? "/pulse/native" : "/native")
 {
@@ -206,22 +244,23 @@ PulseServer::PulseServer(SoundServerKind kind, int graphQuantum, int graphRate, 
     launch();
 }
 
-void PulseServer::launch()
+void SoundServer::launch()
 {
     ready = false;
     pid = startScript(testbedScript(script), args, directory + "/script.log");
     std::map<std::string, std::optional<std::string>> env{{"PULSE_SERVER", address()}};
     for (int i = 0; i < 200 && alive(pid) && !ready; ++i) {
         if (fs::exists(directory + socket))
-            ready = runClient({"pactl", "info"}, env).find("Default Sink: brakvane") != std::string::npos;
+            ready = runClient({"pactl", "info"}, env).output.find("Default Sink: brakvane") != std::string::npos;
         if (!ready)
             std::this_thread::sleep_for(50ms);
     }
     if (!ready)
-        failure = std::string(script) + " did not start its server; see the logs in " + directory;
+        failure = std::string(script) + " did not start its server (" +
+                  (alive(pid) ? "not ready in time" : "it ended") + ")" + logTails(directory);
 }
 
-void PulseServer::stopServer()
+void SoundServer::stopServer()
 {
     hold(false);
     stop(pid);
@@ -229,7 +268,7 @@ void PulseServer::stopServer()
     ready = false;
 }
 
-bool PulseServer::restart()
+bool SoundServer::restart()
 {
     if (pid > 0)
         stopServer();
@@ -237,14 +276,14 @@ bool PulseServer::restart()
     return ready;
 }
 
-void PulseServer::hold(bool stopped)
+void SoundServer::hold(bool stopped)
 {
     // The script put the server (and all it started) in a process group of its own.
     if (pid > 0)
         kill(-pid, stopped ? SIGSTOP : SIGCONT);
 }
 
-void PulseServer::holdFirstSound(bool held)
+void SoundServer::holdFirstSound(bool held)
 {
     std::ifstream pids(directory + "/frontend.pids");
     pid_t frontend = 0;
@@ -258,7 +297,7 @@ void PulseServer::holdFirstSound(bool held)
         hold(held);
 }
 
-PulseServer::~PulseServer()
+SoundServer::~SoundServer()
 {
     hold(false);
     stop(pid);

@@ -1,9 +1,10 @@
 // Desktop testbeds started by the tests themselves: a headless Weston
 // compositor that paces presents like a display (with Xwayland for X11
 // clients, if asked), and a private sound server with a null sink: PulseAudio,
-// or PipeWire with its PulseAudio server. Each runs from the scripts in
-// tests/testbeds/ in a private directory and is stopped, and its directory
-// removed, with the object.
+// or PipeWire with WirePlumber and PipeWire's PulseAudio server. Each runs
+// from the scripts in tests/testbeds/ in a private directory and is stopped,
+// and its directory removed, with the object; one that cannot start says why,
+// with the last lines of its logs.
 #pragma once
 
 #include "ChildProcess.h"
@@ -19,7 +20,7 @@ namespace testsupport {
 
 class WestonServer {
 public:
-    // Starts the compositor and waits until a client (weston-info) sees its
+    // Starts the compositor and waits until a client (wayland-info) sees its
     // output and its seat. xwayland: X11 clients are served too, through
     // Xwayland (started by Weston when the first one connects).
     explicit WestonServer(bool xwayland = false);
@@ -43,12 +44,16 @@ private:
 };
 
 // A client that presents as fast as the compositor lets it (weston-simple-egl
-// with its default swap interval): its frame rate is the compositor's repaint rate.
+// with its default swap interval): while nothing covers its window, its frame
+// rate is the compositor's repaint rate. A covered window may get no frames at
+// all (Weston 14 sends none to a window a full-screen one hides), so the probe
+// is started once the window it is measured against is up: the shell puts
+// the newest window on top.
 class RepaintProbe {
 public:
     explicit RepaintProbe(const WestonServer& compositor);
-    // Ends the client and returns its frames per second over the whole run,
-    // from its own reports (one every 5 seconds); 0 when it reported none.
+    // Ends the client and returns its frames per second over its whole
+    // reports (one every 5 seconds); 0 when it reported none.
     double finish();
 
 private:
@@ -60,18 +65,21 @@ enum class SoundServerKind {
     pipewire,   // PipeWire, WirePlumber and PipeWire's PulseAudio server
 };
 
-class PulseServer {
+// A private sound server of either kind, reached by PulseAudio clients at
+// address() (PipeWire through its PulseAudio server) and by PipeWire's own
+// clients in runtimeDirectory().
+class SoundServer {
 public:
     // Starts the server and waits until it accepts clients and its null sink
     // is the default. PipeWire only: graphQuantum, the graph's smallest cycle
     // in frames (0: the demo's own 1024, as on a desktop where it plays alone),
     // held there whatever the clients ask if `forced`; graphRate, the graph's
     // and the sink's rate (0: the demo's own 44.1 kHz).
-    explicit PulseServer(SoundServerKind kind = SoundServerKind::pulseaudio, int graphQuantum = 0, int graphRate = 0,
+    explicit SoundServer(SoundServerKind kind = SoundServerKind::pulseaudio, int graphQuantum = 0, int graphRate = 0,
                          bool forced = false);
-    ~PulseServer();
-    PulseServer(const PulseServer&) = delete;
-    PulseServer& operator=(const PulseServer&) = delete;
+    ~SoundServer();
+    SoundServer(const SoundServer&) = delete;
+    SoundServer& operator=(const SoundServer&) = delete;
 
     bool running() const { return ready; }
     const std::string& problem() const { return failure; }
