@@ -42,14 +42,33 @@ context.properties = {
 CONF
 
 # The null sink is the only device: WirePlumber looks for no sound cards,
-# cameras or Bluetooth, whose probing takes 20 s in a root without udev.
-mkdir -p "$dir/wireplumber/main.lua.d" "$dir/wireplumber/bluetooth.lua.d"
-cat >"$dir/wireplumber/main.lua.d/51-brakvane.lua" <<LUA
+# MIDI ports, cameras or Bluetooth, whose probing takes 20 s in a root without
+# udev. WirePlumber 0.4 reads Lua scripts; 0.5 reads SPA-JSON fragments that
+# turn the same monitors off in its profile (and refuses Lua files).
+wireplumber_version=$(wireplumber --version | sed -n 's/^Linked with libwireplumber \([0-9]*\.[0-9]*\).*/\1/p')
+if [[ $wireplumber_version == 0.4 ]]; then
+  mkdir -p "$dir/wireplumber/main.lua.d" "$dir/wireplumber/bluetooth.lua.d"
+  cat >"$dir/wireplumber/main.lua.d/51-brakvane.lua" <<LUA
 alsa_monitor.enabled = false
 v4l2_monitor.enabled = false
 libcamera_monitor.enabled = false
 LUA
-echo "bluez_monitor.enabled = false" >"$dir/wireplumber/bluetooth.lua.d/51-brakvane.lua"
+  echo "bluez_monitor.enabled = false" >"$dir/wireplumber/bluetooth.lua.d/51-brakvane.lua"
+else
+  mkdir -p "$dir/wireplumber/wireplumber.conf.d"
+  cat >"$dir/wireplumber/wireplumber.conf.d/51-brakvane.conf" <<CONF
+wireplumber.profiles = {
+  main = {
+    monitor.alsa = disabled
+    monitor.alsa-midi = disabled
+    monitor.v4l2 = disabled
+    monitor.libcamera = disabled
+    monitor.bluez = disabled
+    monitor.bluez-midi = disabled
+  }
+}
+CONF
+fi
 
 children=()
 finish() {
