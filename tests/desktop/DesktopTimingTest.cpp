@@ -85,6 +85,8 @@ TEST(DesktopTiming, DrawsEveryRefreshOfAPacedCompositor)
 {
     DesktopRunOptions options;
     options.withSound = false;
+    // Long enough for the rate probe, started with the demo's window, to
+    // report its first 5 s.
     options.stopAfter = 8.0;
     const Problems problems = triedUpToThrice(options, "no sound", [](const DesktopRunResult& run, Problems& found) {
         if (run.repaintRate <= 10.0 || run.frames.size() <= 50u) {
