@@ -51,6 +51,8 @@ void Playback::newDevice()
     shared = Published{};
     shared.takenRequest = taken;
     history.fill(0);
+    haveCopy = false;
+    haveWindow = false;
 }
 
 void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
@@ -113,7 +115,7 @@ void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
 template <typename Copy>
 bool Playback::read(Copy&& copy) const
 {
-    for (int attempt = 0; attempt < 1000; ++attempt) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
         const std::uint32_t before = sequence.load(std::memory_order_acquire);
         // Everything copied was loaded with acquire, so no later load of the
         // count can come before it.
@@ -213,14 +215,16 @@ bool Playback::heardFrame(std::int64_t at, std::int64_t now, double& frame) cons
     if (!started.load(std::memory_order_acquire))
         return false;
     Published state;
-    if (!read([&](const auto& unchanged) {
+    if (read([&](const auto& unchanged) {
             copyPublished(state);
             return unchanged();
-        }))
-        return false;
+        })) {
+        copied = state;
+        haveCopy = true;
+    }
     double streamFrame = 0;
     double deviceFrame = 0;
-    if (!locate(state, at, now, streamFrame, deviceFrame))
+    if (!haveCopy || !locate(copied, at, now, streamFrame, deviceFrame))
         return false;
     frame = streamFrame;
     return true;
@@ -231,6 +235,7 @@ bool Playback::snapshot(std::int16_t* window, std::int64_t at, std::int64_t now)
     if (!started.load(std::memory_order_acquire))
         return false;
     Published state;
+    std::array<std::int16_t, windowFrames * channelsPerFrame> frames{};
     bool playing = false;
     const bool consistent = read([&](const auto& unchanged) {
         copyPublished(state);
@@ -247,11 +252,20 @@ bool Playback::snapshot(std::int16_t* window, std::int64_t at, std::int64_t now)
         const std::uint64_t lastStart = state.handed >= windowFrames ? state.handed - windowFrames : 0;
         const std::uint64_t first = std::min(heard, lastStart);
         const std::size_t from = static_cast<std::size_t>(first % historyFrames) * channelsPerFrame;
-        for (std::size_t i = 0; i < windowFrames * channelsPerFrame; ++i)
-            window[i] = published(history[(from + i) % history.size()]);
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            frames[i] = published(history[(from + i) % history.size()]);
         return unchanged();
     });
-    return consistent && playing;
+    if (consistent) {
+        if (!playing)
+            return false;
+        copiedWindow = frames;
+        haveWindow = true;
+    } else if (!haveWindow) {
+        return false;
+    }
+    std::copy(copiedWindow.begin(), copiedWindow.end(), window);
+    return true;
 }
 
 void Playback::remember(const std::int16_t* frames, std::size_t count, std::uint64_t handed)

@@ -7,9 +7,10 @@
 // render() runs on the output's real-time thread and never waits for the main
 // thread: what it records is published under a sequence count, every field
 // written and read as an atomic, and the readers (heardFrame, snapshot) copy
-// what they use and try again if the callback wrote meanwhile. The main
-// thread's own requests (start, a new position, the volume) are atomics the
-// callback picks up at its next period.
+// what they use and try again if the callback wrote meanwhile (or, while it is
+// held up in the middle of a period, go on from their last consistent copy).
+// The main thread's own requests (start, a new position, the volume) are
+// atomics the callback picks up at its next period.
 #pragma once
 
 #include "audio/StreamDecoder.h"
@@ -67,7 +68,6 @@ public:
 
 private:
     static constexpr std::uint64_t historyFrames = 16384; // more than the longest period plus a window
-    static constexpr std::size_t bytesPerFrame = channelsPerFrame * sizeof(std::int16_t);
 
     // One period as handed over: which output frames, which stream frames (the
     // first `streamFrames` of it; silence after them), and when its first frame
@@ -96,7 +96,8 @@ private:
 
     // Runs `copy` until it has copied a state no callback wrote to meanwhile;
     // `copy` is handed a check that says whether that is so, and returns its
-    // answer. False if the callback kept writing (it never does for long).
+    // answer. False if the callback was writing all along: on a busy machine
+    // it can be held up in the middle of a period.
     template <typename Copy>
     bool read(Copy&& copy) const;
     // Copies `shared` (the fields and every period kept) into `state`; only a
@@ -127,4 +128,11 @@ private:
     std::atomic<std::uint64_t> dry{0};
     Published shared;
     std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
+
+    // The main thread's last consistent copies, which the readers go on from
+    // while the callback is held up in the middle of a period.
+    mutable Published copied;
+    mutable bool haveCopy = false;
+    mutable std::array<std::int16_t, windowFrames * channelsPerFrame> copiedWindow{};
+    mutable bool haveWindow = false;
 };

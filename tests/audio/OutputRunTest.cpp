@@ -1,8 +1,8 @@
 // The real demo through each sound output of our own, on a private sound
-// server and a virtual X server: 20 seconds of music to the demo's end, a clean
-// exit, the decoder never behind. Built with ThreadSanitizer, this is where a
-// race between an output's thread and the main thread shows: as the
-// sanitizer's report on standard error and its exit status.
+// server and a virtual X server: the last 20 seconds of the show, a clean exit,
+// the decoder never behind. Built with ThreadSanitizer, this is where a race
+// between an output's thread and the main thread shows, as the sanitizer's
+// report on standard error and its exit status.
 #include "DemoRun.h"
 #include "Testbeds.h"
 #include "XServer.h"
@@ -28,7 +28,6 @@ constexpr OutputRow outputs[] = {
     {"PipeWire", SoundServerKind::pipewire, "pipewire", "PipeWire"},
     {"PulseAudio", SoundServerKind::pulseaudio, "pulse", "PulseAudio"},
 };
-
 void PrintTo(const OutputRow& row, std::ostream* out)
 {
     *out << row.name;
@@ -48,15 +47,13 @@ TEST_P(OutputRun, PlaysTheLastTwentySecondsCleanly)
     testfiles::TempDir work;
     fs::create_directory_symlink(fs::path(sourceDir()) / "data", fs::path(work.directory()) / "data");
 
-    DemoLaunch launch;
-    launch.display = screen.name();
-    launch.workingDirectory = work.directory();
-    launch.args = {"--start", "78.9"};
-    launch.env = {{"BRAKVANE_AUDIO", std::string(row.asked)},
-                  {"SDL_AUDIODRIVER", std::nullopt},
-                  {"PULSE_SERVER", sound.address()},
-                  {"PIPEWIRE_RUNTIME_DIR", sound.runtimeDirectory()}};
-    const auto demo = startDemo(launch);
+    const auto demo = startDemo({.display = screen.name(),
+                                 .workingDirectory = work.directory(),
+                                 .args = {"--start", "78.9"},
+                                 .env = {{"BRAKVANE_AUDIO", row.asked},
+                                         {"SDL_AUDIODRIVER", std::nullopt},
+                                         {"PULSE_SERVER", sound.address()},
+                                         {"PIPEWIRE_RUNTIME_DIR", sound.runtimeDirectory()}}});
     const auto status = demo->wait(120s);
     ASSERT_TRUE(status.has_value()) << "still running after 120 s";
     const std::string errors = demo->errorOutput();
