@@ -2,7 +2,7 @@
 // char_traits<char>, which orders bytes as unsigned values, like memcmp.
 #include "assets/DirectoryListing.h"
 
-#include "display/ShownName.h"
+#include "base/ShownName.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 #include "assets/Model.h"
 
 #include "assets/FileBytes.h"
-#include "display/ShownName.h"
+#include "base/ShownName.h"
 
 #include <GL/gl.h>
 

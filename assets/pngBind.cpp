@@ -5,7 +5,7 @@
 #include "assets/FileBytes.h"
 #include "assets/ImageScale.h"
 #include "assets/PngDecode.h"
-#include "display/ShownName.h"
+#include "base/ShownName.h"
 
 #include <algorithm>
 #include <cstdlib>

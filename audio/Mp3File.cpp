@@ -1,7 +1,7 @@
 // libmpg123 behind Mp3File: gapless decoding to signed 16-bit stereo at 44.1 kHz.
 #include "audio/Mp3File.h"
 
-#include "display/ShownName.h"
+#include "base/ShownName.h"
 
 #include <algorithm>
 #include <cerrno>

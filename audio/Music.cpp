@@ -55,7 +55,9 @@ Music::~Music()
 void Music::play(double seconds)
 {
     // The position goes first, then the start: the output never plays the stream's
-    // opening frames when the start position is elsewhere, and it is never held off.
+    // opening frames when the start position is elsewhere. Until the decoder has
+    // sought there it is handed silence, so the first sound waits for the seek
+    // (milliseconds), and the heard position lies just before it meanwhile.
     sound::channelSetPosition(streamHandle, byteOffset(seconds));
     if (!sound::streamPlay(streamHandle, false, 0))
         std::cout << "Unable to init BASS playback" << std::endl;

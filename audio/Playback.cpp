@@ -10,6 +10,25 @@ namespace {
 
 constexpr double nanosecondsPerSecond = 1e9;
 
+// How both sides touch what the callback publishes while an output runs. Each
+// store is a release and each load an acquire, rather than relaxed accesses
+// between fences: a reader that loads any value of a period being published
+// thereby also sees the sequence count made odd before it, and tries again.
+// ThreadSanitizer follows this ordering (it does not follow fences); on x86
+// both are the plain moves a relaxed access is.
+template <typename T>
+void publish(T& field, T value)
+{
+    static_assert(std::atomic_ref<T>::is_always_lock_free, "the output's thread never takes a lock");
+    std::atomic_ref<T>(field).store(value, std::memory_order_release);
+}
+
+template <typename T>
+T published(const T& field)
+{
+    return std::atomic_ref<T>(const_cast<T&>(field)).load(std::memory_order_acquire);
+}
+
 } // namespace
 
 void Playback::moveTo(std::int64_t frame)
@@ -27,16 +46,21 @@ void Playback::newDevice()
     started.store(false, std::memory_order_relaxed);
     streamSeen = false;
     nextStreamFrame = requestedFrame.load(std::memory_order_relaxed);
+    // No output runs now, and none reads: plain writes.
     const std::uint32_t taken = shared.takenRequest;
-    shared = Shared{};
+    shared = Published{};
     shared.takenRequest = taken;
+    history.fill(0);
+    haveCopy = false;
+    haveWindow = false;
 }
 
 void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
 {
     const std::size_t count = static_cast<std::size_t>(std::max(frames, 0));
     const std::uint32_t newest = request.load(std::memory_order_acquire);
-    const bool moved = newest != shared.takenRequest;
+    const bool moved = newest != published(shared.takenRequest);
+    const bool endedBefore = !moved && published(shared.ended);
     if (moved) {
         nextStreamFrame = requestedFrame.load(std::memory_order_relaxed);
         streamSeen = false;
@@ -49,32 +73,34 @@ void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
         if (got > 0)
             nextStreamFrame = pulled.position;
         endedNow = pulled.ended;
-        if (streamSeen && !moved && got < count && !endedNow && !shared.ended)
+        if (streamSeen && !moved && got < count && !endedNow && !endedBefore)
             dry.fetch_add(count - got, std::memory_order_relaxed);
     }
     std::memset(out + got * channelsPerFrame, 0, (count - got) * channelsPerFrame * sizeof(std::int16_t));
 
-    // Published: odd while being written.
+    // Published: the count odd while being written.
     sequence.fetch_add(1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
     if (moved) {
-        shared.takenRequest = newest;
-        shared.ended = false;
+        publish(shared.takenRequest, newest);
+        publish(shared.ended, false);
     }
-    remember(out, count);
-    Period& period = shared.periods[shared.periodCount % periodsKept];
-    period.deviceStart = shared.handed;
-    period.frames = count;
-    period.streamStart = nextStreamFrame;
-    period.streamFrames = got;
-    period.heardAt = heardAt;
-    period.beforeStream = !streamSeen;
-    if (endedNow && !shared.ended) {
-        shared.ended = true;
-        shared.endHeardAt = heardAt + static_cast<std::int64_t>(static_cast<double>(got) * nanosecondsPerSecond / rate);
+    const std::uint64_t handed = published(shared.handed);
+    const std::uint64_t periodCount = published(shared.periodCount);
+    remember(out, count, handed);
+    Period& period = shared.periods[periodCount % periodsKept];
+    publish(period.deviceStart, handed);
+    publish<std::uint64_t>(period.frames, count);
+    publish(period.streamStart, nextStreamFrame);
+    publish<std::uint64_t>(period.streamFrames, got);
+    publish(period.heardAt, heardAt);
+    publish(period.beforeStream, !streamSeen);
+    if (endedNow && !endedBefore) {
+        publish(shared.ended, true);
+        publish(shared.endHeardAt,
+                heardAt + static_cast<std::int64_t>(static_cast<double>(got) * nanosecondsPerSecond / rate));
     }
-    shared.handed += count;
-    ++shared.periodCount;
+    publish<std::uint64_t>(shared.handed, handed + count);
+    publish(shared.periodCount, periodCount + 1);
     sequence.fetch_add(1, std::memory_order_release);
 
     nextStreamFrame += static_cast<std::int64_t>(got);
@@ -86,23 +112,43 @@ void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
             out[i] = static_cast<std::int16_t>(out[i] * percent / 100);
 }
 
-template <typename Reader>
-bool Playback::read(Reader&& reader) const
+template <typename Copy>
+bool Playback::read(Copy&& copy) const
 {
-    for (int attempt = 0; attempt < 1000; ++attempt) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
         const std::uint32_t before = sequence.load(std::memory_order_acquire);
-        if (before % 2 == 0) {
-            reader(shared);
-            std::atomic_thread_fence(std::memory_order_acquire);
-            if (sequence.load(std::memory_order_relaxed) == before)
-                return true;
-        }
+        // Everything copied was loaded with acquire, so no later load of the
+        // count can come before it.
+        const auto unchanged = [&] { return sequence.load(std::memory_order_relaxed) == before; };
+        if (before % 2 == 0 && copy(unchanged))
+            return true;
         std::this_thread::yield(); // the callback is writing: it takes microseconds
     }
     return false;
 }
 
-bool Playback::locate(const Shared& state, std::int64_t at, std::int64_t now, double& streamFrame,
+void Playback::copyPublished(Published& state) const
+{
+    state.periodCount = published(shared.periodCount);
+    state.handed = published(shared.handed);
+    state.takenRequest = published(shared.takenRequest);
+    state.ended = published(shared.ended);
+    state.endHeardAt = published(shared.endHeardAt);
+    const std::uint64_t kept = std::min<std::uint64_t>(state.periodCount, periodsKept);
+    for (std::uint64_t i = 0; i < kept; ++i) {
+        const std::size_t slot = (state.periodCount - 1 - i) % periodsKept;
+        const Period& from = shared.periods[slot];
+        Period& to = state.periods[slot];
+        to.deviceStart = published(from.deviceStart);
+        to.frames = published(from.frames);
+        to.streamStart = published(from.streamStart);
+        to.streamFrames = published(from.streamFrames);
+        to.heardAt = published(from.heardAt);
+        to.beforeStream = published(from.beforeStream);
+    }
+}
+
+bool Playback::locate(const Published& state, std::int64_t at, std::int64_t now, double& streamFrame,
                       double& deviceFrame) const
 {
     const double framesPerNano = rate / nanosecondsPerSecond;
@@ -168,48 +214,66 @@ bool Playback::heardFrame(std::int64_t at, std::int64_t now, double& frame) cons
 {
     if (!started.load(std::memory_order_acquire))
         return false;
-    bool playing = false;
+    Published state;
+    if (read([&](const auto& unchanged) {
+            copyPublished(state);
+            return unchanged();
+        })) {
+        copied = state;
+        haveCopy = true;
+    }
     double streamFrame = 0;
     double deviceFrame = 0;
-    if (!read([&](const Shared& state) { playing = locate(state, at, now, streamFrame, deviceFrame); }))
+    if (!haveCopy || !locate(copied, at, now, streamFrame, deviceFrame))
         return false;
-    if (playing)
-        frame = streamFrame;
-    return playing;
+    frame = streamFrame;
+    return true;
 }
 
 bool Playback::snapshot(std::int16_t* window, std::int64_t at, std::int64_t now) const
 {
     if (!started.load(std::memory_order_acquire))
         return false;
+    Published state;
+    std::array<std::int16_t, windowFrames * channelsPerFrame> frames{};
     bool playing = false;
-    const bool consistent = read([&](const Shared& state) {
+    const bool consistent = read([&](const auto& unchanged) {
+        copyPublished(state);
+        if (!unchanged())
+            return false;
         double streamFrame = 0;
         double deviceFrame = 0;
         playing = locate(state, at, now, streamFrame, deviceFrame);
         if (!playing)
-            return;
+            return true;
         // Only frames already handed over are known; early on, the zeroed history
         // stands for the silence before the first period.
         const std::uint64_t heard = static_cast<std::uint64_t>(deviceFrame);
         const std::uint64_t lastStart = state.handed >= windowFrames ? state.handed - windowFrames : 0;
         const std::uint64_t first = std::min(heard, lastStart);
-        const std::size_t from = static_cast<std::size_t>(first % historyFrames);
-        const std::size_t head = std::min<std::size_t>(windowFrames, historyFrames - from);
-        std::memcpy(window, state.history.data() + from * channelsPerFrame, head * bytesPerFrame);
-        std::memcpy(window + head * channelsPerFrame, state.history.data(), (windowFrames - head) * bytesPerFrame);
+        const std::size_t from = static_cast<std::size_t>(first % historyFrames) * channelsPerFrame;
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            frames[i] = published(history[(from + i) % history.size()]);
+        return unchanged();
     });
-    return consistent && playing;
+    if (consistent) {
+        if (!playing)
+            return false;
+        copiedWindow = frames;
+        haveWindow = true;
+    } else if (!haveWindow) {
+        return false;
+    }
+    std::copy(copiedWindow.begin(), copiedWindow.end(), window);
+    return true;
 }
 
-void Playback::remember(const std::int16_t* frames, std::size_t count)
+void Playback::remember(const std::int16_t* frames, std::size_t count, std::uint64_t handed)
 {
     // Only the last historyFrames of an oversized period can be kept.
     const std::size_t kept = std::min<std::size_t>(count, historyFrames);
-    const std::uint64_t at = shared.handed + (count - kept);
+    const std::size_t first = static_cast<std::size_t>((handed + (count - kept)) % historyFrames) * channelsPerFrame;
     frames += (count - kept) * channelsPerFrame;
-    const std::size_t first = static_cast<std::size_t>(at % historyFrames);
-    const std::size_t head = std::min<std::size_t>(kept, historyFrames - first);
-    std::memcpy(shared.history.data() + first * channelsPerFrame, frames, head * bytesPerFrame);
-    std::memcpy(shared.history.data(), frames + head * channelsPerFrame, (kept - head) * bytesPerFrame);
+    for (std::size_t i = 0; i < kept * channelsPerFrame; ++i)
+        publish(history[(first + i) % history.size()], frames[i]);
 }

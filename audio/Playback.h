@@ -5,10 +5,12 @@
 // and the frames around it for the spectrum.
 //
 // render() runs on the output's real-time thread and never waits for the main
-// thread: what it records is published under a sequence count, and the readers
-// (heardFrame, snapshot) copy it and try again if the callback wrote meanwhile.
-// The main thread's own requests (start, a new position, the volume) are atomics
-// the callback picks up at its next period.
+// thread: what it records is published under a sequence count, every field
+// written and read as an atomic, and the readers (heardFrame, snapshot) copy
+// what they use and try again if the callback wrote meanwhile (or, while it is
+// held up in the middle of a period, go on from their last consistent copy).
+// The main thread's own requests (start, a new position, the volume) are
+// atomics the callback picks up at its next period.
 #pragma once
 
 #include "audio/StreamDecoder.h"
@@ -66,7 +68,6 @@ public:
 
 private:
     static constexpr std::uint64_t historyFrames = 16384; // more than the longest period plus a window
-    static constexpr std::size_t bytesPerFrame = channelsPerFrame * sizeof(std::int16_t);
 
     // One period as handed over: which output frames, which stream frames (the
     // first `streamFrames` of it; silence after them), and when its first frame
@@ -83,26 +84,31 @@ private:
     // for: more than the longest a server holds.
     static constexpr std::size_t periodsKept = 512;
 
-    // What the callback publishes; read by the main thread only through read().
-    struct Shared {
+    // What the callback publishes about the periods, and what a reader copies of it.
+    struct Published {
         std::array<Period, periodsKept> periods{};
         std::uint64_t periodCount = 0;  // periods handed over, all told
         std::uint64_t handed = 0;       // frames handed over since the output opened
         std::uint32_t takenRequest = 0; // the position request the callback has acted on
         bool ended = false;
         std::int64_t endHeardAt = 0; // when the frame after the stream's last is heard
-        std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
     };
 
-    // Runs `reader` on the shared state until it sees a state no callback wrote
-    // to meanwhile; false if the callback kept writing (it never does for long).
-    template <typename Reader>
-    bool read(Reader&& reader) const;
+    // Runs `copy` until it has copied a state no callback wrote to meanwhile;
+    // `copy` is handed a check that says whether that is so, and returns its
+    // answer. False if the callback was writing all along: on a busy machine
+    // it can be held up in the middle of a period.
+    template <typename Copy>
+    bool read(Copy&& copy) const;
+    // Copies `shared` (the fields and every period kept) into `state`; only a
+    // check afterwards says whether the copy is consistent.
+    void copyPublished(Published& state) const;
 
     // The stream frame and output frame heard at `at`, from a consistent copy.
-    bool locate(const Shared& state, std::int64_t at, std::int64_t now, double& streamFrame, double& deviceFrame) const;
+    bool locate(const Published& state, std::int64_t at, std::int64_t now, double& streamFrame,
+                double& deviceFrame) const;
 
-    void remember(const std::int16_t* frames, std::size_t count);
+    void remember(const std::int16_t* frames, std::size_t count, std::uint64_t handed);
 
     StreamDecoder* decoder = nullptr;
     int rate = 44100;
@@ -116,8 +122,17 @@ private:
     std::int64_t nextStreamFrame = 0; // the stream frame the next pull yields
     bool streamSeen = false;          // a period with stream frames has been handed over
 
-    // Published by the callback.
-    mutable std::atomic<std::uint32_t> sequence{0};
+    // Published by the callback. While an output runs, `shared` and `history`
+    // are written and read only as atomics (std::atomic_ref), by both sides.
+    std::atomic<std::uint32_t> sequence{0}; // odd while a period is being published
     std::atomic<std::uint64_t> dry{0};
-    Shared shared;
+    Published shared;
+    std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
+
+    // The main thread's last consistent copies, which the readers go on from
+    // while the callback is held up in the middle of a period.
+    mutable Published copied;
+    mutable bool haveCopy = false;
+    mutable std::array<std::int16_t, windowFrames * channelsPerFrame> copiedWindow{};
+    mutable bool haveWindow = false;
 };

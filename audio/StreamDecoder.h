@@ -1,10 +1,12 @@
-// Decodes one MP3 file on a thread of its own, a little ahead of the audio device, and
-// hands 16-bit stereo frames at the device rate to the audio callback through a
-// lock-free ring.
+// Decodes one MP3 file on a thread of its own, as far ahead of the audio device as its
+// ring holds (23.8 s at 44.1 kHz), and hands 16-bit stereo frames at the device rate to
+// the audio callback through a lock-free ring.
 //
-// Why a thread: the callback must never wait, allocate or touch the file. Decoding in
-// the callback would read the file there and let libmpg123 and SDL's rate converter
-// allocate there; on this thread they may, and the callback only copies from the ring.
+// Why a thread: the callback must never wait, allocate, touch the file or make a system
+// call. Decoding in the callback would read the file there and let libmpg123 and SDL's
+// rate converter allocate there; on this thread they may, and the callback only copies
+// from the ring. Nor does the callback wake this thread: the thread looks at the ring
+// again every few milliseconds while it is full, which the ring's length makes plenty.
 //
 // A new playback position is a new generation: the main thread publishes the position
 // and bumps the requested generation; this thread seeks, records where in the ring the
@@ -52,7 +54,7 @@ public:
         std::int64_t position = 0; // the stream frame the first of them is
         bool ended = false;        // the stream has no more frames at this position
     };
-    // Audio callback: writes up to `frames` frames; never waits.
+    // Audio callback: writes up to `frames` frames; never waits, makes no system call.
     Pull pull(std::int16_t* out, std::size_t frames);
 
     // Frames decoded ahead and not yet pulled (of whatever position).
@@ -74,7 +76,7 @@ private:
     int outputRate = 0;
     FrameRing ring{ringFrames};
     _SDL_AudioStream* converter = nullptr;
-    SDL_semaphore* wake = nullptr;
+    SDL_semaphore* wake = nullptr; // posted by the main thread only: a new position, or stop
     SDL_Thread* thread = nullptr;
     std::atomic<bool> quit{false};
     bool started = false;

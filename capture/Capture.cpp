@@ -5,6 +5,7 @@
 #include "capture/Capture.h"
 
 #include "assets/PngEncode.h"
+#include "base/ShownName.h"
 #include "capture/AudioSpanFile.h"
 #include "capture/CaptureScene.h"
 #include "capture/FrameSchedule.h"
@@ -18,7 +19,6 @@
 #include "demo/DemoFrames.h"
 #include "display/OffscreenContext.h"
 #include "display/PictureFit.h"
-#include "display/ShownName.h"
 
 #include <GL/gl.h>
 

@@ -5,7 +5,7 @@
 // depend on the old folder's name.
 #include "demo/DataFolder.h"
 
-#include "display/ShownName.h"
+#include "base/ShownName.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // And the line that says why no display could be opened, from SDL's own words.
 #include "display/Displays.h"
 
-#include "display/ShownName.h"
+#include "base/ShownName.h"
 
 #include <SDL.h>
 #include <cerrno>

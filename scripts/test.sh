@@ -4,6 +4,8 @@
 # virtual X server, so no display is needed here.
 #   scripts/test.sh              the normal build, in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
+#   scripts/test.sh --thread     ThreadSanitizer, in build-tsan/: only the sound tests (ctest -L sound),
+#                                the demo through each sound output of our own among them
 #   scripts/test.sh --web        the web page's tests in Chromium and Firefox ESR (scripts/web-test.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,12 +18,19 @@ bash scripts/setup.sh
 
 build=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON)
+targets=()
+only=()
 if [[ ${1:-} == --sanitize ]]; then
   build=build-asan
   options+=(-DBRAKVANE_SANITIZE=ON -DBRAKVANE_BENCH=OFF -DBRAKVANE_TOOLS=OFF)
+elif [[ ${1:-} == --thread ]]; then
+  build=build-tsan
+  options+=(-DBRAKVANE_THREAD_SANITIZE=ON -DBRAKVANE_BENCH=OFF -DBRAKVANE_TOOLS=OFF)
+  targets=(--target sound_tests)
+  only=(-L sound)
 fi
 
 cmake -S . -B "$build" "${options[@]}" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"
 cd "$build"
-ctest --output-on-failure -j2 --timeout 300
+ctest --output-on-failure -j2 --timeout 300 "${only[@]}"

@@ -9,7 +9,12 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace testtracks;
 
@@ -114,4 +119,33 @@ TEST_F(PlaybackContract, ABurstOfFourteenSecondsIsTheTrackWithoutAGap)
     double frame = 0;
     ASSERT_TRUE(playback.heardFrame(second + 13 * second, second + 13 * second, frame));
     EXPECT_NEAR(frame, 13.0 * rate, 1.0);
+}
+
+// The output's thread makes no system call, not even to wake the decoder: a
+// child process hands periods over in the kernel's strict mode, which kills it
+// at any call but read, write and exit. The decoder's thread, asleep on its
+// full ring, stays behind in the parent, as a waiter a wake-up would call for.
+TEST_F(PlaybackContract, HandingOverMakesNoSystemCall)
+{
+    for (std::size_t ahead = 0; decoder->decodedAhead() != ahead;) {
+        ahead = decoder->decodedAhead();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    playback.moveTo(0);
+    playback.start();
+    std::vector<std::int16_t> out(period * 2);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0)
+            syscall(SYS_exit, 2);
+        for (int i = 0; i < 8; ++i)
+            playback.render(out.data(), period, lasting(static_cast<double>(i) * period));
+        syscall(SYS_exit, 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "no strict mode here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "killed by signal " << WTERMSIG(status);
 }

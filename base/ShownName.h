@@ -2,7 +2,8 @@
 // message of our own on standard error: a byte that could end the line or
 // steer the terminal is written as an escape, the way `ls -b` shows names, so
 // a file named "a\nbrakvane: done" cannot split a message or fake another.
-// Header-only, as every layer above the platform writes such messages.
+// On the floor under every layer, since each of them writes such messages:
+// header-only, with nothing below it but the standard library.
 #pragma once
 
 #include <cstring>
