@@ -55,9 +55,10 @@ bool channelGetHeard(Handle channel, double ahead, double* seconds);
 // hardware was removed); channelGetHeard then reports nothing.
 bool deviceLost();
 
-// After the device went away: closes it and tries to open the default device
-// anew, at most once a second. True when a new device is open; the stream is
-// then stopped where it was, to be placed and started again.
+// After the device went away: closes it and tries once to open the same kind
+// of output anew (the same server or device, reached through a new
+// connection). True when one is open; the stream is then stopped where it
+// was, to be placed and started again. How often to try is the caller's.
 bool deviceReopen();
 
 // Ends playback, closes the stream and the device, and shuts the audio subsystem down.
