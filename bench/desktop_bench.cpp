@@ -6,7 +6,10 @@
 // 300 ms at a time; and X11 through Xwayland. Every run has a first sound
 // 1.5 s late (the server held stopped at the start), short stalls of the
 // whole process at random moments, and one 5-s stall of the sound server. Two
-// last rows end the server (PulseAudio, PipeWire) for 3 s and start it again.
+// rows end the server (PulseAudio, PipeWire) for 3 s and start it again. The
+// last four name the sound path in SDL_AUDIODRIVER, as desktops and launchers
+// do: pulseaudio, pulseaudio holding 1.5 s, alsa through the PulseAudio
+// server's ALSA plugin, and pipewire with the graph held at 2048 frames.
 // Reported per stack:
 //   - drawn frames per compositor refresh (paced), or drawn frames per second
 //     against the display's refresh where nothing paces presents;
@@ -203,11 +206,21 @@ int main(int argc, char** argv)
         bool steady;
         bool returns = false; // the server ended and started again
     };
-    const Row rows[] = {{waylandPulse, false},        {waylandPipeWire, false},     {waylandPipeWire256, false},
-                        {waylandPipeWire1024, false}, {waylandPipeWire2048, false}, {waylandPulseHolding, false},
-                        {xwaylandPulse, false},       {waylandPulse, true, true},   {waylandPipeWire1024, true, true}};
+    const Row rows[] = {{waylandPulse, false},
+                        {waylandPipeWire, false},
+                        {waylandPipeWire256, false},
+                        {waylandPipeWire1024, false},
+                        {waylandPipeWire2048, false},
+                        {waylandPulseHolding, false},
+                        {xwaylandPulse, false},
+                        {waylandPulse, true, true},
+                        {waylandPipeWire1024, true, true},
+                        {waylandNamedPulse, false},
+                        {waylandNamedPulseHolding, false},
+                        {waylandNamedAlsa, false},
+                        {waylandNamedPipeWire2048, false}};
     constexpr int count = static_cast<int>(std::size(rows));
-    // An argument picks rows by number (0 to 8); none runs them all.
+    // An argument picks rows by number (0 to 12); none runs them all.
     for (int i = 0; i < count; ++i) {
         bool wanted = argc < 2;
         for (int a = 1; a < argc; ++a)
