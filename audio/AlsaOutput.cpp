@@ -45,6 +45,7 @@ struct AlsaOutput::Device {
     snd_pcm_t* pcm = nullptr;
     Playback* playback = nullptr;
     int rate = 0;
+    snd_pcm_uframes_t period = periodFrames; // the device's: room enough to write again
     std::vector<std::int16_t> scratch;
     std::thread thread;
     std::atomic<bool> quit{false};
@@ -70,7 +71,6 @@ struct AlsaOutput::Device {
         snd_pcm_hw_params_t* hw = nullptr;
         snd_pcm_hw_params_alloca(&hw);
         unsigned int chosenRate = static_cast<unsigned int>(wantedRate);
-        snd_pcm_uframes_t period = periodFrames;
         snd_pcm_uframes_t buffer = bufferFrames;
         int error = snd_pcm_hw_params_any(pcm, hw);
         if (error >= 0)
@@ -184,7 +184,7 @@ struct AlsaOutput::Device {
                 continue;
             }
             const bool started = snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING;
-            if (started && static_cast<snd_pcm_uframes_t>(room) < periodFrames) {
+            if (started && static_cast<snd_pcm_uframes_t>(room) < period) {
                 const int waited = snd_pcm_wait(pcm, waitMilliseconds);
                 if (waited < 0 && !recover(waited))
                     break;

@@ -15,7 +15,8 @@ inline constexpr std::uint32_t streamPrescan = 0x20000;
 // channelGetData request: the 512-frame magnitude spectrum, 256 floats.
 inline constexpr std::uint32_t dataFft512 = 0x80000000;
 
-// Opens output `device` (1: the system's default) at `freq` frames per second, stereo.
+// Opens output `device` (1: the output the environment asks for, else the first
+// that answers; see SoundOutput.h) at `freq` frames per second, stereo.
 // The window and device identifier are accepted for the caller's sake and not needed.
 // False when the device cannot be opened or the library is already initialised; streams
 // can still be opened, but not played.
