@@ -4,10 +4,14 @@
 #include "audio/MonotonicTime.h"
 #include "audio/Playback.h"
 
+#include <algorithm>
 #include <alsa/asoundlib.h>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <pthread.h>
+#include <sched.h>
 #include <thread>
 #include <vector>
 
@@ -26,6 +30,16 @@ constexpr snd_pcm_uframes_t bufferFrames = 8 * periodFrames;
 constexpr int waitMilliseconds = 20;
 // A status moment further than this from now is on some other clock.
 constexpr std::int64_t trustedNs = 1'000'000'000;
+
+// The thread runs at real-time priority where the system allows (as
+// PipeWire's does), so that a busy machine does not run the device dry; where
+// it does not, it runs as it was.
+void raisePriority()
+{
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
 
 extern "C" void keepAlsaQuiet(const char*, int, const char*, int, const char*, ...) {}
 
@@ -136,8 +150,10 @@ struct AlsaOutput::Device {
     // the track goes on where it was. False when the device is gone.
     bool recover(int error)
     {
-        if (error == -EAGAIN || error == -EINTR)
+        if (error == -EAGAIN || error == -EINTR) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return true;
+        }
         if (error == -ESTRPIPE) {
             while ((error = snd_pcm_resume(pcm)) == -EAGAIN && !quit.load(std::memory_order_relaxed))
                 std::this_thread::sleep_for(std::chrono::milliseconds(waitMilliseconds));
@@ -174,8 +190,13 @@ struct AlsaOutput::Device {
         return true;
     }
 
+    // Each pass waits for a period of room, sleeps, or writes, so the thread
+    // never spins, which matters at real-time priority: woken with less room
+    // than a period (a plugin may wake early), it writes what there is.
     void run()
     {
+        raisePriority();
+        bool woken = false;
         while (!quit.load(std::memory_order_relaxed)) {
             const snd_pcm_sframes_t room = snd_pcm_avail(pcm);
             if (room < 0) {
@@ -184,12 +205,14 @@ struct AlsaOutput::Device {
                 continue;
             }
             const bool started = snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING;
-            if (started && static_cast<snd_pcm_uframes_t>(room) < period) {
+            if (started && static_cast<snd_pcm_uframes_t>(room) < period && !woken) {
                 const int waited = snd_pcm_wait(pcm, waitMilliseconds);
                 if (waited < 0 && !recover(waited))
                     break;
+                woken = waited > 0;
                 continue;
             }
+            woken = false;
             if (room == 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
