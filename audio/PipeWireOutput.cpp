@@ -41,8 +41,8 @@ void initialiseOnce()
 // The client set-up that runs each cycle's thread at real-time priority where
 // the system allows, so a busy machine does not make it miss the graph's cycle:
 // client-rt.conf until PipeWire 1.3.81, which made that the plain client.conf
-// and warns about the old name.
-// The library that runs, not the headers built against, decides.
+// and warns about the old name. The library that runs decides, not the
+// headers the demo was built against.
 const char* realTimeClientConfig()
 {
     int major = 0;
