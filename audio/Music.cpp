@@ -1,6 +1,7 @@
 // Music over the sound library; every failure is reported on the console and survived.
 #include "audio/Music.h"
 
+#include "audio/MonotonicTime.h"
 #include "audio/MusicLines.h"
 #include "audio/SoundLibrary.h"
 
@@ -13,6 +14,9 @@ namespace {
 
 constexpr std::uint32_t outputRate = 44100;
 constexpr double bytesPerSecond = 176400.0; // 44100 frames of two 16-bit samples
+// How often a device that went away is looked for: opening one takes a server's
+// answer, and a frame must not wait for that often.
+constexpr std::int64_t reopenEveryNs = 1'000'000'000;
 
 // Seconds to a byte offset, truncated toward zero to 32 bits. Negative or NaN times
 // start at the beginning and times beyond 32 bits stay beyond the end, instead of the
@@ -80,12 +84,20 @@ bool Music::heardPosition(double ahead, double& seconds)
 
 bool Music::reopenIfGone(double seconds)
 {
+    // The whole policy for a device that went away: said once, looked for
+    // again at most once a second (on the monotonic clock, whatever plays), and
+    // once back, said again and the music placed where the picture is.
     if (streamHandle == 0 || (!sound::deviceLost() && !reportedGone))
         return false;
     if (!reportedGone) {
         std::cerr << "brakvane: the sound device went away; the picture runs on its own" << std::endl;
         reportedGone = true;
+        lastReopen = monotonicNanoseconds() - reopenEveryNs; // the first attempt at once
     }
+    const std::int64_t now = monotonicNanoseconds();
+    if (now - lastReopen < reopenEveryNs)
+        return false;
+    lastReopen = now;
     if (!sound::deviceReopen())
         return false;
     reportedGone = false;

@@ -23,12 +23,13 @@ public:
     // device has gone away.
     bool heardPosition(double ahead, double& seconds);
 
-    // When the sound device has gone away (its server died), tries now and
-    // then to open it again; once one is open, the music goes on from `seconds`.
-    // True when it did so in this call.
+    // When the sound device has gone away (its server died), says so once and
+    // tries at most once a second to open it again; once one is open, says so
+    // and the music goes on from `seconds`. True when it did so in this call.
     bool reopenIfGone(double seconds);
 
 private:
     std::uint32_t streamHandle = 0; // 0 when the file could not be opened
     bool reportedGone = false;
+    std::int64_t lastReopen = 0; // CLOCK_MONOTONIC nanoseconds of the last attempt
 };

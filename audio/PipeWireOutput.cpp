@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
@@ -15,16 +17,40 @@
 namespace {
 
 constexpr std::uint32_t bytesPerFrame = 2 * sizeof(std::int16_t);
+// The frames the stream asks the graph to cycle at: the graph may run shorter
+// or longer cycles for other clients, and each is rendered as asked.
+constexpr int periodFrames = 1024;
 // How long the daemon has to list its objects; it answers in milliseconds.
 constexpr int answerSeconds = 2;
 
+// The library's own log lines ("[W][...] pw.conf | ...") would land on standard
+// error among the demo's; what matters of a failure, one line of ours says.
+// PIPEWIRE_DEBUG, set by someone looking into PipeWire, keeps them.
 void initialiseOnce()
 {
     static const bool initialised = [] {
         pw_init(nullptr, nullptr);
+        const char* debug = std::getenv("PIPEWIRE_DEBUG");
+        if (debug == nullptr || *debug == '\0')
+            pw_log_set_level(SPA_LOG_LEVEL_NONE);
         return true;
     }();
     (void)initialised;
+}
+
+// The client set-up that runs each cycle's thread at real-time priority where
+// the system allows, so a busy machine does not make it miss the graph's cycle:
+// client-rt.conf until PipeWire 1.3.81, which made that the plain client.conf
+// and warns about the old name. The library that runs decides, not the
+// headers the demo was built against.
+const char* realTimeClientConfig()
+{
+    int major = 0;
+    int minor = 0;
+    int micro = 0;
+    std::sscanf(pw_get_library_version(), "%d.%d.%d", &major, &minor, &micro);
+    const bool merged = major > 1 || (major == 1 && (minor > 3 || (minor == 3 && micro >= 81)));
+    return merged ? "client.conf" : "client-rt.conf";
 }
 
 } // namespace
@@ -50,7 +76,10 @@ struct PipeWireOutput::Connection {
 
     ~Connection()
     {
-        // The thread goes first, so nothing of ours runs while the rest is taken apart.
+        // The loop's thread goes first, so no event of ours runs while the rest
+        // is taken apart; the cycles run on PipeWire's real-time data thread,
+        // and destroying the stream takes it out of them before the playback
+        // it renders through can go.
         if (loop != nullptr)
             pw_thread_loop_stop(loop);
         if (stream != nullptr)
@@ -78,7 +107,7 @@ struct PipeWireOutput::Connection {
             return;
         }
         const std::uint64_t room = data.maxsize / bytesPerFrame;
-        const std::uint64_t asked = buffer->requested > 0 ? buffer->requested : PipeWireOutput::periodFrames();
+        const std::uint64_t asked = buffer->requested > 0 ? buffer->requested : periodFrames;
         const auto frames = static_cast<std::uint32_t>(std::min(room, asked));
         c.playback->render(static_cast<std::int16_t*>(data.data), static_cast<int>(frames), c.heardAt());
         data.chunk->offset = 0;
@@ -158,7 +187,7 @@ struct PipeWireOutput::Connection {
 
     bool openStream()
     {
-        const std::string latency = std::to_string(PipeWireOutput::periodFrames()) + "/" + std::to_string(rate);
+        const std::string latency = std::to_string(periodFrames) + "/" + std::to_string(rate);
         pw_properties* props = pw_properties_new(
             PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_NAME,
             "Brakvane", PW_KEY_NODE_NAME, "brakvane", PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
@@ -199,11 +228,8 @@ PipeWireOutput::PipeWireOutput(int rate, Playback& playback)
         failure = "no PipeWire loop";
         return;
     }
-    // The real-time client set-up: the thread that renders each cycle runs at
-    // real-time priority where the system allows, so a busy machine does not
-    // make it miss the graph's cycle.
     c->context = pw_context_new(pw_thread_loop_get_loop(c->loop),
-                                pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
+                                pw_properties_new(PW_KEY_CONFIG_NAME, realTimeClientConfig(), nullptr), 0);
     if (c->context == nullptr || pw_thread_loop_start(c->loop) != 0) {
         failure = "no PipeWire context";
         return;
@@ -212,7 +238,11 @@ PipeWireOutput::PipeWireOutput(int rate, Playback& playback)
     c->core = pw_context_connect(c->context, nullptr, 0);
     bool opened = false;
     if (c->core == nullptr) {
-        failure = std::string("no PipeWire daemon (") + std::strerror(errno) + ")";
+        // No socket, or nobody listening on it: EHOSTDOWN, which reads like a
+        // network fault, is PipeWire's word for that.
+        failure = "no PipeWire daemon answered";
+        if (errno != EHOSTDOWN && errno != ENOENT && errno != ECONNREFUSED)
+            failure += std::string(" (") + std::strerror(errno) + ")";
     } else {
         c->coreEvents.version = PW_VERSION_CORE_EVENTS;
         c->coreEvents.done = Connection::coreDone;

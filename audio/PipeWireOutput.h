@@ -22,21 +22,18 @@ public:
 
     // False when no daemon answers, it has no sound sink, or the stream failed.
     bool ok() const { return connection != nullptr; }
-    // The stream failed or the daemon went away since it was opened.
-    bool lost() const;
-    int rate() const { return frameRate; }
-    // The frames the stream asks the graph to cycle at: the graph may run
-    // shorter or longer cycles for other clients, and each is rendered as asked.
-    static constexpr int periodFrames() { return 1024; }
     // Why it could not be used.
     const std::string& problem() const { return failure; }
-    // Stops the stream and disconnects; what the thread was doing ends first.
+    // The stream failed or the daemon went away since it was opened.
+    bool lost() const;
+    // The frames per second of the stream (the graph resamples it to its own).
+    int rate() const { return frameRate; }
+    // Stops the stream and disconnects; no cycle of ours runs once it returns.
     void close();
 
-    // The stream, the daemon connection and their thread.
-    struct Connection;
-
 private:
+    // The stream, the daemon connection and their threads.
+    struct Connection;
     std::unique_ptr<Connection> connection;
     int frameRate = 0;
     std::string failure;

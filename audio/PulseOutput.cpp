@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <ctime>
 #include <pulse/pulseaudio.h>
 #include <vector>
@@ -13,12 +14,14 @@
 namespace {
 
 constexpr std::size_t bytesPerFrame = 2 * sizeof(std::int16_t);
+// The frames rendered at a time, each piece with its own moment.
+constexpr std::uint32_t periodFrames = 1024;
 // What the stream asks the server to hold: eight periods (0.19 s), so that a
 // busy machine, or the process standing still for less than that, does not
 // run the server dry. The picture waits for what is heard, however long that
 // takes, so holding more costs nothing but a later first sound.
 // PULSE_LATENCY_MSEC, which libpulse applies itself, overrides it.
-constexpr std::uint32_t targetFrames = 8 * PulseOutput::periodFrames();
+constexpr std::uint32_t targetFrames = 8 * periodFrames;
 // How often the server's timing is asked for anew while the stream is written.
 constexpr std::int64_t timingEveryNs = 100'000'000;
 
@@ -33,6 +36,8 @@ struct PulseOutput::Connection {
     std::int64_t timingAskedAt = 0;
     std::vector<std::int16_t> scratch;
     std::atomic<bool> gone{false};
+    bool onPipeWire = false;
+    bool serverKnown = false;
 
     ~Connection()
     {
@@ -124,7 +129,7 @@ struct PulseOutput::Connection {
         std::size_t frames = bytes / bytesPerFrame;
         std::int64_t at = c.heardAt(s);
         while (frames > 0) {
-            const std::size_t piece = std::min<std::size_t>(frames, PulseOutput::periodFrames());
+            const std::size_t piece = std::min<std::size_t>(frames, periodFrames);
             c.playback->render(c.scratch.data(), static_cast<int>(piece), at);
             if (pa_stream_write(s, c.scratch.data(), piece * bytesPerFrame, nullptr, 0, PA_SEEK_RELATIVE) != 0)
                 return;
@@ -149,7 +154,28 @@ struct PulseOutput::Connection {
         }
     }
 
-    // With the loop locked: opens the stream and waits until it plays.
+    static void serverInfo(pa_context*, const pa_server_info* info, void* self)
+    {
+        auto& c = *static_cast<Connection*>(self);
+        c.onPipeWire = info != nullptr && info->server_name != nullptr &&
+                       std::strstr(info->server_name, "PipeWire") != nullptr; // "PulseAudio (on PipeWire 1.4.2)"
+        c.serverKnown = true;
+        pa_threaded_mainloop_signal(c.loop, 0);
+    }
+
+    // With the loop locked: asks which server this is and waits for the answer.
+    void askServer()
+    {
+        pa_operation* op = pa_context_get_server_info(context, serverInfo, this);
+        if (op == nullptr)
+            return;
+        while (!serverKnown && pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+            pa_threaded_mainloop_wait(loop);
+        pa_operation_unref(op);
+    }
+
+    // With the loop locked: opens the stream and waits until it is ready to be
+    // written (it starts playing once the server holds enough).
     bool openStream()
     {
         pa_sample_spec spec{};
@@ -159,7 +185,7 @@ struct PulseOutput::Connection {
         stream = pa_stream_new(context, "Brakvane", &spec, nullptr);
         if (stream == nullptr)
             return false;
-        scratch.resize(static_cast<std::size_t>(PulseOutput::periodFrames()) * 2);
+        scratch.resize(static_cast<std::size_t>(periodFrames) * 2);
         pa_stream_set_state_callback(stream, streamState, this);
         pa_stream_set_write_callback(stream, write, this);
         pa_stream_set_underflow_callback(stream, underflow, this);
@@ -167,7 +193,7 @@ struct PulseOutput::Connection {
         attr.maxlength = UINT32_MAX;
         attr.tlength = static_cast<std::uint32_t>(targetFrames * bytesPerFrame);
         attr.prebuf = UINT32_MAX;
-        attr.minreq = static_cast<std::uint32_t>(PulseOutput::periodFrames() * bytesPerFrame);
+        attr.minreq = static_cast<std::uint32_t>(periodFrames * bytesPerFrame);
         attr.fragsize = UINT32_MAX;
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
                                                           PA_STREAM_INTERPOLATE_TIMING);
@@ -192,8 +218,10 @@ PulseOutput::PulseOutput(int rate, Playback& playback)
     c->playback = &playback;
     c->rate = rate;
     c->loop = pa_threaded_mainloop_new();
-    if (c->loop == nullptr)
+    if (c->loop == nullptr) {
+        failure = "no PulseAudio main loop (out of memory)";
         return;
+    }
     c->context = pa_context_new(pa_threaded_mainloop_get_api(c->loop), "Brakvane");
     if (c->context == nullptr || pa_threaded_mainloop_start(c->loop) < 0) {
         failure = "no PulseAudio client";
@@ -201,16 +229,20 @@ PulseOutput::PulseOutput(int rate, Playback& playback)
     }
     pa_threaded_mainloop_lock(c->loop);
     bool opened = false;
-    if (!c->connect())
+    if (!c->connect()) {
         failure = std::string("no PulseAudio server (") + pa_strerror(pa_context_errno(c->context)) + ")";
-    else if (!c->openStream())
-        failure = std::string("PulseAudio refused the stream (") + pa_strerror(pa_context_errno(c->context)) + ")";
-    else
-        opened = true;
+    } else {
+        c->askServer();
+        if (!c->openStream())
+            failure = std::string("PulseAudio refused the stream (") + pa_strerror(pa_context_errno(c->context)) + ")";
+        else
+            opened = true;
+    }
     pa_threaded_mainloop_unlock(c->loop);
     if (!opened)
         return;
     frameRate = rate;
+    pipeWireServer = c->onPipeWire;
     connection = std::move(c);
 }
 

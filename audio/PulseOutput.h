@@ -20,19 +20,27 @@ public:
     PulseOutput(const PulseOutput&) = delete;
     PulseOutput& operator=(const PulseOutput&) = delete;
 
+    // False when no server answers or it refused the stream.
     bool ok() const { return connection != nullptr; }
+    // Why it could not be used.
+    const std::string& problem() const { return failure; }
     // The stream failed or the server went away since it was opened.
     bool lost() const;
+    // The frames per second of the stream (the server resamples it to its sink's).
     int rate() const { return frameRate; }
-    static constexpr int periodFrames() { return 1024; }
-    const std::string& problem() const { return failure; }
+    // Ends the stream and disconnects; nothing of ours runs once it returns.
     void close();
 
-    // The server connection, the stream and their thread.
-    struct Connection;
+    // The server is PipeWire's PulseAudio server (pipewire-pulse): its timing
+    // reports run tens of milliseconds off, and the same sink is played to
+    // straight through PipeWire's graph.
+    bool servedByPipeWire() const { return pipeWireServer; }
 
 private:
+    // The server connection, the stream and their thread.
+    struct Connection;
     std::unique_ptr<Connection> connection;
     int frameRate = 0;
+    bool pipeWireServer = false;
     std::string failure;
 };

@@ -8,7 +8,6 @@
 #include "audio/SoundOutput.h"
 #include "audio/StreamDecoder.h"
 
-#include <SDL.h>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -31,9 +30,8 @@ struct Library {
     // The moment the last position was asked for, nanoseconds ahead of the asking;
     // the spectrum is taken of what is heard then.
     std::int64_t ahead = 0;
-    std::unique_ptr<SoundOutput> output;                  // made by init, never null after it
-    std::uint64_t lastReopen = 0;                         // SDL counter of the last attempt to reopen
-    SoundOutput::Kind lastKind = SoundOutput::Kind::none; // the output that played before it went
+    std::unique_ptr<SoundOutput> output; // made by init, never null after it
+    std::string lastOutput;              // the output that played before it went
 };
 
 std::unique_ptr<Library> library;
@@ -48,7 +46,7 @@ StreamDecoder* streamOf(Handle handle)
 
 // Opens the output for the library; only the first opening says which it is,
 // and a reopening keeps to the same kind of output.
-bool openDevice(Library& lib, bool report, SoundOutput::Kind same = SoundOutput::Kind::none)
+bool openDevice(Library& lib, bool report, const std::string& same = {})
 {
     lib.output = std::make_unique<SoundOutput>(lib.rate, lib.playback, report, same);
     return lib.output->ok();
@@ -147,20 +145,19 @@ bool deviceLost()
 
 bool deviceReopen()
 {
-    if (!deviceLost() && !(library != nullptr && !library->output->ok() && library->lastReopen != 0))
+    if (library == nullptr)
         return false;
-    const std::uint64_t now = SDL_GetPerformanceCounter();
-    if (library->lastReopen != 0 && now - library->lastReopen < SDL_GetPerformanceFrequency())
+    // Lost, or closed by an attempt that failed: a device that never opened is not looked for.
+    const bool retrying = !library->output->ok() && !library->lastOutput.empty();
+    if (!deviceLost() && !retrying)
         return false;
-    library->lastReopen = now;
     // The old output goes first: a restarted server is reached through a new
     // connection. Its callback has ended, so the playback state is ours to reset.
-    const SoundOutput::Kind same =
-        library->output->which() != SoundOutput::Kind::none ? library->output->which() : library->lastKind;
-    library->lastKind = same;
+    if (library->output->ok())
+        library->lastOutput = library->output->which();
     library->output->close();
     library->playback.newDevice();
-    if (!openDevice(*library, false, same))
+    if (!openDevice(*library, false, library->lastOutput))
         return false;
     if (library->output->rate() != library->rate) {
         // A stream decodes at the rate it was opened with; a device that

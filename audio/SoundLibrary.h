@@ -15,7 +15,8 @@ inline constexpr std::uint32_t streamPrescan = 0x20000;
 // channelGetData request: the 512-frame magnitude spectrum, 256 floats.
 inline constexpr std::uint32_t dataFft512 = 0x80000000;
 
-// Opens output `device` (1: the system's default) at `freq` frames per second, stereo.
+// Opens output `device` (1: the output the environment asks for, else the first
+// that answers; see SoundOutput.h) at `freq` frames per second, stereo.
 // The window and device identifier are accepted for the caller's sake and not needed.
 // False when the device cannot be opened or the library is already initialised; streams
 // can still be opened, but not played.
@@ -55,9 +56,10 @@ bool channelGetHeard(Handle channel, double ahead, double* seconds);
 // hardware was removed); channelGetHeard then reports nothing.
 bool deviceLost();
 
-// After the device went away: closes it and tries to open the default device
-// anew, at most once a second. True when a new device is open; the stream is
-// then stopped where it was, to be placed and started again.
+// After the device went away: closes it and tries once to open the same kind
+// of output anew (the same server or device, reached through a new
+// connection). True when one is open; the stream is then stopped where it
+// was, to be placed and started again. How often to try is the caller's.
 bool deviceReopen();
 
 // Ends playback, closes the stream and the device, and shuts the audio subsystem down.

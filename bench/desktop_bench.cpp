@@ -6,7 +6,10 @@
 // 300 ms at a time; and X11 through Xwayland. Every run has a first sound
 // 1.5 s late (the server held stopped at the start), short stalls of the
 // whole process at random moments, and one 5-s stall of the sound server. Two
-// last rows end the server (PulseAudio, PipeWire) for 3 s and start it again.
+// rows end the server (PulseAudio, PipeWire) for 3 s and start it again. The
+// last four name the sound path in SDL_AUDIODRIVER, as desktops and launchers
+// do: pulseaudio, pulseaudio holding 1.5 s, alsa through the PulseAudio
+// server's ALSA plugin, and pipewire with the graph held at 2048 frames.
 // Reported per stack:
 //   - drawn frames per compositor refresh (paced), or drawn frames per second
 //     against the display's refresh where nothing paces presents;
@@ -207,15 +210,19 @@ int main(int argc, char** argv)
     };
     // One row a line, numbered; a new row goes at the end, keeping the others' numbers.
     const Row rows[] = {
-        {waylandPulse, false},             // 0
-        {waylandPipeWire, false},          // 1
-        {waylandPipeWire256, false},       // 2
-        {waylandPipeWire1024, false},      // 3
-        {waylandPipeWire2048, false},      // 4
-        {waylandPulseHolding, false},      // 5
-        {xwaylandPulse, false},            // 6
-        {waylandPulse, true, true},        // 7
-        {waylandPipeWire1024, true, true}, // 8
+        {waylandPulse, false},              // 0
+        {waylandPipeWire, false},           // 1
+        {waylandPipeWire256, false},        // 2
+        {waylandPipeWire1024, false},       // 3
+        {waylandPipeWire2048, false},       // 4
+        {waylandPulseHolding, false},       // 5
+        {xwaylandPulse, false},             // 6
+        {waylandPulse, true, true},         // 7
+        {waylandPipeWire1024, true, true},  // 8
+        {waylandNamedPulse, false},         // 9
+        {waylandNamedPulseHolding, false},  // 10
+        {waylandNamedAlsa, false},          // 11
+        {waylandNamedPipeWire2048, false},  // 12
     };
     constexpr int count = static_cast<int>(std::size(rows));
     // An argument picks rows by their number here (from 0); none runs them all.

@@ -27,6 +27,7 @@ struct OutputRow {
 constexpr OutputRow outputs[] = {
     {"PipeWire", SoundServerKind::pipewire, "pipewire", "PipeWire"},
     {"PulseAudio", SoundServerKind::pulseaudio, "pulse", "PulseAudio"},
+    {"ALSA", SoundServerKind::pulseaudio, "alsa", "ALSA"}, // through the server's ALSA plugin
 };
 void PrintTo(const OutputRow& row, std::ostream* out)
 {
@@ -40,7 +41,7 @@ class OutputRun : public testing::TestWithParam<OutputRow> {};
 TEST_P(OutputRun, PlaysTheLastTwentySecondsCleanly)
 {
     const OutputRow& row = GetParam();
-    PulseServer sound(row.server);
+    SoundServer sound(row.server);
     ASSERT_TRUE(sound.running()) << sound.problem();
     XServer screen(800, 600);
     ASSERT_TRUE(screen.ok());
@@ -53,7 +54,8 @@ TEST_P(OutputRun, PlaysTheLastTwentySecondsCleanly)
                                  .env = {{"BRAKVANE_AUDIO", row.asked},
                                          {"SDL_AUDIODRIVER", std::nullopt},
                                          {"PULSE_SERVER", sound.address()},
-                                         {"PIPEWIRE_RUNTIME_DIR", sound.runtimeDirectory()}}});
+                                         {"PIPEWIRE_RUNTIME_DIR", sound.runtimeDirectory()},
+                                         {"ALSA_CONFIG_PATH", sound.alsaConfig()}}});
     const auto status = demo->wait(120s);
     ASSERT_TRUE(status.has_value()) << "still running after 120 s";
     const std::string errors = demo->errorOutput();

@@ -184,8 +184,11 @@ TEST(DesktopTiming, WithoutMusicTheFrameTimerRunsThePicture)
 // sound output: PipeWire at 44.1 kHz and at 48 kHz with its graph held at
 // 256, 1024 and 2048 frames a cycle (other clients put it there), PulseAudio
 // told to hold 1.5 s with 300-ms stalls, and X11 through Xwayland, where
-// software GL cannot pace presents. The process stalls twice; the picture
-// must follow the music heard throughout. Judged by medians, and tried again
+// software GL cannot pace presents. Then the paths a viewer's environment
+// names in SDL_AUDIODRIVER, each played by our own output of that kind:
+// pulseaudio (also holding 1.5 s, and on PipeWire's server), alsa through the
+// server's ALSA plugin, pipewire with the graph held at 2048. The process
+// stalls twice; the picture must follow the music heard throughout. Judged by medians, and tried again
 // under load.
 namespace {
 
@@ -205,6 +208,11 @@ const InStepRow inStepRows[] = {
     {"PipeWire48kCycle2048", waylandPipeWire2048},
     {"PulseHolding1500ms", waylandPulseHolding},
     {"Xwayland", xwaylandPulse},
+    {"NamedPulse", waylandNamedPulse},
+    {"NamedPulseHolding1500ms", waylandNamedPulseHolding},
+    {"NamedAlsaThroughPulse", waylandNamedAlsa},
+    {"NamedPipeWire48kCycle2048", waylandNamedPipeWire2048},
+    {"NamedPulseOnPipeWire", waylandNamedPulseOnPipeWire},
 };
 
 } // namespace
@@ -229,8 +237,13 @@ TEST_P(InStep, OnEveryStack)
             found.push_back("too little of the music was found in the recording");
             return;
         }
-        // Where PipeWire runs, its graph is played to straight; else the server.
-        const std::string expected = stack.server == SoundServerKind::pipewire ? "PipeWire" : "PulseAudio";
+        // Where PipeWire runs, its graph is played to straight (also where
+        // SDL_AUDIODRIVER names its PulseAudio server); else the server, or
+        // the ALSA device SDL_AUDIODRIVER names.
+        const bool alsa = stack.audioDriver != nullptr && std::string(stack.audioDriver) == "alsa";
+        const std::string expected = alsa                                        ? "ALSA"
+                                     : stack.server == SoundServerKind::pipewire ? "PipeWire"
+                                                                                 : "PulseAudio";
         if (run.output != expected)
             found.push_back("sound through '" + run.output + "', not " + expected);
         // Paced, each refresh gets a frame; unpaced, no more frames than

@@ -129,6 +129,10 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         demoOptions.env["BRAKVANE_AUDIO"] = std::nullopt;
         if (options.stack.pulseLatencyMs > 0)
             demoOptions.env["PULSE_LATENCY_MSEC"] = std::to_string(options.stack.pulseLatencyMs);
+        if (options.stack.audioDriver != nullptr)
+            demoOptions.env["SDL_AUDIODRIVER"] = std::string(options.stack.audioDriver);
+        if (options.stack.audioDriver != nullptr && std::string(options.stack.audioDriver) == "alsa")
+            demoOptions.env["ALSA_CONFIG_PATH"] = sound->alsaConfig();
     } else {
         demoOptions.env["SDL_AUDIODRIVER"] = std::string("dummy");
     }
@@ -225,9 +229,11 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     result.console = demo.output();
     result.errors = demo.errorOutput();
     const std::string outputMark = "sound through ";
+    // "brakvane: sound through ALSA (SDL_AUDIODRIVER=alsa, ...)": the output's name.
     if (const auto at = result.errors.find(outputMark); at != std::string::npos)
         result.output =
-            result.errors.substr(at + outputMark.size(), result.errors.find('\n', at) - at - outputMark.size());
+            result.errors.substr(at + outputMark.size(),
+                                 result.errors.find_first_of(" \n", at + outputMark.size()) - at - outputMark.size());
     // "brakvane: nothing paces presents here; new frames at most every 16.6667 ms"
     const std::string capMark = "new frames at most every ";
     const auto capAt = result.errors.find(capMark);

@@ -30,6 +30,9 @@ struct DesktopStack {
     bool quantumForced = false; // held there by another client, whatever the demo asks
     int graphRate = 0;          // PipeWire: the graph's rate (0: the demo's own 44.1 kHz)
     int pulseLatencyMs = 0;     // PULSE_LATENCY_MSEC for the demo: what the server is told to hold
+    // SDL_AUDIODRIVER for the demo, as desktops and launchers set it (null:
+    // unset); alsa plays to ALSA's default device, the server's ALSA plugin.
+    const char* audioDriver = nullptr;
 };
 inline constexpr DesktopStack waylandPulse{"Wayland, PulseAudio", false, SoundServerKind::pulseaudio};
 inline constexpr DesktopStack waylandPulseHolding{
@@ -42,6 +45,42 @@ inline constexpr DesktopStack waylandPipeWire1024{
 inline constexpr DesktopStack waylandPipeWire2048{
     "Wayland, PipeWire at 48 kHz, 2048-frame cycle", false, SoundServerKind::pipewire, 2048, true, 48000};
 inline constexpr DesktopStack xwaylandPulse{"X11 through Xwayland, PulseAudio", true, SoundServerKind::pulseaudio};
+// The paths a viewer's environment names.
+inline constexpr DesktopStack waylandNamedPulse{
+    "Wayland, SDL_AUDIODRIVER=pulseaudio", false, SoundServerKind::pulseaudio, 0, false, 0, 0, "pulseaudio"};
+inline constexpr DesktopStack waylandNamedPulseHolding{"Wayland, SDL_AUDIODRIVER=pulseaudio, holding 1.5 s",
+                                                       false,
+                                                       SoundServerKind::pulseaudio,
+                                                       0,
+                                                       false,
+                                                       0,
+                                                       1500,
+                                                       "pulseaudio"};
+inline constexpr DesktopStack waylandNamedAlsa{"Wayland, SDL_AUDIODRIVER=alsa, through the PulseAudio plugin",
+                                               false,
+                                               SoundServerKind::pulseaudio,
+                                               0,
+                                               false,
+                                               0,
+                                               0,
+                                               "alsa"};
+inline constexpr DesktopStack waylandNamedPipeWire2048{
+    "Wayland, SDL_AUDIODRIVER=pipewire, PipeWire at 48 kHz, 2048-frame cycle",
+    false,
+    SoundServerKind::pipewire,
+    2048,
+    true,
+    48000,
+    0,
+    "pipewire"};
+inline constexpr DesktopStack waylandNamedPulseOnPipeWire{"Wayland, SDL_AUDIODRIVER=pulseaudio on PipeWire's server",
+                                                          false,
+                                                          SoundServerKind::pipewire,
+                                                          0,
+                                                          false,
+                                                          0,
+                                                          0,
+                                                          "pulseaudio"};
 // Named by its name in test listings.
 inline void PrintTo(const DesktopStack& stack, std::ostream* out)
 {

@@ -233,6 +233,8 @@ SoundServer::SoundServer(SoundServerKind kind, int graphQuantum, int graphRate, 
         failure = "no private directory";
         return;
     }
+    std::ofstream(alsaConfig()) << "pcm.!default { type pulse server \"" << address() << "\" }\n"
+                                << "ctl.!default { type pulse server \"" << address() << "\" }\n";
     script = kind == SoundServerKind::pipewire ? "pipewire.sh" : "pulse.sh";
     args = {directory};
     if (kind == SoundServerKind::pipewire) {

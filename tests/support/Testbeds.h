@@ -87,6 +87,10 @@ public:
     std::string address() const { return "unix:" + directory + socket; }
     // Where PipeWire's own clients find it (PIPEWIRE_RUNTIME_DIR).
     const std::string& runtimeDirectory() const { return directory; }
+    // An ALSA configuration whose default device plays to this server through
+    // ALSA's PulseAudio plugin, as ALSA applications play on a desktop: the
+    // ALSA_CONFIG_PATH for a client.
+    std::string alsaConfig() const { return directory + "/asound.conf"; }
     // Stops (SIGSTOP) or continues every process of the server: while
     // stopped, nothing is played and no client is answered.
     void hold(bool stopped);

@@ -1,5 +1,5 @@
-// SDL behind AudioOutput.
-#include "audio/AudioOutput.h"
+// SDL behind SdlOutput.
+#include "audio/SdlOutput.h"
 
 #include "audio/MonotonicTime.h"
 #include "audio/Playback.h"
@@ -31,15 +31,21 @@ void quietenAlsa()
 // 1024 frames is 23 ms at 44.1 kHz: short enough for the spectrum to follow the music,
 // long enough that a busy machine does not starve the device.
 constexpr Uint16 requestedPeriodFrames = 1024;
+constexpr int channelsPerFrame = 2;
 
 } // namespace
 
-AudioOutput::AudioOutput(int rate, Playback& playback)
+SdlOutput::SdlOutput(int rate, Playback& playback)
 {
     open(rate, playback);
 }
 
-bool AudioOutput::open(int rate, Playback& playback)
+SdlOutput::~SdlOutput()
+{
+    close();
+}
+
+bool SdlOutput::open(int rate, Playback& playback)
 {
     if (rate <= 0)
         return false;
@@ -69,13 +75,12 @@ bool AudioOutput::open(int rate, Playback& playback)
         return false;
     }
     frameRate = obtained.freq;
-    periodFrames = obtained.samples;
     // The device runs from now on; until a stream is started it is handed silence.
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
 
-void AudioOutput::close()
+void SdlOutput::close()
 {
     if (device != 0) {
         SDL_CloseAudioDevice(device); // waits for the callback thread to end
@@ -87,12 +92,12 @@ void AudioOutput::close()
     }
 }
 
-bool AudioOutput::lost() const
+bool SdlOutput::lost() const
 {
     return device != 0 && SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED;
 }
 
-void AudioOutput::callback(void* playback, std::uint8_t* stream, int length)
+void SdlOutput::callback(void* playback, std::uint8_t* stream, int length)
 {
     static_cast<Playback*>(playback)->render(reinterpret_cast<std::int16_t*>(stream),
                                              length / static_cast<int>(channelsPerFrame * sizeof(std::int16_t)),
