@@ -73,7 +73,6 @@ struct Page {
     std::unique_ptr<ShowClock> show;
     Stage stage = Stage::loading;
     double startedAt = 0; // emscripten_get_now() when the music was started, ms
-    double seenAt = 0;    // when the frame being drawn will be seen, ms
     FrameInterval interval;
     bool idleDrawn = false;
     bool assetsLoading = true;
@@ -114,7 +113,8 @@ void publishStage(double progress)
 // Draws moment t in the animation frame that began at frameStart, and tells
 // the page which moment the last frame showed (and a frame log, when the
 // page keeps one: when it was drawn, emscripten_get_now(); its moment; how
-// long drawing it took, in ms; and frameStart).
+// long drawing it took, in ms; frameStart; and the display's frame interval
+// the page took, in ms).
 void draw(double t, double frameStart)
 {
     const float time = static_cast<float>(t);
@@ -128,10 +128,10 @@ void draw(double t, double frameStart)
             Module['brakvaneFrames'] = $0;
             Module['brakvaneTime'] = $1;
             if (window['brakvaneFrameLog'])
-                window['brakvaneFrameLog'].push([ $2, $1, $3, $4 ]);
+                window['brakvaneFrameLog'].push([ $2, $1, $3, $4, $5 ]);
         },
         static_cast<double>(page->frameCount), static_cast<double>(time), drawnAt, emscripten_get_now() - drawnAt,
-        frameStart);
+        frameStart, page->interval.ms());
 }
 
 // The moment 0 the demo starts from, drawn once while it loads or waits.
@@ -143,26 +143,26 @@ void drawIdle(double frameStart)
 }
 
 // The show's clock over the page's sources: the page's own clock for the
-// timer, the music the page plays, both read at the moment the frame will be
-// seen. The page plays once, from the start.
+// timer, and the music the page plays (the show clock's moments are seconds
+// of that clock). The page plays once, from the start.
 std::unique_ptr<ShowClock> makeShowClock(Page& p)
 {
     ShowClock::Sources sources;
-    sources.timer = [&p] { return static_cast<float>((p.seenAt - p.startedAt) / 1000.0); };
+    sources.timer = [&p] { return static_cast<float>((emscripten_get_now() - p.startedAt) / 1000.0); };
     sources.restartTimer = [&p] { p.startedAt = emscripten_get_now(); };
-    sources.heard = [&p](double) { return p.music->heard(p.seenAt); };
+    sources.heard = [&p](double seenAt) { return p.music->heard(seenAt * 1000.0); };
     sources.play = [&p](double) { p.music->play(); };
     return std::make_unique<ShowClock>(std::move(sources), DemoFrames::end);
 }
 
 // The moment of the show for the frame of the animation frame that began at
-// frameStart (the page's clock, ms). The browser shows what is drawn now at
-// its next composite, one display interval on; the frame is drawn for the
-// music heard then.
+// frameStart (the page's clock, ms). The browser presents what is drawn now
+// at its next composite, one display interval on, and shows it for one
+// interval.
 double frameMoment(Page& p, double frameStart)
 {
-    p.seenAt = frameStart + p.interval.ms();
-    return p.show->next(0);
+    const double interval = p.interval.ms() / 1000.0;
+    return p.show->next(ShowClock::seenAt(frameStart / 1000.0 + interval, interval));
 }
 
 EM_BOOL frame(double frameStart, void*)
