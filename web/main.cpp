@@ -39,7 +39,10 @@ enum class Stage { loading, waiting, playing, over };
 // The display's frame interval, as the animation frames' timestamps show it:
 // the shortest of the last few intervals, since a busy or hidden page skips
 // frames (its intervals are then two or more of the display's) but never
-// runs faster than the display. 60 Hz until there are any.
+// runs faster than the display. 60 Hz until there are any. And how long a
+// frame stays on screen: the page's own step between frames, the median of
+// the same intervals (the display's where the page keeps up, two of them
+// where it draws every other refresh).
 class FrameInterval {
 public:
     void frameStarts(double timestamp)
@@ -56,6 +59,15 @@ public:
         if (count == 0)
             return 1000.0 / 60;
         return *std::min_element(recent.begin(), recent.begin() + static_cast<long>(count));
+    }
+    double stepMs() const
+    {
+        if (count == 0)
+            return 1000.0 / 60;
+        std::array<double, 15> sorted = recent;
+        const auto end = sorted.begin() + static_cast<long>(count);
+        std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(count / 2), end);
+        return sorted[count / 2];
     }
 
 private:
@@ -157,12 +169,12 @@ std::unique_ptr<ShowClock> makeShowClock(Page& p)
 
 // The moment of the show for the frame of the animation frame that began at
 // frameStart (the page's clock, ms). The browser presents what is drawn now
-// at its next composite, one display interval on, and shows it for one
-// interval.
+// at its next composite, one display interval on, and shows it until the
+// page's next frame, a step later.
 double frameMoment(Page& p, double frameStart)
 {
-    const double interval = p.interval.ms() / 1000.0;
-    return p.show->next(ShowClock::seenAt(frameStart / 1000.0 + interval, interval));
+    const double presented = (frameStart + p.interval.ms()) / 1000.0;
+    return p.show->next(ShowClock::seenAt(presented, p.interval.stepMs() / 1000.0));
 }
 
 EM_BOOL frame(double frameStart, void*)

@@ -12,8 +12,8 @@
 // The browsers send the track as floats, which reach the sink's 16 bits with
 // the last bit now and then rounded the other way, so stretches are matched
 // within a few levels rather than bit for bit.
+#include "CutOffsets.h"
 #include "MonitorRecorder.h"
-#include "audio/Mp3File.h"
 
 #include <cmath>
 #include <cstdio>
@@ -22,6 +22,7 @@
 #include <optional>
 #include <vector>
 
+using testsupport::decodeTrack;
 using testsupport::MonitorRecorder;
 
 namespace {
@@ -31,18 +32,6 @@ constexpr int channels = MonitorRecorder::channels;
 // Frames compared to place a stretch of the track: long enough to be unique.
 constexpr long runFrames = 1024;
 constexpr int tolerance = 3;
-
-std::vector<std::int16_t> decodeTrack(const char* path)
-{
-    std::vector<std::int16_t> samples;
-    Mp3File file(path, true);
-    if (!file.ok() || file.rate() != rate || file.channels() != channels)
-        return samples;
-    std::vector<std::int16_t> block(4096 * channels);
-    while (std::size_t got = file.read(block.data(), 4096))
-        samples.insert(samples.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got * channels));
-    return samples;
-}
 
 struct Matcher {
     const std::vector<std::int16_t>& track;
