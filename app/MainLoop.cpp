@@ -22,7 +22,7 @@ long runMainLoop(GLWindow& window, Demo& demo)
             break;
         if (demo.finished)
             break;
-        demo.showNextFrameIn(window.nextFrameShownIn());
+        demo.showNextFrame(window.nextPresentIn(), window.frameStep());
         demo.frame();
         window.frameDrawn();
         if (!window.update())

@@ -34,9 +34,11 @@ void Demo::setUp()
     ShowClock::Sources sources;
     sources.timer = [this] { return clock.elapsed(); };
     sources.restartTimer = [this] { clock.start(); };
-    sources.heard = [this](double ahead) -> std::optional<double> {
+    // Counted from the reading the window's estimate goes with, so that a
+    // device reopened before the frame does not move the moment asked about.
+    sources.heard = [this](double seenAt) -> std::optional<double> {
         double heard = 0;
-        if (music->heardPosition(ahead, heard))
+        if (music->heardPosition(seenAt - frameReading, heard))
             return heard;
         return std::nullopt;
     };
@@ -48,7 +50,8 @@ void Demo::setUp()
 
 void Demo::frame()
 {
-    const float t = show->next(showDelay);
+    frameReading = clock.now();
+    const float t = show->next(ShowClock::seenAt(frameReading + presentDelay, frameStep));
     music->fetchSpectrum(spectrum.get());
     frames.drawFrame(t, spectrum[0]);
     finished = !show->goOn(t);

@@ -31,8 +31,13 @@ public:
     // Draws one frame for its moment (the show clock's); raises finished once
     // the timeline is over.
     void frame();
-    // How long after now the next frame will be shown (the window's estimate).
-    void showNextFrameIn(double seconds) { showDelay = seconds; }
+    // The window's estimate for the next frame: seconds from now to its
+    // present, and how long it stays on screen.
+    void showNextFrame(double presentIn, double step)
+    {
+        presentDelay = presentIn;
+        frameStep = step;
+    }
     // The time the last frame was drawn for.
     float frameTime() const { return show != nullptr ? show->lastMoment() : 0.0f; }
 
@@ -45,7 +50,9 @@ private:
     // Destroyed in reverse: the music, the buffer, the clock, then the caches.
     DemoFrames frames;
     Timer clock;
-    double showDelay = 0;
+    double presentDelay = 0;
+    double frameStep = 0;
+    double frameReading = 0; // the clock's reading when the frame began
     std::unique_ptr<Music> music;
     std::unique_ptr<ShowClock> show; // made by setUp
     const void* hWnd;

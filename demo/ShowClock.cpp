@@ -19,11 +19,11 @@ void ShowClock::begin()
     from.restartTimer();
 }
 
-float ShowClock::next(double showIn)
+float ShowClock::next(double seenAt)
 {
     if (from.keepDevice)
         from.keepDevice(last);
-    last = music.frameTime(from.timer(), from.heard(showIn));
+    last = music.frameTime(from.timer(), from.heard(seenAt));
     return last;
 }
 

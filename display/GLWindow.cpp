@@ -407,7 +407,12 @@ void GLWindow::reportCap() const
               << " ms (the display's refresh)" << std::endl;
 }
 
-double GLWindow::nextFrameShownIn() const
+double GLWindow::nextPresentIn() const
 {
-    return pacer ? pacer->nextShownIn(seconds()) : 0;
+    return pacer ? pacer->nextPresentIn(seconds()) : 0;
+}
+
+double GLWindow::frameStep() const
+{
+    return pacer ? pacer->frameStep() : 0;
 }

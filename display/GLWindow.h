@@ -50,11 +50,12 @@ public:
     // resized), and never waits, so where presents are paced each refresh
     // gets a new frame.
     void frameDrawn() { newFrame = true; }
-    // Seconds from now to the middle of the time on screen of the frame drawn
-    // next: its present is expected one frame interval after the last one (at
-    // once where nothing paces), and it stays up for one interval. 0 before
-    // frames have been presented.
-    double nextFrameShownIn() const;
+    // Seconds from now to the present of the frame drawn next: one frame step
+    // after the last one (at once where nothing paces); 0 before frames have
+    // been presented.
+    double nextPresentIn() const;
+    // How long that frame stays on screen: the step between new frames.
+    double frameStep() const;
 
     // The native window; null when no window could be created.
     WindowHandle hWnd = nullptr;

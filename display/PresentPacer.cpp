@@ -39,10 +39,16 @@ void PresentPacer::presented(double now)
     }
 }
 
-double PresentPacer::nextShownIn(double now) const
+double PresentPacer::frameStep() const
 {
     if (last < 0)
         return 0;
-    const double step = cap ? std::max(interval, refresh) : interval;
-    return std::max(0.0, step - (now - last)) + step / 2;
+    return cap ? std::max(interval, refresh) : interval;
+}
+
+double PresentPacer::nextPresentIn(double now) const
+{
+    if (last < 0)
+        return 0;
+    return std::max(0.0, frameStep() - (now - last));
 }

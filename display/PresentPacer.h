@@ -23,10 +23,12 @@ public:
     double dueIn(double now) const;
     // A present of a new frame returned at `now`.
     void presented(double now);
-    // Seconds from `now` to the middle of the time on screen of the frame
-    // drawn next: it is presented one frame interval after the last one, and
-    // stays up for one interval. 0 before frames have been presented.
-    double nextShownIn(double now) const;
+    // Seconds from `now` to the present of the frame drawn next: one frame
+    // step after the last one. 0 before frames have been presented.
+    double nextPresentIn(double now) const;
+    // How long a new frame stays on screen: the step between new frames (0
+    // until it is known and nothing caps them).
+    double frameStep() const;
 
     bool capping() const { return cap; }
     double refreshInterval() const { return refresh; }

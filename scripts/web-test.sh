@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The web page's tests, in Chromium (headless) and Firefox ESR: builds the
 # page (scripts/web.sh, which builds its libraries once), the offline renderer
-# whose frames the page's are compared with, installs both browsers and the
+# whose frames the page's are compared with and the recorder of the sound
+# server's sink that the sync test judges by, installs both browsers and the
 # pinned puppeteer-core (npm ci from web/test/package-lock.json), then runs
 # each test file. Firefox has no WebGL when headless, so it runs on a private
-# X server (Xvfb), and plays to a private sound server (PulseAudio with a
-# null sink, as the desktop tests start it) so that its audio runs.
+# X server (Xvfb). Both play to a private sound server (PulseAudio with a
+# null sink, as the desktop tests start it), whose sink is recorded.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,7 +37,7 @@ fi
 if [[ ! -f build/CMakeCache.txt ]]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON >/dev/null
 fi
-cmake --build build --target brakvane-capture -j"$(nproc)"
+cmake --build build --target brakvane-capture brakvane-sink-recorder -j"$(nproc)"
 
 (cd web/test && npm ci --no-audit --no-fund --loglevel=error)
 

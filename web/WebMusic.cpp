@@ -1,6 +1,6 @@
-// Decoding in pieces, handing the track to Web Audio as one buffer, starting
-// it at a known context time and reading what is heard from the context's
-// output timestamp.
+// Decoding in pieces and handing the track to Web Audio as one buffer; the
+// page's sound object (page.js) starts it at a known context time and says
+// what is heard when.
 #include "web/WebMusic.h"
 
 #include "audio/MusicLines.h"
@@ -19,13 +19,8 @@ constexpr std::size_t handStep = 65536;
 // How far ahead of the context's clock the track is started, so the start
 // lies in the future however late the audio thread reads it.
 constexpr double startLead = 0.1;
-// Output timestamps whose clock offsets are kept for their median: about
-// 0.2 s of Firefox's audio callbacks.
-constexpr int stampsKept = 11;
-// A change of the offset between the clocks beyond this is a step, not jitter.
-constexpr double stampStep = 0.025;
 
-// The visitor chose to go on without sound (shell.html), after the track was
+// The visitor chose to go on without sound (page.js), after the track was
 // asked for: it is then not played, as when there is no sound at all.
 bool silenced()
 {
@@ -116,18 +111,7 @@ void WebMusic::play()
         std::cout << "Unable to init BASS playback" << std::endl;
         return;
     }
-    EM_ASM(
-        {
-            var sound = Module['brakvaneSound'];
-            var context = sound.context;
-            var source = context.createBufferSource();
-            source.buffer = sound.buffer;
-            source.connect(context.destination);
-            sound.startAt = context.currentTime + $0;
-            source.start(sound.startAt);
-            sound.source = source;
-        },
-        startLead);
+    EM_ASM({ Module['brakvaneSound'].play($0); }, startLead);
     playing = true;
 }
 
@@ -135,53 +119,7 @@ std::optional<double> WebMusic::heard(double when) const
 {
     if (!playing)
         return std::nullopt;
-    return EM_ASM_DOUBLE(
-        {
-            var sound = Module['brakvaneSound'];
-            var context = sound.context;
-            // The output timestamp pairs the context time being played out with
-            // the moment it was. Some browsers (Firefox) move that pair back and
-            // forth by up to 20 ms from one audio callback to the next, so the
-            // page keeps the offset between the two clocks from each new stamp
-            // and takes the median of the last few (the context's clock and the
-            // page's run at the same rate). An offset further than that from
-            // the median is a real step (the output missed a beat) once the
-            // next stamp confirms it, and the history starts anew from the
-            // two; alone it is a stale stamp (read just after the page's
-            // thread was held up) and left out. Counted on to `when` (the
-            // context's own currentTime is no bound: Firefox leaves it behind
-            // while the page's thread is held up). Before the first timestamp,
-            // the rendered time less the output's latency.
-            var stamp = context.getOutputTimestamp();
-            var ahead = Math.max(0, $0 - performance.now()) / 1000;
-            var at = context.currentTime + ahead - (context.outputLatency || context.baseLatency || 0);
-            if (stamp.performanceTime > 0) {
-                var offsets = sound.offsets || (sound.offsets = []);
-                var median = function()
-                {
-                    var sorted = offsets.slice().sort(function(a, b) { return a - b; });
-                    return sorted[sorted.length >> 1];
-                };
-                if (stamp.performanceTime != sound.lastStamp) {
-                    sound.lastStamp = stamp.performanceTime;
-                    var offset = stamp.contextTime - stamp.performanceTime / 1000;
-                    if (!offsets.length || Math.abs(offset - median()) <= $2) {
-                        sound.stepTo = null;
-                        offsets.push(offset);
-                    } else if (typeof sound.stepTo == 'number' && Math.abs(offset - sound.stepTo) <= $2) {
-                        offsets.splice(0, offsets.length, sound.stepTo, offset);
-                        sound.stepTo = null;
-                    } else {
-                        sound.stepTo = offset;
-                    }
-                    if (offsets.length > $1)
-                        offsets.shift();
-                }
-                at = $0 / 1000 + median();
-            }
-            return at - sound.startAt;
-        },
-        when, stampsKept, stampStep);
+    return EM_ASM_DOUBLE({ return Module['brakvaneSound'].heardAt($0); }, when);
 }
 
 void WebMusic::stop()
@@ -189,12 +127,7 @@ void WebMusic::stop()
     if (!playing)
         return;
     playing = false;
-    EM_ASM({
-        var sound = Module['brakvaneSound'];
-        if (sound.source)
-            sound.source.stop();
-        sound.source = null;
-    });
+    EM_ASM({ Module['brakvaneSound'].stop(); });
 }
 
 float WebMusic::spectrumAt(double t)

@@ -3,11 +3,11 @@
 // at a time so that the page keeps drawing meanwhile, and only once it is
 // whole is it handed to the page's audio context as one buffer, started at a
 // known time on the context's clock. Nothing of the track is ever queued,
-// lost or overwritten, so what is heard at any moment follows from the
-// context's output timestamp (which context time the speakers are playing
-// at which moment) to the sample.
+// lost or overwritten, so what is heard at any moment follows from when the
+// speakers play which context time (page.js says how that is found in each
+// browser).
 //
-// The page creates the audio context (shell.html) as "brakvaneSound"; the
+// The page creates the audio context (page.js) as "brakvaneSound"; the
 // browser may hold it suspended until the viewer clicks or taps, and the
 // track then waits. Without Web Audio, without a track, or when the visitor
 // chooses to go on without sound, nothing plays.

@@ -39,7 +39,10 @@ enum class Stage { loading, waiting, playing, over };
 // The display's frame interval, as the animation frames' timestamps show it:
 // the shortest of the last few intervals, since a busy or hidden page skips
 // frames (its intervals are then two or more of the display's) but never
-// runs faster than the display. 60 Hz until there are any.
+// runs faster than the display. 60 Hz until there are any. And how long a
+// frame stays on screen: the page's own step between frames, the median of
+// the same intervals (the display's where the page keeps up, two of them
+// where it draws every other refresh).
 class FrameInterval {
 public:
     void frameStarts(double timestamp)
@@ -57,6 +60,15 @@ public:
             return 1000.0 / 60;
         return *std::min_element(recent.begin(), recent.begin() + static_cast<long>(count));
     }
+    double stepMs() const
+    {
+        if (count == 0)
+            return 1000.0 / 60;
+        std::array<double, 15> sorted = recent;
+        const auto end = sorted.begin() + static_cast<long>(count);
+        std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(count / 2), end);
+        return sorted[count / 2];
+    }
 
 private:
     std::array<double, 15> recent{};
@@ -73,7 +85,6 @@ struct Page {
     std::unique_ptr<ShowClock> show;
     Stage stage = Stage::loading;
     double startedAt = 0; // emscripten_get_now() when the music was started, ms
-    double seenAt = 0;    // when the frame being drawn will be seen, ms
     FrameInterval interval;
     bool idleDrawn = false;
     bool assetsLoading = true;
@@ -114,7 +125,8 @@ void publishStage(double progress)
 // Draws moment t in the animation frame that began at frameStart, and tells
 // the page which moment the last frame showed (and a frame log, when the
 // page keeps one: when it was drawn, emscripten_get_now(); its moment; how
-// long drawing it took, in ms; and frameStart).
+// long drawing it took, in ms; frameStart; and the display's frame interval
+// the page took, in ms).
 void draw(double t, double frameStart)
 {
     const float time = static_cast<float>(t);
@@ -128,10 +140,10 @@ void draw(double t, double frameStart)
             Module['brakvaneFrames'] = $0;
             Module['brakvaneTime'] = $1;
             if (window['brakvaneFrameLog'])
-                window['brakvaneFrameLog'].push([ $2, $1, $3, $4 ]);
+                window['brakvaneFrameLog'].push([ $2, $1, $3, $4, $5 ]);
         },
         static_cast<double>(page->frameCount), static_cast<double>(time), drawnAt, emscripten_get_now() - drawnAt,
-        frameStart);
+        frameStart, page->interval.ms());
 }
 
 // The moment 0 the demo starts from, drawn once while it loads or waits.
@@ -143,26 +155,26 @@ void drawIdle(double frameStart)
 }
 
 // The show's clock over the page's sources: the page's own clock for the
-// timer, the music the page plays, both read at the moment the frame will be
-// seen. The page plays once, from the start.
+// timer, and the music the page plays (the show clock's moments are seconds
+// of that clock). The page plays once, from the start.
 std::unique_ptr<ShowClock> makeShowClock(Page& p)
 {
     ShowClock::Sources sources;
-    sources.timer = [&p] { return static_cast<float>((p.seenAt - p.startedAt) / 1000.0); };
+    sources.timer = [&p] { return static_cast<float>((emscripten_get_now() - p.startedAt) / 1000.0); };
     sources.restartTimer = [&p] { p.startedAt = emscripten_get_now(); };
-    sources.heard = [&p](double) { return p.music->heard(p.seenAt); };
+    sources.heard = [&p](double seenAt) { return p.music->heard(seenAt * 1000.0); };
     sources.play = [&p](double) { p.music->play(); };
     return std::make_unique<ShowClock>(std::move(sources), DemoFrames::end);
 }
 
 // The moment of the show for the frame of the animation frame that began at
-// frameStart (the page's clock, ms). The browser shows what is drawn now at
-// its next composite, one display interval on; the frame is drawn for the
-// music heard then.
+// frameStart (the page's clock, ms). The browser presents what is drawn now
+// at its next composite, one display interval on, and shows it until the
+// page's next frame, a step later.
 double frameMoment(Page& p, double frameStart)
 {
-    p.seenAt = frameStart + p.interval.ms();
-    return p.show->next(0);
+    const double presented = (frameStart + p.interval.ms()) / 1000.0;
+    return p.show->next(ShowClock::seenAt(presented, p.interval.stepMs() / 1000.0));
 }
 
 EM_BOOL frame(double frameStart, void*)

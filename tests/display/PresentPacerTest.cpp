@@ -40,8 +40,10 @@ TEST(PresentPacer, CapsNewFramesAtTheRefreshOnlyWhereNothingPacesThem)
             now += drawTakes;
         }
         EXPECT_NEAR((now - drawTakes - at100) / 100, c.spacing, 1e-6);
-        // Drawn at once, the next frame is shown a wait (or, paced, a present) from now.
+        // Drawn at once, the next frame is presented a wait (or, paced, a
+        // present) from now, and stays up for a step.
         now -= drawTakes;
-        EXPECT_NEAR(pacer.nextShownIn(now), 1.5 * c.spacing, 0.1 * c.spacing);
+        EXPECT_NEAR(pacer.nextPresentIn(now), c.spacing, 0.1 * c.spacing);
+        EXPECT_NEAR(pacer.frameStep(), c.spacing, 0.1 * c.spacing);
     }
 }

@@ -6,7 +6,7 @@
 //
 // Chromium runs headless with WebGL on SwiftShader. Firefox has no WebGL
 // when headless, so it runs in a window on the X server in DISPLAY (Xvfb,
-// started by scripts/web-test.sh), and plays to the sound server in
+// started by scripts/web-test.sh). Both play to the sound server in
 // PULSE_SERVER (a private PulseAudio with a null sink, started there too).
 'use strict';
 
@@ -40,7 +40,9 @@ function launchChromium(autoplay) {
   const args = ['--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--disable-dev-shm-usage'];
   if (autoplay === 'allowed') args.push('--autoplay-policy=no-user-gesture-required');
   if (autoplay === 'gesture') args.push('--autoplay-policy=document-user-activation-required');
-  return puppeteer.launch({ executablePath: executables.chromium, headless: true, args });
+  // Puppeteer mutes a headless Chromium; the page's sound is to reach the
+  // sound server in PULSE_SERVER, where the sync test records it.
+  return puppeteer.launch({ executablePath: executables.chromium, headless: true, args, ignoreDefaultArgs: ['--mute-audio'] });
 }
 
 function launchFirefox(autoplay) {
@@ -99,19 +101,11 @@ function watchConsole(page) {
 
 // Put in the page before its own script: every audio context the page makes
 // sends its output through a tap that records each block of the first
-// channel with the context frame it is played at (brakvaneTap.blocks), the
-// context's output timestamps are sampled on their own (brakvaneTap.stamps),
-// every animation frame's timestamp is noted (brakvaneTap.frames, for the
-// display's frame interval), and the page's frames are logged with when
-// they were drawn (brakvaneFrameLog).
+// channel with the context frame it is played at (brakvaneTap.blocks), and
+// the page's frames are logged (brakvaneFrameLog, see page.js).
 function tapAudio() {
   window.brakvaneFrameLog = [];
-  const tap = (window.brakvaneTap = { blocks: [], stamps: [], frames: [], context: null });
-  const noteFrame = (timestamp) => {
-    tap.frames.push(timestamp);
-    requestAnimationFrame(noteFrame);
-  };
-  requestAnimationFrame(noteFrame);
+  const tap = (window.brakvaneTap = { blocks: [], context: null });
   const Original = window.AudioContext;
   const processor = `registerProcessor('brakvane-tap', class extends AudioWorkletProcessor {
     process(inputs) {
@@ -133,10 +127,6 @@ function tapAudio() {
       mix.connect(node);
       node.connect(output);
     });
-    setInterval(() => {
-      const stamp = context.getOutputTimestamp();
-      if (stamp.performanceTime > 0) tap.stamps.push([stamp.performanceTime, stamp.contextTime]);
-    }, 20);
     tap.context = context;
     return context;
   };
@@ -179,4 +169,44 @@ async function untilQuietly(page, expression, timeout = 120000) {
   }
 }
 
-module.exports = { engines, unavailable, open, watchConsole, tapAudio, untilQuietly };
+// What the page shows, for a report: its sign, stage, frames and moment.
+async function pageState(page) {
+  const state = page.evaluate(() => ({
+    sign: document.getElementById('sign').hidden ? '' : document.getElementById('sign').textContent.trim(),
+    stage: window.demoStage, frames: window.Module && Module.brakvaneFrames, t: window.Module && Module.brakvaneTime,
+    visibility: document.visibilityState,
+  }));
+  const late = new Promise((resolve) => setTimeout(() => resolve('the page does not answer'), 5000));
+  return JSON.stringify(await Promise.race([state, late]).catch((e) => 'the page is gone: ' + e.message));
+}
+
+// The error for what stalled in the page, saying what the page showed.
+async function stalled(page, what, error) {
+  const stall = new Error(`${what} stalled; the page showed ${await pageState(page)} (${error.message})`);
+  stall.stalled = true;
+  return stall;
+}
+
+// Waits until fn (in the page, with arg) is true: the page loading or the
+// show going on; a stall when it does not come.
+async function showGoesOn(page, what, fn, arg, timeout = 60000) {
+  try {
+    await page.waitForFunction(fn, { polling: 50, timeout }, arg);
+  } catch (error) {
+    throw await stalled(page, what, error);
+  }
+}
+
+// Runs attempt, and once more if its page stalled (Firefox's starts now and
+// then do): a second stall is reported with what the page showed.
+async function onceMoreIfStalled(label, attempt) {
+  try {
+    return await attempt();
+  } catch (error) {
+    if (!error.stalled) throw error;
+    console.log(`${label}: ${error.message}; tried once more`);
+    return attempt();
+  }
+}
+
+module.exports = { engines, unavailable, open, watchConsole, tapAudio, untilQuietly, showGoesOn, stalled, onceMoreIfStalled };

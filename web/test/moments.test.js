@@ -25,7 +25,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { execFileSync } = require('child_process');
-const { engines, unavailable, open } = require('./browser.js');
+const { engines, unavailable, open, showGoesOn, stalled, onceMoreIfStalled } = require('./browser.js');
 const { decodePng } = require('./png.js');
 
 const root = path.join(__dirname, '..', '..');
@@ -45,12 +45,17 @@ function captureFrame(t, folder) {
 }
 
 async function pageFrame(browser, address, t, spectrum) {
+  return onceMoreIfStalled(`the page at t=${t}`, () => pageFrameOnce(browser, address, t, spectrum));
+}
+
+async function pageFrameOnce(browser, address, t, spectrum) {
   const page = await browser.newPage();
   try {
     await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
-    await page.goto(address + '?t=' + t + (spectrum === undefined ? '' : '&spectrum=' + spectrum));
+    await page.goto(address + '?t=' + t + (spectrum === undefined ? '' : '&spectrum=' + spectrum), { timeout: 60000 })
+      .catch(async (error) => { throw await stalled(page, 'the page load', error); });
     // A few frames in, the moment has been drawn and presented.
-    await page.waitForFunction(() => Module.brakvaneFrames >= 3, { timeout: 60000 });
+    await showGoesOn(page, 'drawing the moment', () => Module.brakvaneFrames >= 3);
     const shown = await page.evaluate(() => Module.brakvaneTime);
     assert.ok(Math.abs(shown - t) < 1e-4, 'the page drew ' + shown + ' instead of ' + t);
     return decodePng(Buffer.from(await page.screenshot({ type: 'png', clip: { x: 0, y: 0, width: 800, height: 600 } })));

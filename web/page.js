@@ -1,0 +1,429 @@
+// The demo page's own script (the build puts it into shell.html): the sign on
+// the dark plate, drawn from the page's state by one function (signView);
+// every way a visit can fail, in one table (failures); the sound the program
+// plays on (sound); and the hooks between the page and the program.
+//
+// The hooks, all of them:
+//   Module.brakvaneSound                  the sound object below; WebMusic.cpp
+//                                         hands it the decoded track, plays it
+//                                         and asks it what is heard when
+//   Module.brakvaneStage(name, decoded)   main.cpp: where the demo is
+//   Module.brakvaneFailed(what)           main.cpp: what the program lacks
+//   Module._brakvaneWake()                the page: sound may run, go on
+//   Module.brakvaneFrames, brakvaneTime   main.cpp: frames drawn, and the
+//                                         moment the last one showed
+//   window.brakvaneFrameLog               main.cpp appends each frame to it
+//                                         where a test put one in the page
+// demoStage (global) is read by the tests too.
+
+// "?t=25.3&spectrum=0.4" fixes the moment drawn (see PageOptions.h).
+var pageArguments = [];
+var query = new URLSearchParams(location.search);
+var fixedMoment = query.has('t');
+if (fixedMoment) pageArguments.push('--at', query.get('t'));
+if (query.has('spectrum')) pageArguments.push('--spectrum', query.get('spectrum'));
+
+// Opened from the disk, the page cannot read its files; it says so at once.
+var fromDisk = location.protocol === 'file:';
+// The program, asked for before the code that compiles it has arrived.
+var programFile = fromDisk ? null : fetch('index.wasm', { credentials: 'same-origin' });
+if (programFile) programFile.catch(function() {});
+
+var stage = document.getElementById('stage');
+var canvas = document.getElementById('canvas');
+var sign = document.getElementById('sign');
+var signText = document.getElementById('sign-text');
+var signDetail = document.getElementById('sign-detail');
+var signAction = document.getElementById('sign-action');
+var bar = document.getElementById('bar');
+var fill = document.getElementById('fill');
+
+// How long a download may stand still, and how long sound may take to
+// start after the visitor's click, before the page says so.
+var stallSeconds = 15;
+var soundPatienceSeconds = 4;
+
+// What can happen to a visit, and what the sign then says: its headline, the
+// detail (from what is known of it), and the button's action, if any. A row
+// with stops: true ends the demo; the others are said while they last.
+var failures = {
+  fromDisk: { stops: true, headline: 'This page has to come from a web server', detail: function() {
+    return 'Browsers do not let a page opened from the disk read its own files. Run "python3 -m http.server" ' +
+           'in its folder, then open http://localhost:8000/ instead.';
+  } },
+  noConnection: { stops: true, headline: 'The demo could not load', detail: function(name) {
+    return name + ' did not load: the connection failed. Check it and reload the page.';
+  } },
+  fileMissing: { stops: true, headline: 'The demo could not load', detail: function(name, status) {
+    return name + ' did not load: the server answered ' + status + '. ' +
+           'Reload the page; if that does not help, the site is missing the file.';
+  } },
+  serverTrouble: { stops: true, headline: 'The demo could not load', detail: function(name, status) {
+    return name + ' did not load: the server answered ' + status + '. ' +
+           'The server has a problem: reload the page, or try again later.';
+  } },
+  startFailed: { stops: true, headline: 'The demo could not start', detail: function(reason) {
+    return reason + ' Reload the page to try again.';
+  } },
+  cannotRun: { stops: true, headline: 'Your browser cannot run this demo', detail: function(message) {
+    return 'It could not start its program (' + message + ').';
+  } },
+  noWebGL: { stops: true, headline: 'Your browser cannot draw this demo', detail: function(reason) {
+    var why = reason ? ' (' + reason + ')' : window.WebGLRenderingContext ? ', and gave no reason' : ': it has none';
+    return 'It could not start WebGL' + why + '. Turning on hardware acceleration in its settings, or another ' +
+           'browser, may help.';
+  } },
+  stopped: { stops: true, headline: 'The demo stopped', detail: function(what) {
+    return 'Something went wrong inside it (' + what + '). Reload the page to try again.';
+  } },
+  stalled: { headline: 'The download has stalled', detail: function() {
+    return 'Nothing has arrived for ' + stallSeconds + ' seconds. Check the connection: the page goes on by ' +
+           'itself when the download does, or reload it.';
+  } },
+  soundStuck: { headline: 'The sound has not started', action: 'Play without sound', detail: function() {
+    return 'Your browser may have no sound output, or keeps sound off for this page.';
+  } },
+  noSound: { headline: 'Playing without sound', detail: function(refused) {
+    return 'Your browser gave this page no sound (' + refused + ').';
+  } },
+};
+
+// The sound: an audio context at the track's own rate, made just after the
+// first paint (making one can take a while when the browser's audio is not up
+// yet), so that a browser that lets sound start by itself has it running long
+// before the track is decoded. The program hands it the decoded track
+// (WebMusic.cpp), starts it and asks it what is heard when.
+var sound = {
+  context: null,    // the AudioContext, once made
+  buffer: null,     // the decoded track, filled in by the program
+  source: null,     // the track's source node while it plays
+  startAt: -1,      // the context time the track's first frame is played at
+  tried: false,     // a context was asked for (once only)
+  silent: false,    // the visitor chose to go on without sound
+  refused: '',      // why the browser gave the page no sound
+  // The context's offsets from the page's clock (context time minus page
+  // time, s) from the latest output timestamps, the last stamp's time, and an
+  // offset that looked like a step, waiting for the next stamp to confirm it.
+  offsets: [],
+  lastStamp: -1,
+  stepTo: null,
+
+  open: function() {
+    if (sound.tried) return sound.context;
+    sound.tried = true;
+    if (!window.AudioContext) {
+      sound.refused = 'this browser has no Web Audio';
+      return null;
+    }
+    try {
+      sound.context = new AudioContext({ sampleRate: 44100 });
+    } catch (e) {
+      // A browser that will not run at that rate converts the track itself.
+      try {
+        sound.context = new AudioContext();
+      } catch (e2) {
+        sound.refused = e2.name + ': ' + e2.message;
+        updateSign();
+        return null;
+      }
+    }
+    sound.context.addEventListener('statechange', function() {
+      if (sound.context.state === 'running') soundStuck = false;
+      updateSign();
+      if (sound.context.state === 'running' && programReady) Module['_brakvaneWake']();
+    });
+    return sound.context;
+  },
+  // Starts the whole track `lead` seconds from now on the context's clock.
+  play: function(lead) {
+    var context = sound.context;
+    var source = context.createBufferSource();
+    source.buffer = sound.buffer;
+    source.connect(context.destination);
+    sound.startAt = context.currentTime + lead;
+    source.start(sound.startAt);
+    sound.source = source;
+  },
+  stop: function() {
+    if (sound.source) sound.source.stop();
+    sound.source = null;
+  },
+  // Seconds of the track heard at `when` (the page's clock, ms; now or a
+  // moment ahead; negative before its first frame).
+  heardAt: function(when) {
+    var context = sound.context;
+    var stamp = context.getOutputTimestamp();
+    if (!(stamp.performanceTime > 0)) {
+      // Before the first timestamp: the rendered time less the output's latency.
+      var ahead = Math.max(0, when - performance.now()) / 1000;
+      return context.currentTime + ahead - (context.outputLatency || context.baseLatency || 0) - sound.startAt;
+    }
+    if (stamp.performanceTime !== sound.lastStamp) {
+      sound.lastStamp = stamp.performanceTime;
+      noteOffset(stamp.contextTime - stamp.performanceTime / 1000);
+    }
+    return when / 1000 + median(sound.offsets) - unreportedLatency - sound.startAt;
+  },
+};
+
+// The output timestamp pairs the context time being played out with the
+// moment it was. Some browsers (Firefox) move that pair back and forth by up
+// to 20 ms from one audio callback to the next, so the page keeps the offset
+// between the two clocks from each new stamp and takes the median of the last
+// few (the context's clock and the page's run at the same rate). An offset
+// further than stampStep from the median is a real step (the output missed a
+// beat) once the next stamp confirms it, and the history starts anew from the
+// two; alone it is a stale stamp (read just after the page's thread was held
+// up) and left out. Counted on to the moment asked about (the context's own
+// currentTime is no bound: Firefox leaves it behind while the page's thread
+// is held up).
+var stampsKept = 11;  // about 0.2 s of Firefox's audio callbacks
+var stampStep = 0.025;
+function noteOffset(offset) {
+  var offsets = sound.offsets;
+  if (!offsets.length || Math.abs(offset - median(offsets)) <= stampStep) {
+    sound.stepTo = null;
+    offsets.push(offset);
+  } else if (sound.stepTo !== null && Math.abs(offset - sound.stepTo) <= stampStep) {
+    offsets.splice(0, offsets.length, sound.stepTo, offset);
+    sound.stepTo = null;
+  } else {
+    sound.stepTo = offset;
+  }
+  if (offsets.length > stampsKept) offsets.shift();
+}
+function median(values) {
+  var sorted = values.slice().sort(function(a, b) { return a - b; });
+  return sorted[sorted.length >> 1];
+}
+
+// What the output timestamp leaves out, in seconds. Chromium's stamps say
+// when the speaker plays a context time (against the sink, within about a
+// millisecond on a quiet machine). Firefox's say that currentTime is heard
+// the moment it is read: it builds the stamp as (currentTime -
+// outputLatency, read time - outputLatency) and so leaves its output latency
+// out. Nor is the outputLatency it reports that latency: fixed within a
+// visit, it differed from visit to visit (10.9 to 34.9 ms, and 19.4 to 36.1
+// ms in fifteen visits recorded at the sink) with no bearing on what the sink
+// played, which in eleven of those visits came 30.8 to 33.6 ms (median 31.1)
+// after the stamps said, and in four, on a machine loaded many times over,
+// 41, 67, 125 and 126 ms (the stream fell behind and stayed there, which
+// nothing Firefox reports shows). So no figure Firefox reports fixes it: its
+// stamps are taken less the latency measured at the sink, the best rule found.
+var firefoxLatency = 0.031;
+var unreportedLatency = /\bFirefox\//.test(navigator.userAgent) ? firefoxLatency : 0;
+
+// Where the demo is: 'loading' (with progress from 0 to 1), 'waiting',
+// 'playing' or 'over'. Downloading is the first half of the progress,
+// decoding the track the second.
+var demoStage = 'loading';
+var programReady = false;   // the program's functions can be called
+var programStarted = false; // the program runs: nothing more to download
+var progress = 0;
+var failure = null;         // what stopped the demo: { row, args } of failures
+var stalled = false;        // the download has stood still for stallSeconds
+var soundStuck = false;     // the sound has not started after the visitor's click
+var silentNoteShown = false;
+var webglReason = '';
+var touch = window.matchMedia && matchMedia('(pointer: coarse)').matches;
+
+// What the sign shows in the page's state: { text, detail, action, bar,
+// failed }, or null when it is hidden.
+function signView() {
+  var loading = demoStage === 'loading' && !fixedMoment;
+  var holding = (demoStage === 'loading' || demoStage === 'waiting') && !fixedMoment && !sound.silent;
+  var waiting = demoStage === 'waiting' && !sound.silent && sound.context && sound.context.state !== 'running';
+  var said = function(row, args, more) {
+    var view = { text: row.headline, detail: row.detail.apply(null, args || []), action: row.action };
+    for (var key in more || {}) view[key] = more[key];
+    return view;
+  };
+  if (failure) return said(failures[failure.row], failure.args, { failed: true });
+  if (stalled && loading) return said(failures.stalled);
+  if (soundStuck && holding) return said(failures.soundStuck, [], { bar: loading });
+  if (loading) return { text: 'loading ' + Math.floor(progress * 100) + '%', bar: true };
+  if (waiting) return { text: touch ? 'tap to start' : 'click to start' };
+  if (sound.refused && demoStage === 'playing' && !silentNoteShown) return said(failures.noSound, [sound.refused]);
+  return null;
+}
+
+function updateSign() {
+  var view = signView();
+  sign.hidden = !view;
+  if (!view) return;
+  sign.classList.toggle('failed', !!view.failed);
+  signText.textContent = view.text;
+  bar.hidden = !view.bar;
+  fill.style.width = Math.floor(progress * 100) + '%';
+  // Hidden parts hold no text: the sign's text is what it shows.
+  signDetail.hidden = !view.detail;
+  signDetail.textContent = view.detail || '';
+  signAction.hidden = !view.action;
+  signAction.textContent = view.action || '';
+}
+updateSign();
+
+// The first failure is the one said: what follows from it would only hide it.
+function fail(row) {
+  if (failure) return;
+  failure = { row: row, args: Array.prototype.slice.call(arguments, 1) };
+  updateSign();
+}
+function failFile(name, response) {
+  if (!response) return fail('noConnection', name);
+  var status = response.status + (response.statusText ? ' ' + response.statusText : '');
+  fail(response.status === 404 || response.status === 410 ? 'fileMissing' : 'serverTrouble', name, status);
+}
+// Something went wrong while loading: the page's own files are asked for
+// again (their headers only), and the first that does not come is named.
+function findMissingFile(reason) {
+  var files = ['index.js', 'index.wasm', 'index.data'];
+  (function check(i) {
+    if (i === files.length) return fail('startFailed', reason);
+    fetch(files[i], { method: 'HEAD', cache: 'no-store' }).then(function(response) {
+      if (response.ok) check(i + 1); else failFile(files[i], response);
+    }, function() { failFile(files[i], null); });
+  })(0);
+}
+if (fromDisk) fail('fromDisk');
+window.addEventListener('error', function(event) {
+  // A file the page links that did not come (the program's code).
+  if (event.target !== window) {
+    if (event.target && event.target.src) findMissingFile('Its code did not load.');
+    return;
+  }
+  if (programStarted) return fail('stopped', event.message);
+  // An error while loading is said on the page, not thrown at the console.
+  event.preventDefault();
+  findMissingFile(event.message + '.');
+}, true);
+canvas.addEventListener('webglcontextcreationerror', function(event) { webglReason = event.statusMessage || ''; });
+
+// Progress, or any sign of life from the network, restarts the stall watch.
+var lastActivity = performance.now();
+function noteActivity() {
+  lastActivity = performance.now();
+  if (stalled) {
+    stalled = false;
+    updateSign();
+  }
+}
+var stallWatch = setInterval(function() {
+  if (programStarted || failure) {
+    clearInterval(stallWatch);
+    return;
+  }
+  if (!stalled && performance.now() - lastActivity > stallSeconds * 1000) {
+    stalled = true;
+    updateSign();
+  }
+}, 1000);
+
+// The toolchain's fixed-function emulation announces itself on the error
+// stream at every start; these two lines say nothing about the page.
+var toolchainNotices = [
+  'WARNING: using emscripten GL emulation. This is a collection of limited workarounds, do not expect it to work.',
+  'WARNING: using emscripten GL immediate mode emulation. This is very limited in what it supports',
+];
+var downloaded = -1;
+var Module = {
+  canvas: canvas,
+  arguments: pageArguments,
+  print: function(text) { console.log(text); },
+  printErr: function(text) {
+    if (toolchainNotices.indexOf(text) < 0) console.error(text);
+  },
+  setStatus: function(text) {
+    var counts = /\((\d+(?:\.\d+)?)\/(\d+)\)/.exec(text);
+    if (counts && Number(counts[1]) > downloaded) {
+      downloaded = Number(counts[1]);
+      noteActivity();
+    }
+    if (counts && demoStage === 'loading') {
+      progress = Math.max(progress, 0.5 * Number(counts[1]) / Number(counts[2]));
+      updateSign();
+    }
+  },
+  // The program from the response asked for at the top. Streaming
+  // compilation needs the server to call it application/wasm; under any
+  // other type it is read whole first, which browsers take without a word.
+  instantiateWasm: function(imports, receive) {
+    if (!programFile) return {};
+    programFile.then(function(response) {
+      noteActivity();
+      if (!response.ok) {
+        failFile('index.wasm', response);
+        return;
+      }
+      var streaming = WebAssembly.instantiateStreaming &&
+                      /^application\/wasm\b/.test(response.headers.get('Content-Type') || '');
+      var made = streaming ? WebAssembly.instantiateStreaming(response, imports)
+                           : response.arrayBuffer().then(function(bytes) { return WebAssembly.instantiate(bytes, imports); });
+      return made.then(function(result) {
+        noteActivity();
+        receive(result.instance, result.module);
+      });
+    }).catch(function(error) {
+      if (error instanceof TypeError) failFile('index.wasm', null);
+      else fail('cannotRun', error.message);
+    });
+    return {};
+  },
+  onRuntimeInitialized: function() { programReady = true; },
+  onAbort: function(what) {
+    if (programStarted) fail('stopped', what);
+    else findMissingFile(String(what) + '.');
+  },
+  brakvaneSound: sound,
+  brakvaneStage: function(name, decoded) {
+    programStarted = true;
+    demoStage = name;
+    if (name === 'loading') progress = Math.max(progress, 0.5 + 0.5 * decoded);
+    if (name === 'playing' && sound.refused) setTimeout(function() { silentNoteShown = true; updateSign(); }, 8000);
+    updateSign();
+  },
+  // The program cannot go on: what (only 'webgl' so far) it lacks.
+  brakvaneFailed: function(what) {
+    programStarted = true;
+    if (what === 'webgl') fail('noWebGL', webglReason);
+  },
+};
+
+// Asks for the sound to start, and says so if it has not within a few seconds.
+var soundWatch = 0;
+function startSound() {
+  var context = fixedMoment || sound.silent ? null : sound.open();
+  if (!context || context.state === 'running') return;
+  context.resume().catch(function() {
+    soundStuck = true;
+    updateSign();
+  });
+  clearTimeout(soundWatch);
+  soundWatch = setTimeout(function() {
+    if (context.state !== 'running' && !sound.silent) {
+      soundStuck = true;
+      updateSign();
+    }
+  }, soundPatienceSeconds * 1000);
+}
+// The picture then runs on the page's clock, from the start.
+function playSilently() {
+  sound.silent = true;
+  soundStuck = false;
+  updateSign();
+  if (programReady) Module['_brakvaneWake']();
+}
+function onClick() {
+  startSound();
+  if (!document.fullscreenElement && stage.requestFullscreen) stage.requestFullscreen().catch(function() {});
+}
+stage.addEventListener('click', onClick);
+signAction.addEventListener('click', playSilently);
+// A tap counts as soon as the finger lifts, whether or not a click follows.
+document.addEventListener('touchend', startSound);
+// Browsers leave full screen on Escape themselves; this covers those that pass the key to the page.
+document.addEventListener('keydown', function(e) {
+  if (e.key === 'Escape' && document.fullscreenElement) document.exitFullscreen().catch(function() {});
+});
+
+if (!fixedMoment) requestAnimationFrame(function() { setTimeout(sound.open, 0); });
