@@ -117,7 +117,7 @@ std::string findOnPath(const std::string& program)
         std::string candidate = folder;
         candidate += '/';
         candidate += program;
-        struct stat status {};
+        struct stat status{};
         if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
@@ -240,8 +240,8 @@ bool VideoWriter::finish(std::string& error)
         return false;
     }
     // The file ffmpeg wrote must still be ours, and whole.
-    struct stat written {};
-    struct stat named {};
+    struct stat written{};
+    struct stat named{};
     std::string problem;
     if (::fstat(file.descriptor(), &written) != 0 || ::stat(file.temporaryPath().c_str(), &named) != 0 ||
         written.st_dev != named.st_dev || written.st_ino != named.st_ino)
