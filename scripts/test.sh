@@ -15,7 +15,7 @@ fi
 bash scripts/setup.sh
 
 build=build
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON)
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON -DBRAKVANE_TESTS=ON)
 if [[ ${1:-} == --sanitize ]]; then
   build=build-asan
   options+=(-DBRAKVANE_SANITIZE=ON -DBRAKVANE_BENCH=OFF -DBRAKVANE_TOOLS=OFF)
