@@ -31,7 +31,7 @@ apt_step() {
   shift 2
   echo "$tag: $what" >&2
   if ! "${apt_sudo[@]}" env DEBIAN_FRONTEND=noninteractive "$@" >>"$apt_log" 2>&1; then
-    echo "$tag: failed while $what; apt's output is in $apt_log" >&2
+    echo "$tag: failed while ${what% (log: *}; apt's output is in $apt_log" >&2
     return 1
   fi
 }
