@@ -155,7 +155,9 @@ rm -rf "${root:?}$home/brakvane"
 git clone -q "$checkout" "$root$home/brakvane"
 [[ -z $user ]] || in_root chown -R "$user:" "$home/brakvane"
 
-echo "in-release: running $* in $release (${user:-root}, $home/brakvane)" >&2
+shown=${*//$'\n'/ }
+((${#shown} <= 100)) || shown="${shown:0:97}..."
+echo "in-release: running $shown in $release (${user:-root}, $home/brakvane)" >&2
 run=(in_root HOME="$home" USER="${user:-root}" LOGNAME="${user:-root}" SHELL=/bin/bash TERM="${TERM:-dumb}")
 [[ -z $user ]] || run=(chroot "$root" /usr/sbin/runuser -u "$user" -- /usr/bin/env -i
   PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 HOME="$home" USER="$user" LOGNAME="$user" SHELL=/bin/bash
