@@ -68,12 +68,22 @@ else
 fi
 log=$root.log
 
-# Ends what still runs in the root (daemons the command started, a command
-# still running when the script is interrupted), then unmounts every mount
-# under the root, deepest first, whoever made it (debootstrap mounts its own).
+# Ends a step still running (debootstrap, apt) with all it started, then
+# what still runs in the root (daemons the command started, a command still
+# running when the script is interrupted), then unmounts every mount under
+# the root, deepest first, whoever made it (debootstrap mounts its own).
 cleanup() {
   local status=$? pids=() pid link target tries
   trap '' INT TERM HUP
+  if [[ -n ${step_pid:-} ]]; then
+    kill -TERM -- -"$step_pid" 2>/dev/null || true
+    for tries in $(seq 20); do
+      kill -0 -- -"$step_pid" 2>/dev/null || break
+      sleep 0.5
+    done
+    kill -KILL -- -"$step_pid" 2>/dev/null || true
+    wait "$step_pid" 2>/dev/null || true
+  fi
   for tries in 1 2 3 4 5 6 7 8 9 10 11; do
     pids=()
     for pid in /proc/[0-9]*; do
@@ -103,16 +113,19 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
-in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8 "$@"; }
-# Steps run in the background and are waited for, so that a signal is acted
-# on at once rather than when the step ends.
+in_root=(chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+  DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8)
+# Steps run in the background, each in a process group of its own, and are
+# waited for: a signal is acted on at once rather than when the step ends,
+# and the step can be ended with everything it started.
 step() {
-  "$@" >>"$log" 2>&1 &
-  wait $! || {
+  setsid "$@" >>"$log" 2>&1 &
+  step_pid=$!
+  wait "$step_pid" || {
     echo "in-release: failed: $* (log: $log)" >&2
     exit 1
   }
+  step_pid=
 }
 
 if [[ ! -f $root/.in-release-ready ]]; then
@@ -139,26 +152,26 @@ mount --bind /dev/pts "$root/dev/pts"
 mount -t tmpfs -o mode=1777 shm "$root/dev/shm"
 
 echo "in-release: bringing the $release root up to date" >&2
-step in_root apt-get update
-step in_root apt-get -y upgrade
+step "${in_root[@]}" apt-get update
+step "${in_root[@]}" apt-get -y upgrade
 
 home=/root
 if [[ -n $user ]]; then
   home=/home/$user
-  if ! in_root id "$user" >/dev/null 2>&1; then
-    step in_root useradd -m -s /bin/bash "$user"
+  if ! "${in_root[@]}" id "$user" >/dev/null 2>&1; then
+    step "${in_root[@]}" useradd -m -s /bin/bash "$user"
     printf '%s ALL=(ALL) NOPASSWD:ALL\n' "$user" >"$root/etc/sudoers.d/$user"
     chmod 440 "$root/etc/sudoers.d/$user"
   fi
 fi
 rm -rf "${root:?}$home/brakvane"
 git clone -q "$checkout" "$root$home/brakvane"
-[[ -z $user ]] || in_root chown -R "$user:" "$home/brakvane"
+[[ -z $user ]] || "${in_root[@]}" chown -R "$user:" "$home/brakvane"
 
 shown=${*//$'\n'/ }
 ((${#shown} <= 100)) || shown="${shown:0:97}..."
 echo "in-release: running $shown in $release (${user:-root}, $home/brakvane)" >&2
-run=(in_root HOME="$home" USER="${user:-root}" LOGNAME="${user:-root}" SHELL=/bin/bash TERM="${TERM:-dumb}")
+run=("${in_root[@]}" HOME="$home" USER="${user:-root}" LOGNAME="${user:-root}" SHELL=/bin/bash TERM="${TERM:-dumb}")
 [[ -z $user ]] || run=(chroot "$root" /usr/sbin/runuser -u "$user" -- /usr/bin/env -i
   PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 HOME="$home" USER="$user" LOGNAME="$user" SHELL=/bin/bash
   TERM="${TERM:-dumb}")
