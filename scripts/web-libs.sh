@@ -77,6 +77,6 @@ echo "web-libs: libmpg123" >&2
   emmake make install >>make.log 2>&1 || { tail -30 make.log >&2; exit 1; }
 )
 
-# What was built: the source packages' names and versions.
-ls ./*.dsc | sed 's|^\./||; s|\.dsc$||' >"$prefix/.complete"
+# What was built: the upstream sources' names and versions.
+ls ./*.orig.tar.* | sed 's|^\./||; s|\.orig\.tar\..*$||' >"$prefix/.complete"
 echo "web-libs: done, in $prefix" >&2
