@@ -65,6 +65,7 @@ if [[ -n $keep ]]; then
   root=$(cd "$keep" && pwd)
 else
   root=$(mktemp -d "${TMPDIR:-/var/tmp}/brakvane-$release.XXXXXX")
+  chmod 755 "$root" # the root's / is open to its users, as on any system
 fi
 log=$root.log
 
