@@ -37,7 +37,7 @@ bool readFileBytes(const std::string& path, FileBytes& out, std::size_t maxBytes
     FileDescriptor file{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0)
         return fail(std::strerror(errno));
-    struct stat info {};
+    struct stat info{};
     if (fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0)
         return fail("not a regular file");
     if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)

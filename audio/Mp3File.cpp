@@ -90,7 +90,7 @@ bool Mp3File::open(const std::string& path, bool scanIndex)
     fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno != ENOENT)
         explain(path, std::string(" cannot be read (") + std::strerror(errno) + ")");
-    struct stat info {};
+    struct stat info{};
     if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     if (!startsAsMpegAudio(fd)) {

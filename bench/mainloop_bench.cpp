@@ -187,7 +187,7 @@ int main()
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return run;
     };
-    auto compare = [](const LoopRun& real, const LoopRun& baseline, double LoopRun::*figure, std::vector<double>& to) {
+    auto compare = [](const LoopRun& real, const LoopRun& baseline, double LoopRun::* figure, std::vector<double>& to) {
         if (real.cpuPerPass > 0 && baseline.cpuPerPass > 0)
             to.push_back(real.*figure / baseline.*figure);
     };

@@ -74,7 +74,7 @@ std::string absolute(const std::string& path)
 // Checks that folder exists and is a folder, for a new entry in it.
 bool folderTakesEntries(const std::string& folder, const std::string& name, std::string& error)
 {
-    struct stat status {};
+    struct stat status{};
     if (::stat(folder.c_str(), &status) != 0) {
         error = reasonFor("write", name);
         return false;
@@ -130,7 +130,7 @@ struct Replaced {
 
 Replaced replacedFile(const std::string& existing)
 {
-    struct stat status {};
+    struct stat status{};
     if (::lstat(existing.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return {false, 0, static_cast<mode_t>(0666 & ~currentUmask())};
     return {true, status.st_gid, static_cast<mode_t>(status.st_mode & 01777)};
@@ -191,7 +191,7 @@ PendingFile::~PendingFile()
 bool PendingFile::open(const std::string& path, std::string& error)
 {
     target = path;
-    struct stat status {};
+    struct stat status{};
     if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
         error = path + " is a folder; name a file";
         return false;
@@ -262,8 +262,8 @@ bool FrameFolder::open(const std::string& folder, std::int64_t frameCount, std::
     target = folder;
     frames = frameCount;
     digits = std::max<int>(6, static_cast<int>(std::to_string(std::max<std::int64_t>(0, frameCount - 1)).size()));
-    struct stat link {};
-    struct stat status {};
+    struct stat link{};
+    struct stat status{};
     std::string pattern;
     if (::lstat(folder.c_str(), &link) == 0) {
         if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
@@ -359,7 +359,7 @@ bool FrameFolder::commit(std::string& error)
         return true;
     }
     // Someone else made the folder meanwhile: the frames go into it one by one.
-    struct stat status {};
+    struct stat status{};
     if ((renameErrno == EEXIST || renameErrno == ENOTEMPTY) && ::stat(target.c_str(), &status) == 0 &&
         S_ISDIR(status.st_mode))
         return moveFramesIn(error);

@@ -139,7 +139,7 @@ bool matroskaComplete(int fd, std::uint64_t fileSize, std::string& problem)
 
 bool videoFileComplete(int fd, const std::string& format, std::string& problem)
 {
-    struct stat status {};
+    struct stat status{};
     if (::fstat(fd, &status) != 0 || status.st_size <= 0) {
         problem = "it is empty";
         return false;

@@ -2,7 +2,10 @@
 // common player opens: H.264 (High profile) with AAC in .mp4, H.264 with
 // lossless FLAC in .mkv, VP9 with Opus in .webm; the frames arrive as 4:2:0
 // with the BT.709 matrix and are tagged so, which is how their sRGB colours
-// are shown. H.264 uses x264's fastest preset at quality 18, with the 8x8
+// are shown. The raw frames' own matrix, range, primaries and transfer are
+// stated before they are read: an ffmpeg that meets frames of unknown colour
+// (7.1 does) converts them once more to the output's, through RGB, and every
+// colour shifts. H.264 uses x264's fastest preset at quality 18, with the 8x8
 // transform of the High profile that compo rules ask for: the pictures come
 // out as close to the frames as with slower presets (the 4:2:0 colour
 // sampling dominates what is lost), in files about twice the size, and
@@ -59,6 +62,14 @@ std::vector<std::string> ffmpegArguments(const std::string& program, const Video
         std::to_string(job.width) + "x" + std::to_string(job.height),
         "-framerate",
         std::to_string(job.fps),
+        "-colorspace",
+        "bt709",
+        "-color_range",
+        "tv",
+        "-color_primaries",
+        "bt709",
+        "-color_trc",
+        "bt709",
         "-i",
         "pipe:0",
     };
@@ -117,7 +128,7 @@ std::string findOnPath(const std::string& program)
         std::string candidate = folder;
         candidate += '/';
         candidate += program;
-        struct stat status {};
+        struct stat status{};
         if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
@@ -240,8 +251,8 @@ bool VideoWriter::finish(std::string& error)
         return false;
     }
     // The file ffmpeg wrote must still be ours, and whole.
-    struct stat written {};
-    struct stat named {};
+    struct stat written{};
+    struct stat named{};
     std::string problem;
     if (::fstat(file.descriptor(), &written) != 0 || ::stat(file.temporaryPath().c_str(), &named) != 0 ||
         written.st_dev != named.st_dev || written.st_ino != named.st_ino)

@@ -51,7 +51,7 @@ std::string unusableBecause(const std::string& folder)
             return std::strerror(error);
         }
     };
-    struct stat info {};
+    struct stat info{};
     if (::stat(folder.c_str(), &info) != 0)
         return reason(errno);
     if (!S_ISDIR(info.st_mode))
@@ -70,7 +70,7 @@ std::string unusableBecause(const std::string& folder)
 
 bool holdsDataFolder(const std::string& folder)
 {
-    struct stat info {};
+    struct stat info{};
     return !folder.empty() && ::stat((folder + "/data").c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 

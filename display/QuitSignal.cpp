@@ -10,7 +10,7 @@ constexpr int quitting[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int quittingCount = sizeof quitting / sizeof quitting[0];
 
 volatile std::sig_atomic_t received = 0;
-struct sigaction previous[quittingCount] {};
+struct sigaction previous[quittingCount]{};
 bool installed = false;
 
 extern "C" void onQuitSignal(int)
@@ -26,7 +26,7 @@ void install()
 {
     if (installed)
         return;
-    struct sigaction action {};
+    struct sigaction action{};
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < quittingCount; ++i)

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBRAKVANE_TESTS=OFF -DBRAKVANE_TOOLS=OFF >/dev/null
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBRAKVANE_TESTS=OFF -DBRAKVANE_BENCH=ON -DBRAKVANE_TOOLS=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)" --target benchmarks >/dev/null
 mapfile -t programs <build-bench/bench/benchmarks.txt
 

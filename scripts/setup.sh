@@ -1,38 +1,33 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing the demo needs.
-# Idempotent: when everything is present it only checks and returns.
+# Installs every Debian package that building, running and testing the demo
+# needs, as root or through sudo (scripts/apt.sh: one line per step, apt's
+# output in a log). The names are those both tested releases use; Weston's
+# development package is the one of the Weston the release installs or offers.
+# Idempotent: when everything is present it only asks dpkg and returns.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/apt.sh"
 
 packages=(
-  build-essential cmake pkg-config clang clang-format libclang-rt-14-dev git
+  build-essential cmake pkg-config clang clang-format-19 libclang-rt-dev git
   libsdl2-dev libgl1-mesa-dev libgl1-mesa-dri libegl1-mesa-dev libx11-dev libxrandr-dev
   libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
-  weston libweston-10-dev libwayland-dev xkb-data
+  weston libwayland-dev xkb-data wayland-utils
   pulseaudio pulseaudio-utils libpulse-dev
   pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon xwayland libpipewire-0.3-dev
+  libasound2-dev libasound2-plugins alsa-utils
   lame mpg123 ffmpeg
   libfreetype-dev fonts-dejavu-core
   dpkg-dev file desktop-file-utils appstream lintian
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-
-if ((${#missing[@]} == 0)); then
-  exit 0
+# Weston 10 (bookworm) to 14 (trixie) each come with their own libweston-N-dev.
+weston=$(apt_major_version weston)
+if [[ -z $weston && -n $(apt_missing "${packages[@]}") ]]; then
+  apt_update setup
+  weston=$(apt_major_version weston)
 fi
+[[ -z $weston ]] || packages+=("libweston-$weston-dev")
 
-echo "setup: installing ${missing[*]}" >&2
-sudo=()
-if [[ $(id -u) -ne 0 ]]; then
-  sudo=(sudo)
-fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+apt_install setup "${packages[@]}"

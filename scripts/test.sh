@@ -17,7 +17,7 @@ fi
 bash scripts/setup.sh
 
 build=build
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON)
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON -DBRAKVANE_TESTS=ON)
 targets=()
 only=()
 if [[ ${1:-} == --sanitize ]]; then

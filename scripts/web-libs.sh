@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the C libraries the web page links with emscripten, from Debian's
-# source packages, into a prefix outside the repository:
+# Builds the C libraries the web page links with emscripten, from the source
+# packages of the machine's own Debian release (the versions it offers, through
+# its deb-src entry), into a prefix outside the repository:
 #   scripts/web-libs.sh PREFIX
 # zlib, libpng, KissFFT and libmpg123. Emscripten's own ports of these would
 # be downloaded, which these machines cannot do. The prefix is complete once
@@ -9,14 +10,7 @@ set -euo pipefail
 
 prefix=${1:?usage: web-libs.sh PREFIX}
 
-# The bookworm versions, pinned: the sources of point and security updates
-# are not all served, and a fixed version gives the same libraries everywhere.
-sources=(
-  "zlib=1:1.2.13.dfsg-1"
-  "libpng1.6=1.6.39-2+deb12u5"
-  "kissfft=131.1.0-4.1~deb12u1"
-  "mpg123=1.31.2-1+deb12u1"
-)
+sources=(zlib libpng1.6 kissfft mpg123)
 
 jobs=$(nproc)
 export NODE_PATH=/usr/share/nodejs
@@ -26,14 +20,13 @@ rm -rf "$prefix"
 mkdir -p "$prefix/include" "$prefix/lib"
 
 cd "$work"
-for s in "${sources[@]}"; do
-  echo "web-libs: fetching the source of ${s%%=*} ${s#*=}" >&2
+for package in "${sources[@]}"; do
+  echo "web-libs: fetching the source of $package" >&2
   # Some upstream signatures (.asc) are not served; apt then reports a failure
   # although the sources themselves arrived, so it is their presence that counts.
-  apt-get source --download-only -qq "$s" >/dev/null 2>&1 || true
-  package=${s%%=*}
+  apt-get source --download-only -qq "$package" >/dev/null 2>&1 || true
   if ! compgen -G "${package}_*.orig.tar.*" >/dev/null; then
-    echo "web-libs: cannot fetch the source package $s (is the bookworm deb-src entry there?)" >&2
+    echo "web-libs: cannot fetch the source package $package (is there a deb-src entry for the machine's release?)" >&2
     exit 1
   fi
 done
@@ -84,5 +77,6 @@ echo "web-libs: libmpg123" >&2
   emmake make install >>make.log 2>&1 || { tail -30 make.log >&2; exit 1; }
 )
 
-printf '%s\n' "${sources[@]}" >"$prefix/.complete"
+# What was built: the upstream sources' names and versions.
+ls ./*.orig.tar.* | sed 's|^\./||; s|\.orig\.tar\..*$||' >"$prefix/.complete"
 echo "web-libs: done, in $prefix" >&2

@@ -13,29 +13,14 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/web.sh
 
-sudo=()
-if [[ $(id -u) -ne 0 ]]; then
-  sudo=(sudo)
-fi
-export DEBIAN_FRONTEND=noninteractive
-missing=()
-for p in chromium firefox-esr; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
+source scripts/apt.sh
+browsers=(chromium firefox-esr)
 # Node comes with emscripten; npm only where no npm is there yet.
-if ! command -v npm >/dev/null; then
-  missing+=(npm)
-fi
-if ((${#missing[@]} > 0)); then
-  echo "web-test: installing ${missing[*]}" >&2
-  "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+command -v npm >/dev/null || browsers+=(npm)
+apt_install web-test "${browsers[@]}"
 
 if [[ ! -f build/CMakeCache.txt ]]; then
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON >/dev/null
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKVANE_WERROR=ON -DBRAKVANE_TESTS=ON >/dev/null
 fi
 cmake --build build --target brakvane-capture brakvane-sink-recorder -j"$(nproc)"
 

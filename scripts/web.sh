@@ -33,44 +33,32 @@ case ${1:-} in
     ;;
 esac
 
-sudo=()
-if [[ $(id -u) -ne 0 ]]; then
-  sudo=(sudo)
-fi
-export DEBIAN_FRONTEND=noninteractive
-
+source scripts/apt.sh
 # The toolchain and what building the libraries takes.
-packages=(emscripten nodejs cmake ninja-build make dpkg-dev xz-utils bzip2)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if ((${#missing[@]} > 0)); then
-  echo "web: installing ${missing[*]}" >&2
-  "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+apt_install web emscripten nodejs cmake ninja-build make dpkg-dev xz-utils bzip2
 
+release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 cache=${BRAKVANE_WEB_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brakvane-web}
-# A new name whenever web-libs.sh builds something else.
-prefix=$cache/libs-2
+# The libraries are those of the machine's own release, built once per
+# release: a machine moved to another release builds them again. A new
+# number whenever web-libs.sh builds something else.
+prefix=$cache/libs-3-${release:-unknown}
 if [[ ! -f $prefix/.complete ]]; then
-  # The libraries come from bookworm's source packages.
-  sources_file=/etc/apt/sources.list.d/brakvane-bookworm-src.sources
-  if [[ ! -f $sources_file ]] && ! apt-cache showsrc mpg123 2>/dev/null | grep -q '^Version: 1.31.2-1+deb12u1'; then
-    # The address is the one the machine's own bookworm entry uses, so this
-    # works behind whatever mirror the machine is set up with.
-    entry=$(bash scripts/apt-bookworm-entry.sh) || {
-      echo "web: no bookworm entry in the machine's apt sources to add a deb-src entry beside" >&2
+  if ! apt-get indextargets --format '$(CODENAME)' 'Created-By: Sources' 2>/dev/null | grep -qxF "$release"; then
+    # The address is the one the machine's own entry for its release uses,
+    # so this works behind whatever mirror the machine is set up with.
+    entry=$(bash scripts/apt-entry.sh "$release") || {
+      echo "web: no entry for ${release:-this release} in the machine's apt sources to add a deb-src entry beside" >&2
       exit 1
     }
-    echo "web: adding the bookworm deb-src entry ($sources_file)" >&2
-    printf '%s\n' "$entry" | "${sudo[@]}" tee "$sources_file" >/dev/null
-    "${sudo[@]}" apt-get update -qq
+    sources_file=/etc/apt/sources.list.d/brakvane-$release-src.sources
+    echo "web: adding a deb-src entry for $release ($sources_file)" >&2
+    apt_ready web
+    printf '%s\n' "$entry" | "${apt_sudo[@]}" tee "$sources_file" >/dev/null
+    apt_updated=
+    apt_update web
   fi
-  echo "web: building the libraries into $prefix (a few minutes, once)" >&2
+  echo "web: building the libraries from $release's sources into $prefix (a few minutes, once)" >&2
   bash scripts/web-libs.sh "$prefix"
 fi
 

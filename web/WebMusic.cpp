@@ -74,8 +74,9 @@ void WebMusic::handOver()
     }
     if (EM_ASM_INT({ return Module['brakvaneSound'].buffer ? 1 : 0; }))
         return;
-    EM_ASM({ Module['brakvaneSound'].buffer = new AudioBuffer({length : $0, numberOfChannels : 2, sampleRate : $1}); },
-           static_cast<double>(frames), TrackSpectrum::trackRate);
+    EM_ASM(
+        { Module['brakvaneSound'].buffer = new AudioBuffer({length : $0, numberOfChannels : 2, sampleRate : $1}); },
+        static_cast<double>(frames), TrackSpectrum::trackRate);
     std::vector<std::int16_t> interleaved(handStep * TrackSpectrum::channelsPerFrame);
     std::vector<float> left(handStep);
     std::vector<float> right(handStep);

@@ -65,10 +65,7 @@ TEST(HostileEnvironment, NothingHangsAndWhatIsPassedOverIsNamed)
             "loop", [](const std::string& at) { fs::create_symlink(at, at); }, "a loop of symbolic links"),
         dataAt(
             "empty", [](const std::string& at) { fs::create_directory(at); }, "it holds no data folder"),
-        {"no sound device",
-         [](const std::string&) {
-             return Env{{"SDL_AUDIODRIVER", "alsa"}, {"AUDIODEV", "hw:97"}};
-         },
+        {"no sound device", [](const std::string&) { return Env{{"SDL_AUDIODRIVER", "alsa"}, {"AUDIODEV", "hw:97"}}; },
          "brakvane: no sound device ("},
         {"a WAV file named as the music",
          [](const std::string& work) {

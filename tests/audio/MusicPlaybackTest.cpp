@@ -112,9 +112,9 @@ TEST_F(MusicPlayback, VolumeIsALinearGainThatLeavesTheSpectrumAlone)
     expectPlayed(playAndCapture(path, 0.0, 250.0), decoded.samples);
 
     float loudest = 0.0f;
-    const std::vector<std::int16_t> silent = playAndCapture(
-        path, 0.0, 0.0,
-        [&](int, const float* spectrum) { loudest = std::max(loudest, *std::max_element(spectrum, spectrum + 256)); });
+    const std::vector<std::int16_t> silent = playAndCapture(path, 0.0, 0.0, [&](int, const float* spectrum) {
+        loudest = std::max(loudest, *std::max_element(spectrum, spectrum + 256));
+    });
     EXPECT_TRUE(std::all_of(silent.begin(), silent.end(), [](std::int16_t s) { return s == 0; }));
     EXPECT_GT(loudest, 0.01f) << "the spectrum describes the music, whatever the volume";
 }
@@ -191,7 +191,7 @@ TEST_F(MusicPlayback, SpectrumFollowsWhatIsBeingHeard)
     };
     std::vector<Sample> samples;
     const auto written = [&] {
-        struct stat status {};
+        struct stat status{};
         return stat(capturePath.c_str(), &status) == 0 ? static_cast<std::size_t>(status.st_size) / 4 : 0;
     };
     std::size_t before = 0;

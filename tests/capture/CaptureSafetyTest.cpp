@@ -53,7 +53,7 @@ long videoFrames(const std::string& path)
 
 mode_t modeOf(const std::string& path)
 {
-    struct stat status {};
+    struct stat status{};
     return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 

@@ -64,7 +64,7 @@ std::vector<unsigned char> testBytes(const std::string& path)
 
 mode_t modeOf(const std::string& path)
 {
-    struct stat status {};
+    struct stat status{};
     return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 
@@ -271,7 +271,7 @@ TEST(OutputFiles, AFileAppearsOnlyWhenCompleteAndNeverMixesWithAnother)
     }
     EXPECT_EQ(fs::file_size(path), 3u);
     EXPECT_EQ(entries(dir.directory()), std::vector<std::string>{"shot.png"});
-    struct stat status {};
+    struct stat status{};
     ASSERT_EQ(::stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0666 & ~currentUmask()) << "a new file's permissions";
 
@@ -477,7 +477,7 @@ TEST(OutputFiles, AReplacedFileKeepsItsModeAndGroup)
         ASSERT_TRUE(folder.open(frames, 1, error) && folder.write(0, {1}, error) && folder.commit(error)) << error;
         for (const std::string& replaced : {name, frames + "/000000.png"}) {
             EXPECT_EQ(modeOf(replaced), c.after) << replaced;
-            struct stat status {};
+            struct stat status{};
             ASSERT_EQ(::stat(replaced.c_str(), &status), 0);
             EXPECT_EQ(status.st_gid, c.regroup && getuid() == 0 ? otherGroup : getgid()) << replaced;
         }

@@ -240,8 +240,10 @@ TEST(CaptureVideo, AnMp4IsHighProfileH264AtTheSizeAskedInTheFramesColours)
     const std::vector<unsigned char> other = fileBytes(work.file("crf1.mp4"));
     EXPECT_NE(std::string(other.begin(), other.end()).find("crf=1.0"), std::string::npos) << "--crf sets the quality";
 
-    // The first frame decoded against the same moment as a picture: the
-    // opening's red and yellow halves, centred between black bars 160 wide.
+    // The first frame decoded against the same moment as a picture, within 2
+    // levels: the opening's red and yellow halves, centred between black bars
+    // 160 wide. A second colour conversion in ffmpeg (one that takes the
+    // frames for another matrix or range) shifts them by tens of levels.
     CaptureRun run = capture(work.path(), {"--size", "1280x720", "--at", "5", "shot.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     const PngImage shot = readPng(work.file("shot.png"));
@@ -253,7 +255,7 @@ TEST(CaptureVideo, AnMp4IsHighProfileH264AtTheSizeAskedInTheFramesColours)
         const std::size_t i = (static_cast<std::size_t>(y) * 1280 + static_cast<std::size_t>(x)) * 3;
         const Rgb expected = pixel(shot, x, y);
         for (std::size_t c = 0; c < 3; ++c)
-            EXPECT_NEAR(static_cast<unsigned char>(decoded[i + c]), expected[c], 6)
+            EXPECT_NEAR(static_cast<unsigned char>(decoded[i + c]), expected[c], 2)
                 << x << ", " << y << " channel " << c;
     }
     EXPECT_EQ(pixel(shot, 80, 360), black);

@@ -13,7 +13,8 @@
 namespace std {
 // Default-initialised storage: the caller writes every element before reading.
 template <class T>
-requires is_unbounded_array_v<T> unique_ptr<T> make_unique_for_overwrite(size_t n)
+    requires is_unbounded_array_v<T>
+unique_ptr<T> make_unique_for_overwrite(size_t n)
 {
     return unique_ptr<T>(new remove_extent_t<T>[n]);
 }
@@ -23,9 +24,8 @@ requires is_unbounded_array_v<T> unique_ptr<T> make_unique_for_overwrite(size_t 
 #if !defined(__cpp_lib_bit_cast)
 namespace std {
 template <class To, class From>
-requires(sizeof(To) == sizeof(From) && is_trivially_copyable_v<To> && is_trivially_copyable_v<From>) To
-    bit_cast(const From& from)
-noexcept
+    requires(sizeof(To) == sizeof(From) && is_trivially_copyable_v<To> && is_trivially_copyable_v<From>)
+To bit_cast(const From& from) noexcept
 {
     To to;
     std::memcpy(&to, &from, sizeof(To));

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Prints a deb-src entry (deb822 form) for bookworm's main component, with the
-# address and keyring of the machine's own bookworm "deb" entry, read from
-# /etc/apt/sources.list and /etc/apt/sources.list.d/ (both the one-line and the
-# deb822 form). Exits 1 when the machine has no such entry.
-#   scripts/apt-bookworm-entry.sh [APT_ETC]   (default /etc/apt)
+# Prints a deb-src entry (deb822 form) for a suite's main component, with the
+# address and keyring of the machine's own "deb" entry for that suite, read
+# from /etc/apt/sources.list and /etc/apt/sources.list.d/ (both the one-line
+# and the deb822 form). With --uri, prints only that entry's address (the
+# mirror the machine uses). Exits 1 when the machine has no such entry.
+#   scripts/apt-entry.sh [--uri] SUITE [APT_ETC]   (default /etc/apt)
 set -euo pipefail
-etc=${1:-/etc/apt}
+uri_only=false
+if [[ ${1:-} == --uri ]]; then
+  uri_only=true
+  shift
+fi
+suite=${1:?usage: apt-entry.sh [--uri] SUITE [APT_ETC]}
+etc=${2:-/etc/apt}
 
 files=()
 [[ -f $etc/sources.list ]] && files+=("$etc/sources.list")
@@ -15,12 +22,12 @@ done
 ((${#files[@]} > 0)) || exit 1
 
 # Prints "URI<TAB>KEYRING" for the first enabled deb entry whose suites include
-# bookworm itself (not bookworm-updates or bookworm-security alone).
-found=$(awk '
+# the suite itself (bookworm-updates alone does not count for bookworm).
+found=$(awk -v suite="$suite" '
   function emit(uri, key) { printf "%s\t%s\n", uri, key; done = 1; exit }
-  function has_bookworm(list,   n, a, i) {
+  function has_suite(list,   n, a, i) {
     n = split(list, a, /[ \t]+/)
-    for (i = 1; i <= n; i++) if (a[i] == "bookworm") return 1
+    for (i = 1; i <= n; i++) if (a[i] == suite) return 1
     return 0
   }
   function has_deb(list,   n, a, i) {
@@ -29,7 +36,7 @@ found=$(awk '
     return 0
   }
   function flush() {
-    if (types != "" && has_deb(types) && has_bookworm(suites) && enabled != "no" && uris != "") {
+    if (types != "" && has_deb(types) && has_suite(suites) && enabled != "no" && uris != "") {
       split(uris, u, /[ \t]+/)
       emit(u[1], signed)
     }
@@ -62,7 +69,7 @@ found=$(awk '
       while (i <= n) { opts = opts " " w[i]; if (w[i] ~ /\]$/) { i++; break } ; i++ }
       if (match(opts, /signed-by=[^] ]+/)) key = substr(opts, RSTART + 10, RLENGTH - 10)
     }
-    if (w[i + 1] == "bookworm") emit(w[i], key)
+    if (w[i + 1] == suite) emit(w[i], key)
   }
   END { if (!done) flush() }
 ' "${files[@]}")
@@ -70,7 +77,11 @@ found=$(awk '
 
 uri=${found%%$'\t'*}
 key=${found#*$'\t'}
-printf '%s\n' "Types: deb-src" "URIs: $uri" "Suites: bookworm" "Components: main"
+if $uri_only; then
+  printf '%s\n' "$uri"
+  exit 0
+fi
+printf '%s\n' "Types: deb-src" "URIs: $uri" "Suites: $suite" "Components: main"
 if [[ -n $key ]]; then
   printf '%s\n' "Signed-By: $key"
 fi
