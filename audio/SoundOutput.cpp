@@ -66,10 +66,7 @@ struct Names {
     const char* shown;
 };
 constexpr auto rowNames = std::apply(
-    [](const auto&... row) {
-        return std::array<Names, outputCount>{Names{row.name, row.shown}...};
-    },
-    outputs);
+    [](const auto&... row) { return std::array<Names, outputCount>{Names{row.name, row.shown}...}; }, outputs);
 
 // The row of that name, or outputCount.
 std::size_t rowNamed(const std::string& name)

@@ -210,19 +210,19 @@ int main(int argc, char** argv)
     };
     // One row a line, numbered; a new row goes at the end, keeping the others' numbers.
     const Row rows[] = {
-        {waylandPulse, false},              // 0
-        {waylandPipeWire, false},           // 1
-        {waylandPipeWire256, false},        // 2
-        {waylandPipeWire1024, false},       // 3
-        {waylandPipeWire2048, false},       // 4
-        {waylandPulseHolding, false},       // 5
-        {xwaylandPulse, false},             // 6
-        {waylandPulse, true, true},         // 7
-        {waylandPipeWire1024, true, true},  // 8
-        {waylandNamedPulse, false},         // 9
-        {waylandNamedPulseHolding, false},  // 10
-        {waylandNamedAlsa, false},          // 11
-        {waylandNamedPipeWire2048, false},  // 12
+        {waylandPulse, false},             // 0
+        {waylandPipeWire, false},          // 1
+        {waylandPipeWire256, false},       // 2
+        {waylandPipeWire1024, false},      // 3
+        {waylandPipeWire2048, false},      // 4
+        {waylandPulseHolding, false},      // 5
+        {xwaylandPulse, false},            // 6
+        {waylandPulse, true, true},        // 7
+        {waylandPipeWire1024, true, true}, // 8
+        {waylandNamedPulse, false},        // 9
+        {waylandNamedPulseHolding, false}, // 10
+        {waylandNamedAlsa, false},         // 11
+        {waylandNamedPipeWire2048, false}, // 12
     };
     constexpr int count = static_cast<int>(std::size(rows));
     // An argument picks rows by their number here (from 0); none runs them all.
