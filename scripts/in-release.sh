@@ -152,6 +152,20 @@ mount --bind /dev "$root/dev"
 mount --bind /dev/pts "$root/dev/pts"
 mount -t tmpfs -o mode=1777 shm "$root/dev/shm"
 
+# The root reaches the package registries as this machine does: with the
+# machine's own certificate authorities and npm's settings (a machine behind
+# a proxy that signs with a local authority needs both, or npm is refused).
+if compgen -G '/usr/local/share/ca-certificates/*' >/dev/null; then
+  cp -r /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
+  step "${in_root[@]}" update-ca-certificates
+fi
+for npmrc in /etc/npmrc /usr/etc/npmrc; do
+  if [[ -f $npmrc ]]; then
+    mkdir -p "$root${npmrc%/*}"
+    cp "$npmrc" "$root$npmrc"
+  fi
+done
+
 echo "in-release: bringing the $release root up to date" >&2
 step "${in_root[@]}" apt-get update
 step "${in_root[@]}" apt-get -y upgrade
