@@ -297,6 +297,15 @@ window.addEventListener('error', function(event) {
   event.preventDefault();
   findMissingFile(event.message + '.');
 }, true);
+// Newer toolchains fetch the data file with a promise and leave a failed
+// answer unhandled instead of throwing: without this the page would only
+// say that the download stalled.
+window.addEventListener('unhandledrejection', function(event) {
+  if (programStarted || failure) return;
+  event.preventDefault();
+  var reason = event.reason && event.reason.message ? event.reason.message : String(event.reason);
+  findMissingFile(reason + '.');
+});
 canvas.addEventListener('webglcontextcreationerror', function(event) { webglReason = event.statusMessage || ''; });
 
 // Progress, or any sign of life from the network, restarts the stall watch.
