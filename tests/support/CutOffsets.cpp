@@ -104,6 +104,20 @@ std::optional<std::size_t> findResampled(const std::vector<std::int16_t>& track,
     return bestAt + half;
 }
 
+// The time between presents the run kept to: the median step, which stalls
+// and the odd late frame do not move.
+double frameInterval(const std::vector<LoggedFrame>& frames)
+{
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < frames.size(); ++i)
+        if (frames[i].present > frames[i - 1].present)
+            steps.push_back(frames[i].present - frames[i - 1].present);
+    if (steps.empty())
+        return 0;
+    std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
+    return steps[steps.size() / 2];
+}
+
 } // namespace
 
 std::vector<LoggedFrame> parseFrameLog(const std::string& errorOutput)
@@ -153,6 +167,7 @@ std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const 
                                   const std::vector<Stall>& stalls)
 {
     std::vector<CutOffset> result;
+    const double interval = frameInterval(frames);
     for (double cut : moments) {
         const LoggedFrame* first = nullptr;
         for (const auto& f : frames)
@@ -181,7 +196,8 @@ std::vector<CutOffset> cutOffsets(const std::vector<LoggedFrame>& frames, const 
         if (!recorded)
             continue;
         const double offset = first->present - recording.playedAt(static_cast<double>(*recorded));
-        result.push_back({cut, offset, offset - (first->t - cut)});
+        const double lockError = offset - (first->t - cut);
+        result.push_back({cut, offset, lockError, -(lockError + interval / 2)});
     }
     return result;
 }

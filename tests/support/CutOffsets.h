@@ -41,6 +41,12 @@ struct CutOffset {
     double offset;    // first frame past the cut presented minus its crash played, seconds
     double lockError; // the same without the frame's own step past the cut: presented
                       // minus when the music at that frame's t was played
+    // The frame shows its t from its present for one frame interval, so it
+    // puts the crash at present + interval/2 - (t - cut): when the crash was
+    // played minus that (above zero: the picture ahead of the sound). Zero
+    // for a demo exactly in step, whatever the phase of the cut between two
+    // frames, which the first frame's offset is not.
+    double error;
 };
 
 // A span of CLOCK_MONOTONIC seconds during which the demo was stopped.
