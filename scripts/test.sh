@@ -6,6 +6,7 @@
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
 #   scripts/test.sh --thread     ThreadSanitizer, in build-tsan/: only the sound tests (ctest -L sound),
 #                                the demo through each sound output of our own among them
+#   scripts/test.sh --unit       the normal build, every test but the desktop timing runs (ctest -LE timing)
 #   scripts/test.sh --web        the web page's tests in Chromium and Firefox ESR (scripts/web-test.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +24,8 @@ only=()
 if [[ ${1:-} == --sanitize ]]; then
   build=build-asan
   options+=(-DBRAKVANE_SANITIZE=ON -DBRAKVANE_BENCH=OFF -DBRAKVANE_TOOLS=OFF)
+elif [[ ${1:-} == --unit ]]; then
+  only=(-LE timing)
 elif [[ ${1:-} == --thread ]]; then
   build=build-tsan
   options+=(-DBRAKVANE_THREAD_SANITIZE=ON -DBRAKVANE_BENCH=OFF -DBRAKVANE_TOOLS=OFF)
