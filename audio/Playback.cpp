@@ -52,7 +52,7 @@ void Playback::newDevice()
     shared.takenRequest = taken;
     history.fill(0);
     haveCopy = false;
-    haveWindow = false;
+    copiedWindow.fill(0);
 }
 
 void Playback::render(std::int16_t* out, int frames, std::int64_t heardAt)
@@ -260,10 +260,10 @@ bool Playback::snapshot(std::int16_t* window, std::int64_t at, std::int64_t now)
         if (!playing)
             return false;
         copiedWindow = frames;
-        haveWindow = true;
-    } else if (!haveWindow) {
-        return false;
     }
+    // The output's thread wrote through every try: the last window copied
+    // stands, and before any, the zeroed one (the silence before the first
+    // period). Started means playing; a busy writer must not say otherwise.
     std::copy(copiedWindow.begin(), copiedWindow.end(), window);
     return true;
 }

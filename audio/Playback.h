@@ -130,9 +130,9 @@ private:
     std::array<std::int16_t, historyFrames * channelsPerFrame> history{};
 
     // The main thread's last consistent copies, which the readers go on from
-    // while the callback is held up in the middle of a period.
+    // while the callback is held up in the middle of a period; the window is
+    // silence until the first.
     mutable Published copied;
     mutable bool haveCopy = false;
     mutable std::array<std::int16_t, windowFrames * channelsPerFrame> copiedWindow{};
-    mutable bool haveWindow = false;
 };
