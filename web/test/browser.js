@@ -92,7 +92,8 @@ function watchConsole(page) {
       problems.push(message.type() + ': ' + message.text());
   });
   page.on('pageerror', (error) => problems.push('exception: ' + error.message));
-  page.on('requestfailed', (request) => problems.push('request failed: ' + request.url()));
+  page.on('requestfailed', (request) =>
+    problems.push('request failed: ' + request.url() + (request.failure() ? ' (' + request.failure().errorText + ')' : '')));
   page.on('response', (response) => {
     if (response.status() >= 400) problems.push('HTTP ' + response.status() + ': ' + response.url());
   });
