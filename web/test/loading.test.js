@@ -202,13 +202,6 @@ test('each failure is said on the page, with what to do', async () => {
           await page.setRequestInterception(true);
           page.on('request', (request) => {
             const name = Object.keys(row.answer).find((file) => request.url().endsWith('/' + file));
-            // Chromium (156) now and then reports a continued request whose body
-            // the page reads as a stream (the data file, with Emscripten 3.1.69)
-            // as aborted, though the page got all of it: that file is answered
-            // here whole.
-            if (!name && request.url().endsWith('/index.data'))
-              return request.respond({ status: 200, contentType: 'application/octet-stream',
-                                       body: fs.readFileSync(path.join(folder, 'index.data')) });
             if (!name) return request.continue();
             const { status = 200, contentType } = row.answer[name];
             const body = status === 200 ? fs.readFileSync(path.join(folder, name)) : '';
