@@ -16,9 +16,10 @@ apt_missing() {
     END { n = split(list, want, " "); for (i = 1; i <= n; i++) if (!(want[i] in have)) print want[i] }'
 }
 
-# Prints the packages of the list that apt has no candidate for.
+# Prints the packages of the list that apt has no candidate for. apt-cache
+# policy's lines are translated ("Candidate:", "(none)"): it is read in C.
 apt_unavailable() {
-  apt-cache policy "$@" 2>/dev/null | awk -v list="$*" '
+  LC_ALL=C apt-cache policy "$@" 2>/dev/null | awk -v list="$*" '
     BEGIN { n = split(list, want, " ") }
     /^[^ ]/ { name = $1; sub(/:$/, "", name) }
     /^  Candidate:/ && $2 != "(none)" { offered[name] = 1 }
@@ -84,7 +85,7 @@ apt_major_version() {
   local version
   version=$(dpkg-query -W -f='${db:Status-Abbrev} ${Version}\n' "$1" 2>/dev/null | awk '$1 == "ii" { print $2 }')
   if [[ -z $version ]]; then
-    version=$(apt-cache policy "$1" 2>/dev/null | awk '/^  Candidate:/ && $2 != "(none)" { print $2 }')
+    version=$(LC_ALL=C apt-cache policy "$1" 2>/dev/null | awk '/^  Candidate:/ && $2 != "(none)" { print $2 }')
   fi
   version=${version#*:}
   printf '%s\n' "${version%%[!0-9]*}"

@@ -20,7 +20,7 @@ packages=(
   lame mpg123 ffmpeg
   libfreetype-dev fonts-dejavu-core
   dpkg-dev file desktop-file-utils appstream lintian
-  debootstrap
+  debootstrap locales
 )
 
 # Weston 10 (bookworm) to 14 (trixie) each come with their own libweston-N-dev.

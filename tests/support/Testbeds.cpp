@@ -250,7 +250,8 @@ void SoundServer::launch()
 {
     ready = false;
     pid = startScript(testbedScript(script), args, directory + "/script.log");
-    std::map<std::string, std::optional<std::string>> env{{"PULSE_SERVER", address()}};
+    // pactl's lines are translated ("Default Sink:"): it is read in C.
+    std::map<std::string, std::optional<std::string>> env{{"PULSE_SERVER", address()}, {"LC_ALL", "C"}};
     for (int i = 0; i < 200 && alive(pid) && !ready; ++i) {
         if (fs::exists(directory + socket))
             ready = runClient({"pactl", "info"}, env).output.find("Default Sink: brakvane") != std::string::npos;
