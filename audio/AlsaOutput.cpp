@@ -62,6 +62,7 @@ struct AlsaOutput::Device {
     Playback* playback = nullptr;
     int rate = 0;
     snd_pcm_uframes_t period = periodFrames; // the device's: room enough to write again
+    snd_pcm_uframes_t buffer = bufferFrames; // the device's
     std::vector<std::int16_t> scratch;
     std::thread thread;
     std::atomic<bool> quit{false};
@@ -87,7 +88,6 @@ struct AlsaOutput::Device {
         snd_pcm_hw_params_t* hw = nullptr;
         snd_pcm_hw_params_alloca(&hw);
         unsigned int chosenRate = static_cast<unsigned int>(wantedRate);
-        snd_pcm_uframes_t buffer = bufferFrames;
         int error = snd_pcm_hw_params_any(pcm, hw);
         if (error >= 0)
             error = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED);
@@ -143,6 +143,8 @@ struct AlsaOutput::Device {
         seen.running = state == SND_PCM_STATE_RUNNING || state == SND_PCM_STATE_DRAINING;
         seen.stamp = nanoseconds(stamp);
         seen.delayFrames = snd_pcm_status_get_delay(status);
+        seen.availFrames = static_cast<std::int64_t>(snd_pcm_status_get_avail(status));
+        seen.bufferFrames = static_cast<std::int64_t>(buffer);
         return AlsaOutput::heardAt(seen, rate, now);
     }
 
@@ -174,7 +176,7 @@ struct AlsaOutput::Device {
     {
         std::int64_t at = nextHeardAt();
         bool restarted = false;
-        while (room > 0 && !restarted) {
+        while (room > 0 && !restarted && !quit.load(std::memory_order_relaxed)) {
             const snd_pcm_uframes_t piece = std::min(room, periodFrames);
             playback->render(scratch.data(), static_cast<int>(piece), at);
             for (snd_pcm_uframes_t taken = 0; taken < piece && !quit.load(std::memory_order_relaxed);) {
@@ -229,7 +231,8 @@ struct AlsaOutput::Device {
 
 std::int64_t AlsaOutput::heardAt(const Status& status, int rate, std::int64_t now)
 {
-    const std::int64_t delay = status.delayFrames > 0 && rate > 0 ? status.delayFrames * 1'000'000'000 / rate : 0;
+    const std::int64_t frames = status.running ? status.delayFrames : status.bufferFrames - status.availFrames;
+    const std::int64_t delay = frames > 0 && rate > 0 ? frames * 1'000'000'000 / rate : 0;
     const bool stampTrusted = status.running && status.stamp > 0 && std::llabs(now - status.stamp) < trustedNs;
     return (stampTrusted ? status.stamp : now) + delay;
 }

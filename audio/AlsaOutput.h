@@ -35,17 +35,22 @@ public:
     void close();
 
     // What ALSA's status says, in our units: whether the device runs, the moment
-    // the status was taken (nanoseconds of CLOCK_MONOTONIC, 0 when it gave none)
-    // and the frames between the next frame written and the frame heard then.
+    // the status was taken (nanoseconds of CLOCK_MONOTONIC, 0 when it gave none),
+    // the frames between the next frame written and the frame heard then (0
+    // unless it runs), the room in its buffer, and the buffer's size.
     struct Status {
         bool running = false;
         std::int64_t stamp = 0;
         std::int64_t delayFrames = 0;
+        std::int64_t availFrames = 0;
+        std::int64_t bufferFrames = 0;
     };
     // When the next frame written is heard, asked at `now`. A running device
-    // hears it the delay after the status was taken; a device that has not
-    // started (or gave a moment from some other clock) starts as soon as it is
-    // filled, so the delay counts from now. A negative delay (running dry) is none.
+    // hears it the delay after the status was taken (after now when the status
+    // gave no moment of this clock). A device that has not started (as when
+    // prepared again after an underrun) starts as soon as it is filled and
+    // plays what it holds first: the buffer less the room, from now. A
+    // negative delay (running dry) is none.
     static std::int64_t heardAt(const Status& status, int rate, std::int64_t now);
 
 private:

@@ -64,8 +64,9 @@ TEST(AlsaOutput, AFrameIsHeardTheDelayAfterTheStatusWasTaken)
     const Case cases[] = {
         {"running: from the status's moment", {true, now - 3 * ms, 4410}, 44100, now + 97 * ms},
         {"at 48 kHz", {true, now - 3 * ms, 4800}, 48000, now + 97 * ms},
-        {"not started: it starts once full, from now",
-         {false, now - 3 * ms, 8192},
+        {"prepared again after an underrun, holding 8192 of 16384 (no delay given): it starts once full and "
+         "plays what it holds first, from now",
+         {false, now - 3 * ms, 0, 8192, 16384},
          44100,
          now + 8192 * 1'000'000'000LL / 44100},
         {"no moment given", {true, 0, 441}, 44100, now + 10 * ms},
