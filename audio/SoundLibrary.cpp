@@ -5,8 +5,8 @@
 #include "audio/FrequencyAnalyser.h"
 #include "audio/MonotonicTime.h"
 #include "audio/Playback.h"
-#include "audio/SoundOutput.h"
 #include "audio/StreamDecoder.h"
+#include "audio/out/SoundOutput.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 // Which output an environment gets, and when the ALSA output says a frame is
 // heard, from a status made up here: the arithmetic, without a device.
-#include "audio/SoundOutput.h"
+#include "audio/out/SoundOutput.h"
 #ifdef BRAKVANE_ALSA_OUTPUT
-#include "audio/AlsaOutput.h"
+#include "audio/out/AlsaOutput.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // libpulse behind PulseOutput.
-#include "audio/PulseOutput.h"
+#include "audio/out/PulseOutput.h"
 
 #include "audio/MonotonicTime.h"
 #include "audio/Playback.h"

@@ -1,5 +1,5 @@
 // SDL behind SdlOutput.
-#include "audio/SdlOutput.h"
+#include "audio/out/SdlOutput.h"
 
 #include "audio/MonotonicTime.h"
 #include "audio/Playback.h"

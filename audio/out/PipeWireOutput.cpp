@@ -1,5 +1,5 @@
 // libpipewire behind PipeWireOutput.
-#include "audio/PipeWireOutput.h"
+#include "audio/out/PipeWireOutput.h"
 
 #include "audio/MonotonicTime.h"
 #include "audio/Playback.h"

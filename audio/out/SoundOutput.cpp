@@ -1,16 +1,16 @@
 // The table of sound outputs, choosing one and opening it.
-#include "audio/SoundOutput.h"
+#include "audio/out/SoundOutput.h"
 
 #include "audio/Playback.h"
-#include "audio/SdlOutput.h"
+#include "audio/out/SdlOutput.h"
 #ifdef BRAKVANE_PIPEWIRE_OUTPUT
-#include "audio/PipeWireOutput.h"
+#include "audio/out/PipeWireOutput.h"
 #endif
 #ifdef BRAKVANE_PULSE_OUTPUT
-#include "audio/PulseOutput.h"
+#include "audio/out/PulseOutput.h"
 #endif
 #ifdef BRAKVANE_ALSA_OUTPUT
-#include "audio/AlsaOutput.h"
+#include "audio/out/AlsaOutput.h"
 #endif
 
 #include <SDL.h>

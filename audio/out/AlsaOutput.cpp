@@ -1,5 +1,5 @@
 // libasound behind AlsaOutput.
-#include "audio/AlsaOutput.h"
+#include "audio/out/AlsaOutput.h"
 
 #include "audio/MonotonicTime.h"
 #include "audio/Playback.h"
