@@ -15,67 +15,15 @@
 
 #include <SDL.h>
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <tuple>
-#include <utility>
+#include <iterator>
 #include <variant>
 
 namespace {
-
-// One output: its name in BRAKVANE_AUDIO (and, for ours, SDL's name for the
-// same path in SDL_AUDIODRIVER), the name the line on standard error shows,
-// and, in its type, how it is made: Output(rate, playback).
-template <typename Output>
-struct Row {
-    const char* name;
-    const char* shown;
-};
-
-// Every output this build has, in the order the automatic choice tries them.
-// Each native one is built where its library was found.
-constexpr std::tuple outputs{
-#ifdef BRAKVANE_PIPEWIRE_OUTPUT
-    Row<PipeWireOutput>{"pipewire", "PipeWire"},
-#endif
-#ifdef BRAKVANE_PULSE_OUTPUT
-    Row<PulseOutput>{"pulse", "PulseAudio"},
-#endif
-#ifdef BRAKVANE_ALSA_OUTPUT
-    Row<AlsaOutput>{"alsa", "ALSA"},
-#endif
-    Row<SdlOutput>{"sdl", "SDL"},
-};
-using Outputs = std::remove_cv_t<decltype(outputs)>;
-constexpr std::size_t outputCount = std::tuple_size_v<Outputs>;
-
-// Other names for a row's name: SDL's for its PulseAudio driver.
-std::string canonical(std::string name)
-{
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-    return name == "pulseaudio" ? "pulse" : name;
-}
-
-// The rows' names, {name, shown}, by their place in the table.
-struct Names {
-    const char* name;
-    const char* shown;
-};
-constexpr auto rowNames = std::apply(
-    [](const auto&... row) { return std::array<Names, outputCount>{Names{row.name, row.shown}...}; }, outputs);
-
-// The row of that name, or outputCount.
-std::size_t rowNamed(const std::string& name)
-{
-    std::size_t row = 0;
-    while (row < outputCount && name != rowNames[row].name)
-        ++row;
-    return row;
-}
 
 // Where nothing plays: the same operations, none of them doing anything.
 struct NoOutput {
@@ -90,29 +38,85 @@ struct NoOutput {
     void close() {}
 };
 
-template <typename>
-struct HeldBy;
-template <typename... Output>
-struct HeldBy<std::tuple<Row<Output>...>> {
-    using type = std::variant<NoOutput, Output...>;
+// The output that plays, of whichever kind; each native one is built where its
+// library was found.
+using Output = std::variant<NoOutput,
+#ifdef BRAKVANE_PIPEWIRE_OUTPUT
+                            PipeWireOutput,
+#endif
+#ifdef BRAKVANE_PULSE_OUTPUT
+                            PulseOutput,
+#endif
+#ifdef BRAKVANE_ALSA_OUTPUT
+                            AlsaOutput,
+#endif
+                            SdlOutput>;
+
+// One output: its name in BRAKVANE_AUDIO (and, for ours, SDL's name for the
+// same path in SDL_AUDIODRIVER), the name the line on standard error shows,
+// and how it is opened into the output that plays.
+struct Row {
+    const char* name;
+    const char* shown;
+    void (*open)(Output& output, int rate, Playback& playback);
 };
+
+// Every output this build has, in the order the automatic choice tries them.
+constexpr Row rows[] = {
+#ifdef BRAKVANE_PIPEWIRE_OUTPUT
+    {"pipewire", "PipeWire", [](Output& o, int rate, Playback& p) { o.emplace<PipeWireOutput>(rate, p); }},
+#endif
+#ifdef BRAKVANE_PULSE_OUTPUT
+    {"pulse", "PulseAudio", [](Output& o, int rate, Playback& p) { o.emplace<PulseOutput>(rate, p); }},
+#endif
+#ifdef BRAKVANE_ALSA_OUTPUT
+    {"alsa", "ALSA", [](Output& o, int rate, Playback& p) { o.emplace<AlsaOutput>(rate, p); }},
+#endif
+    {"sdl", "SDL", [](Output& o, int rate, Playback& p) { o.emplace<SdlOutput>(rate, p); }},
+};
+
+// Other names for a row's name: SDL's for its PulseAudio driver.
+std::string canonical(std::string name)
+{
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    return name == "pulseaudio" ? "pulse" : name;
+}
+
+// The row of that name, or null.
+const Row* rowNamed(const std::string& name)
+{
+    for (const Row& row : rows)
+        if (name == row.name)
+            return &row;
+    return nullptr;
+}
 
 } // namespace
 
 struct SoundOutput::Held {
-    // Alternative 0: none; alternative i + 1: row i of the table.
-    HeldBy<Outputs>::type output;
+    Output output;
+    const Row* playing = nullptr; // the row of the output that plays; null when none does
+    std::string problems;         // why the outputs tried could not be used
 
-    // Makes row `row`'s output in place.
-    template <std::size_t I = 0>
-    void make(std::size_t row, int rate, Playback& playback)
+    // Opens the row's output; where it cannot be used, notes why and holds none.
+    bool open(const Row& row, int rate, Playback& playback)
     {
-        if constexpr (I < outputCount) {
-            if (row == I)
-                output.emplace<I + 1>(rate, playback);
-            else
-                make<I + 1>(row, rate, playback);
+        row.open(output, rate, playback);
+        if (std::visit([](const auto& o) { return o.ok(); }, output)) {
+            playing = &row;
+            return true;
         }
+        problems += (problems.empty() ? "" : "; ") + std::visit([](const auto& o) { return o.problem(); }, output);
+        close();
+        return false;
+    }
+
+    // The output is closed (its thread ended) before it is destroyed.
+    void close()
+    {
+        std::visit([](auto& o) { o.close(); }, output);
+        output.emplace<NoOutput>();
+        playing = nullptr;
     }
 };
 
@@ -120,9 +124,8 @@ SoundOutput::Choice SoundOutput::choose(const char* brakvaneAudio, const char* s
 {
     Choice choice;
     if (brakvaneAudio != nullptr && *brakvaneAudio != '\0') {
-        const std::size_t row = rowNamed(canonical(brakvaneAudio));
-        if (row < outputCount) {
-            choice.output = rowNames[row].name;
+        if (const Row* row = rowNamed(canonical(brakvaneAudio))) {
+            choice.output = row->name;
             return choice;
         }
         choice.unknown = brakvaneAudio;
@@ -131,9 +134,9 @@ SoundOutput::Choice SoundOutput::choose(const char* brakvaneAudio, const char* s
         return choice;
     // SDL tries a list of drivers in order; the first decides here.
     const std::string first(sdlAudioDriver, std::strcspn(sdlAudioDriver, ","));
-    const std::size_t row = rowNamed(canonical(first));
-    if (row < outputCount && rowNames[row].name != std::string("sdl")) {
-        choice.output = rowNames[row].name;
+    const Row* row = rowNamed(canonical(first));
+    if (row != nullptr && row->name != std::string("sdl")) {
+        choice.output = row->name;
         choice.namedBy = std::string("SDL_AUDIODRIVER=") + sdlAudioDriver;
     } else {
         choice.output = "sdl";
@@ -144,8 +147,8 @@ SoundOutput::Choice SoundOutput::choose(const char* brakvaneAudio, const char* s
 std::string SoundOutput::names()
 {
     std::string list;
-    for (std::size_t row = 0; row < outputCount; ++row)
-        list += std::string(row == 0 ? "" : row + 1 == outputCount ? " or " : ", ") + rowNames[row].name;
+    for (const Row& row : rows)
+        list += std::string(&row == rows ? "" : &row == std::end(rows) - 1 ? " or " : ", ") + row.name;
     return list;
 }
 
@@ -156,42 +159,53 @@ SoundOutput::SoundOutput(int rate, Playback& playback, bool report, const std::s
         return;
     playback.setRate(rate);
     if (!same.empty()) {
-        open(same, rate, playback);
+        if (const Row* row = rowNamed(same))
+            held->open(*row, rate, playback);
         return;
     }
     const Choice choice = choose(std::getenv("BRAKVANE_AUDIO"), std::getenv("SDL_AUDIODRIVER"));
     if (!choice.unknown.empty() && report)
         std::cerr << program_invocation_short_name << ": BRAKVANE_AUDIO=" << choice.unknown
                   << " names no sound output (" << names() << "); choosing one" << std::endl;
-    bool onPipeWire = false;
-    if (!choice.output.empty()) {
-        open(choice.output, rate, playback);
+    const bool onPipeWire = openChoice(choice, rate, playback);
+    if (report)
+        tell(choice, onPipeWire);
+}
+
+bool SoundOutput::openChoice(const Choice& choice, int rate, Playback& playback)
+{
+    if (choice.output.empty()) {
+        for (const Row& row : rows)
+            if (held->open(row, rate, playback))
+                break;
+        return false;
+    }
+    const Row& named = *rowNamed(choice.output);
+    held->open(named, rate, playback);
 #if defined(BRAKVANE_PULSE_OUTPUT) && defined(BRAKVANE_PIPEWIRE_OUTPUT)
-        // A PulseAudio server that is PipeWire's: the same sink through the
-        // graph straight, whose timing is the only one there that tells the truth.
-        const auto* pulse = std::get_if<PulseOutput>(&held->output);
-        if (!choice.namedBy.empty() && pulse != nullptr && pulse->servedByPipeWire()) {
-            close();
-            playback.newDevice();
-            onPipeWire = open("pipewire", rate, playback);
-            if (!onPipeWire) {
-                playback.newDevice();
-                open(choice.output, rate, playback);
-            }
-        }
+    // A PulseAudio server that is PipeWire's: the same sink through the graph
+    // straight, whose timing is the only one there that tells the truth.
+    const auto* pulse = std::get_if<PulseOutput>(&held->output);
+    if (!choice.namedBy.empty() && pulse != nullptr && pulse->servedByPipeWire()) {
+        held->close();
+        playback.newDevice();
+        if (held->open(*rowNamed("pipewire"), rate, playback))
+            return true;
+        playback.newDevice();
+        held->open(named, rate, playback);
+    }
 #endif
-    } else {
-        for (std::size_t row = 0; row < outputCount && !ok(); ++row)
-            open(rowNames[row].name, rate, playback);
-    }
-    if (!report)
-        return;
+    return false;
+}
+
+void SoundOutput::tell(const Choice& choice, bool onPipeWire) const
+{
     if (!ok()) {
-        std::cerr << program_invocation_short_name << ": no sound device (" << problems << "); the demo plays silent"
-                  << std::endl;
+        std::cerr << program_invocation_short_name << ": no sound device (" << held->problems
+                  << "); the demo plays silent" << std::endl;
         return;
     }
-    std::cerr << program_invocation_short_name << ": sound through " << rowNames[held->output.index() - 1].shown;
+    std::cerr << program_invocation_short_name << ": sound through " << held->playing->shown;
     if (std::holds_alternative<SdlOutput>(held->output) && SDL_GetCurrentAudioDriver() != nullptr)
         std::cerr << " (" << SDL_GetCurrentAudioDriver() << ")";
     if (onPipeWire)
@@ -206,20 +220,6 @@ SoundOutput::~SoundOutput()
     close();
 }
 
-bool SoundOutput::open(const std::string& name, int rate, Playback& playback)
-{
-    const std::size_t row = rowNamed(name);
-    if (row == outputCount)
-        return false;
-    held->make(row, rate, playback);
-    if (ok())
-        return true;
-    problems +=
-        (problems.empty() ? "" : "; ") + std::visit([](const auto& output) { return output.problem(); }, held->output);
-    close();
-    return false;
-}
-
 bool SoundOutput::ok() const
 {
     return std::visit([](const auto& output) { return output.ok(); }, held->output);
@@ -227,7 +227,7 @@ bool SoundOutput::ok() const
 
 std::string SoundOutput::which() const
 {
-    return ok() ? rowNames[held->output.index() - 1].name : "";
+    return ok() ? held->playing->name : "";
 }
 
 bool SoundOutput::lost() const
@@ -242,7 +242,5 @@ int SoundOutput::rate() const
 
 void SoundOutput::close()
 {
-    // The output is closed (its thread ended) before it is destroyed.
-    std::visit([](auto& output) { output.close(); }, held->output);
-    held->output.emplace<NoOutput>();
+    held->close();
 }

@@ -50,9 +50,12 @@ public:
     void close();
 
 private:
-    bool open(const std::string& name, int rate, Playback& playback);
+    // The first opening's steps after choosing: opening what was chosen (a
+    // PulseAudio server that is PipeWire's, named through SDL_AUDIODRIVER, is
+    // swapped for PipeWire's graph: true then), and saying what plays.
+    bool openChoice(const Choice& choice, int rate, Playback& playback);
+    void tell(const Choice& choice, bool onPipeWire) const;
 
-    struct Held; // the output that plays, one of the table's
+    struct Held; // the output that plays and its row in the table
     std::unique_ptr<Held> held;
-    std::string problems; // why the outputs tried could not be used
 };
