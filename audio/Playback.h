@@ -59,7 +59,10 @@ public:
 
     // Copies the windowFrames frames starting where the output plays at moment
     // `at`, as far as they have been handed over, before the volume was applied.
-    // False when heardFrame would be.
+    // False when not started, or when a consistent copy shows the stream ended
+    // and its last frame heard. Where the output's thread wrote through every
+    // try, the last window copied stands (silence before any) and it is true,
+    // even where heardFrame would be false.
     bool snapshot(std::int16_t* window, std::int64_t at, std::int64_t now) const;
 
     // Frames of silence handed over in the middle of the stream because the
