@@ -21,12 +21,8 @@ constexpr int channels = 2;
 // The frames rendered at a time, each piece with its own moment: 23 ms at
 // 44.1 kHz, as the other outputs hand over.
 constexpr snd_pcm_uframes_t periodFrames = 1024;
-// What the device is asked to hold: sixteen periods (0.37 s), so that a busy
-// machine, or the process standing still for less than that, does not run it
-// dry (behind a sound server's ALSA plugin, the plugin's own thread must also
-// get its turn: at eight periods a loaded machine ran the server dry again and
-// again). The picture waits for what is heard, so holding more costs only a
-// later first sound.
+// What the device is asked to hold: sixteen periods (0.37 s), as eight ran a
+// plugin's sound server dry on a loaded machine; it costs only a later first sound.
 constexpr snd_pcm_uframes_t bufferFrames = 16 * periodFrames;
 // How long the thread waits for room at most before it looks whether it is to end.
 constexpr int waitMilliseconds = 20;
