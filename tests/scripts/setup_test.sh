@@ -48,7 +48,7 @@ while IFS='|' read -r installed lacks weston fails status terminal installs loca
   language=()
   if [[ -n $locale ]]; then
     [[ -d $work/locale/$locale ]] || localedef -i "${locale%%.*}" -f "${locale#*.}" "$work/locale/$locale" || true
-    language=(LANG="$locale" LC_ALL= LOCPATH="$work/locale")
+    language=(LANG="$locale" LC_ALL= LANGUAGE= LOCPATH="$work/locale")
     if [[ $(env "${language[@]}" PATH="$work/bin:/usr/bin:/bin" apt-cache policy cmake) == *Candidate:* ]]; then
       echo "FAILED: apt-cache speaks English in $locale (made with localedef from the locales package?)" >&2
       failures=$((failures + 1))
