@@ -14,7 +14,7 @@ FramePresenter::FramePresenter(int frameWidth, int frameHeight)
         std::cerr << "brakvane: offscreen frame unavailable, presenting with plain swaps" << std::endl;
 }
 
-void FramePresenter::present(SDL_Window* window, bool scaleToFit)
+void FramePresenter::present(SDL_Window* window)
 {
     if (!ok()) {
         SDL_GL_SwapWindow(window);
@@ -25,7 +25,7 @@ void FramePresenter::present(SDL_Window* window, bool scaleToFit)
     int windowHeight = 0;
     SDL_GL_GetDrawableSize(window, &windowWidth, &windowHeight);
     PictureArea area{0, 0, width, height};
-    if (scaleToFit && windowWidth > 0 && windowHeight > 0)
+    if (windowWidth > 0 && windowHeight > 0)
         area = fitPicture(windowWidth, windowHeight, width, height);
     const int x = area.x;
     const int y = area.bottom;
