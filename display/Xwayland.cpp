@@ -53,7 +53,8 @@ bool xServerIsXwayland()
     int opcode = 0;
     int eventBase = 0;
     int errorBase = 0;
-    const bool found = XQueryExtension(display, "XWAYLAND", &opcode, &eventBase, &errorBase) || hasXwaylandOutput(display);
+    const bool found =
+        XQueryExtension(display, "XWAYLAND", &opcode, &eventBase, &errorBase) || hasXwaylandOutput(display);
     XCloseDisplay(display);
     return found;
 }

@@ -1,8 +1,8 @@
 // Xwayland told apart from an X server of its own, asking the servers
 // themselves: Xvfb, and the Xwayland of a Weston testbed.
+#include "display/Xwayland.h"
 #include "Testbeds.h"
 #include "XServer.h"
-#include "display/Xwayland.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
