@@ -29,7 +29,14 @@ public:
     // drawable's size (read at every present, so it follows whatever the
     // window system made of the window) differs from the frame's, the frame
     // is scaled to fit, aspect kept, centred on black borders.
-    void present(SDL_Window* window);
+    void present(SDL_Window* window)
+    {
+        copy(window);
+        swap(window);
+    }
+    // The two halves of present(): the copy into the back buffer, and the swap.
+    void copy(SDL_Window* window);
+    void swap(SDL_Window* window);
 
 private:
     int width;

@@ -375,7 +375,13 @@ void GLWindow::present()
     if (!showsNewFrame && frameOnScreen)
         return;
     glFlush();
-    if (showsNewFrame && pacer) {
+    if (presenter)
+        presenter->copy(hWnd);
+    if (showsNewFrame && pacer && pacer->capping()) {
+        // Nothing paces presents: the frame is finished now, so that the swap
+        // itself is quick, and swapped at its planned moment, the one it was
+        // drawn for, rather than whenever it happens to be ready.
+        glFinish();
         const double wait = pacer->dueIn(seconds());
         if (wait > 0)
             std::this_thread::sleep_for(std::chrono::duration<double>(wait));
@@ -387,7 +393,7 @@ void GLWindow::present()
     if (unpaced || (!waitForDisplay && SDL_GL_GetSwapInterval() != 0))
         SDL_GL_SetSwapInterval(0);
     if (presenter)
-        presenter->present(hWnd);
+        presenter->swap(hWnd);
     if (unpaced)
         SDL_GL_SetSwapInterval(pacedInterval);
     frameOnScreen = true;
@@ -405,7 +411,7 @@ void GLWindow::reportCap() const
               << " ms (the display's refresh)" << std::endl;
 }
 
-double GLWindow::nextPresentIn() const
+double GLWindow::nextPresentIn()
 {
     return pacer ? pacer->nextPresentIn(seconds()) : 0;
 }

@@ -51,10 +51,11 @@ public:
     // resized), and never waits, so where presents are paced each refresh
     // gets a new frame.
     void frameDrawn() { newFrame = true; }
-    // Seconds from now to the present of the frame drawn next: one frame step
-    // after the last one (at once where nothing paces); 0 before frames have
-    // been presented.
-    double nextPresentIn() const;
+    // Seconds from now to the present of the frame drawn next: one frame
+    // step after the last one; 0 before frames have been presented. Where
+    // nothing paces presents, asked as the frame is about to be drawn, this
+    // is the moment the frame will be swapped at.
+    double nextPresentIn();
     // How long that frame stays on screen: the step between new frames.
     double frameStep() const;
 
