@@ -10,6 +10,7 @@
 //   create / select the context-> SDL_GL_CreateContext / SDL_GL_MakeCurrent
 #include "display/GLWindow.h"
 
+#include "display/DisplayPath.h"
 #include "display/Displays.h"
 #include "display/FramePresenter.h"
 #include "display/FramebufferFunctions.h"
@@ -170,7 +171,8 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    DisplayPath path;
+    if (startVideo(&path) != 0) {
         explainNoDisplay(nullptr);
         fail("Unable to register window class");
         return;
@@ -183,6 +185,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         return;
     }
     classRegistered = true;
+    std::cerr << "brakvane: " << displayPathLine(SDL_GetCurrentVideoDriver(), path) << std::endl;
 
     // A high-DPI drawable where the platform scales windows: the picture is
     // then presented at the drawable's real pixel size.
