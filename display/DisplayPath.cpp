@@ -21,8 +21,9 @@ DisplayPath chooseDisplayPath(const char* videoDriver, const char* waylandDispla
     if (set(videoDriver))
         return {nullptr, "SDL_VIDEODRIVER=" + shownName(videoDriver)};
     if (set(waylandDisplay) && set(display))
-        return {"wayland", "WAYLAND_DISPLAY=" + shownName(waylandDisplay) + "; chosen over X11 through Xwayland at DISPLAY=" +
-                               shownName(display) + ": natively the compositor paces presents"};
+        return {"wayland", "WAYLAND_DISPLAY=" + shownName(waylandDisplay) +
+                               "; chosen over X11 through Xwayland at DISPLAY=" + shownName(display) +
+                               ": natively the compositor paces presents"};
     if (set(waylandDisplay))
         return {"wayland", "WAYLAND_DISPLAY=" + shownName(waylandDisplay)};
     if (set(display))
@@ -32,8 +33,8 @@ DisplayPath chooseDisplayPath(const char* videoDriver, const char* waylandDispla
 
 int startVideo(DisplayPath* chosen)
 {
-    DisplayPath path = chooseDisplayPath(std::getenv("SDL_VIDEODRIVER"), std::getenv("WAYLAND_DISPLAY"),
-                                         std::getenv("DISPLAY"));
+    DisplayPath path =
+        chooseDisplayPath(std::getenv("SDL_VIDEODRIVER"), std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
     if (path.driver)
         SDL_SetHint(SDL_HINT_VIDEODRIVER, path.driver);
     int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
@@ -50,7 +51,7 @@ int startVideo(DisplayPath* chosen)
 
 std::string displayPathLine(const char* driver, const DisplayPath& path)
 {
-    const char* shown = !driver                            ? "no display"
+    const char* shown = !driver                               ? "no display"
                         : std::strcmp(driver, "wayland") == 0 ? "Wayland"
                         : std::strcmp(driver, "x11") == 0     ? "X11"
                                                               : driver;

@@ -3,7 +3,9 @@
 
 FullScreenWay chooseFullScreen(const FullScreenFacts& facts)
 {
-    if (facts.desktopAsked)
+    // Where no switch is made anyway, a mode of the desktop's own size is
+    // simply the desktop's mode: nothing to say about scaling.
+    if (facts.desktopAsked || (facts.desktopSize && (facts.wayland || facts.xwayland)))
         return FullScreenWay::desktopAsked;
     // SDL's Wayland driver lists modes it would emulate by scaling the
     // surface; asking for one only gets the compositor's full-screen size

@@ -9,7 +9,7 @@
 
 enum class FullScreenWay {
     switchMode,    // the display switches to the picture's mode
-    desktopAsked,  // the desktop's own mode, as the viewer asked
+    desktopAsked,  // the desktop's own mode, as the viewer asked (or its size)
     noSuchMode,    // the display does not offer the mode
     noSwitch,      // the window system has no mode switch (Wayland)
     emulatedSwitch // the switch would only be emulated (Xwayland)
@@ -20,6 +20,7 @@ struct FullScreenFacts {
     bool wayland = false;      // the window is a Wayland client
     bool xwayland = false;     // the X server is Xwayland
     bool modeOffered = false;  // the display lists the exact mode
+    bool desktopSize = false;  // the mode asked for is the desktop's own size
 };
 
 FullScreenWay chooseFullScreen(const FullScreenFacts& facts);

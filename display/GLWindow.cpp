@@ -213,6 +213,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         facts.modeOffered =
             !options.desktop && !facts.wayland && findExactMode(display, dmSettings->mode, bitsPerPixel);
         facts.xwayland = facts.modeOffered && driverIs("x11") && xServerIsXwayland();
+        facts.desktopSize = windowWidth == desktop.w && windowHeight == desktop.h;
         const FullScreenWay way = chooseFullScreen(facts);
         exactMode = way == FullScreenWay::switchMode;
         if (exactMode) {

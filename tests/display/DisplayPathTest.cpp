@@ -19,8 +19,7 @@ TEST(DisplayPath, WaylandWhereItIsNamedUnlessTheViewerNamesADriver)
         {nullptr, "wayland-0", ":0", "wayland", "wayland",
          "picture through Wayland (WAYLAND_DISPLAY=wayland-0; chosen over X11 through Xwayland at DISPLAY=:0: "
          "natively the compositor paces presents)"},
-        {nullptr, "wayland-0", nullptr, "wayland", "wayland",
-         "picture through Wayland (WAYLAND_DISPLAY=wayland-0)"},
+        {nullptr, "wayland-0", nullptr, "wayland", "wayland", "picture through Wayland (WAYLAND_DISPLAY=wayland-0)"},
         {"x11", "wayland-0", ":0", nullptr, "x11", "picture through X11 (SDL_VIDEODRIVER=x11)"},
         {"wayland", nullptr, ":0", nullptr, "wayland", "picture through Wayland (SDL_VIDEODRIVER=wayland)"},
         {nullptr, "", ":1", nullptr, "x11", "picture through X11 (DISPLAY=:1)"},

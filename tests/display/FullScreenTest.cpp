@@ -8,7 +8,7 @@
 TEST(FullScreen, TheModeIsSwitchedOnlyWhereTheSwitchIsReal)
 {
     struct Case {
-        FullScreenFacts facts; // desktop asked, Wayland, Xwayland, mode offered
+        FullScreenFacts facts; // desktop asked, Wayland, Xwayland, mode offered, the desktop's size
         FullScreenWay way;
         const char* line; // what standard error says after "brakvane: "
     };
@@ -28,6 +28,10 @@ TEST(FullScreen, TheModeIsSwitchedOnlyWhereTheSwitchIsReal)
         {{false, true, false, true},
          FullScreenWay::noSwitch,
          "Wayland does not switch the display to 800x600; showing the picture scaled to 1280x720"},
+        // --size of the desktop's own mode: no switch to speak of.
+        {{false, false, false, true, true}, FullScreenWay::switchMode, ""},
+        {{false, false, true, true, true}, FullScreenWay::desktopAsked, ""},
+        {{false, true, false, false, true}, FullScreenWay::desktopAsked, ""},
     };
     for (const Case& c : cases) {
         const FullScreenWay way = chooseFullScreen(c.facts);
