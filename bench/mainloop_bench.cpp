@@ -127,7 +127,7 @@ LoopRun bareLoop(bool offscreen, int quads, int presents = 2, double pacedHz = 0
         auto present = [&] {
             glFlush();
             if (presenter)
-                presenter->present(window, false);
+                presenter->present(window);
             else
                 SDL_GL_SwapWindow(window);
         };

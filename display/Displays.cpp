@@ -4,6 +4,7 @@
 #include "display/Displays.h"
 
 #include "base/ShownName.h"
+#include "display/DisplayPath.h"
 
 #include <SDL.h>
 #include <cerrno>
@@ -39,7 +40,7 @@ std::string driversTried()
 int countDisplays()
 {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (startVideo() != 0)
         return -1;
     const int count = SDL_GetNumVideoDisplays();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

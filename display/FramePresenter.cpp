@@ -14,18 +14,16 @@ FramePresenter::FramePresenter(int frameWidth, int frameHeight)
         std::cerr << "brakvane: offscreen frame unavailable, presenting with plain swaps" << std::endl;
 }
 
-void FramePresenter::present(SDL_Window* window, bool scaleToFit)
+void FramePresenter::copy(SDL_Window* window)
 {
-    if (!ok()) {
-        SDL_GL_SwapWindow(window);
+    if (!ok())
         return;
-    }
     const FramebufferFunctions* gl = frame.functions();
     int windowWidth = 0;
     int windowHeight = 0;
     SDL_GL_GetDrawableSize(window, &windowWidth, &windowHeight);
     PictureArea area{0, 0, width, height};
-    if (scaleToFit && windowWidth > 0 && windowHeight > 0)
+    if (windowWidth > 0 && windowHeight > 0)
         area = fitPicture(windowWidth, windowHeight, width, height);
     const int x = area.x;
     const int y = area.bottom;
@@ -40,6 +38,11 @@ void FramePresenter::present(SDL_Window* window, bool scaleToFit)
     }
     GLenum filter = (w == width && h == height) ? GL_NEAREST : GL_LINEAR;
     gl->blitFramebuffer(0, 0, width, height, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, filter);
+}
+
+void FramePresenter::swap(SDL_Window* window)
+{
     SDL_GL_SwapWindow(window);
-    gl->bindFramebuffer(GL_DRAW_FRAMEBUFFER, frame.name());
+    if (ok())
+        frame.functions()->bindFramebuffer(GL_DRAW_FRAMEBUFFER, frame.name());
 }

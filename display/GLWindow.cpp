@@ -10,14 +10,18 @@
 //   create / select the context-> SDL_GL_CreateContext / SDL_GL_MakeCurrent
 #include "display/GLWindow.h"
 
+#include "display/DisplayPath.h"
 #include "display/Displays.h"
 #include "display/FramePresenter.h"
 #include "display/FramebufferFunctions.h"
+#include "display/FullScreenKeeper.h"
+#include "display/FullScreenWay.h"
 #include "display/InitialState.h"
 #include "display/Keyboard.h"
 #include "display/PixelFormat.h"
 #include "display/PresentPacer.h"
 #include "display/QuitSignal.h"
+#include "display/Xwayland.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -96,6 +100,12 @@ void coverDesktop(SDL_Window* window, const SDL_DisplayMode& desktop, SDL_Point 
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
+bool driverIs(const char* name)
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, name) == 0;
+}
+
 void fail(const char* message)
 {
     // No line break and no flush: the next console output continues this line.
@@ -161,7 +171,8 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    DisplayPath path;
+    if (startVideo(&path) != 0) {
         explainNoDisplay(nullptr);
         fail("Unable to register window class");
         return;
@@ -174,6 +185,7 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         return;
     }
     classRegistered = true;
+    std::cerr << "brakvane: " << displayPathLine(SDL_GetCurrentVideoDriver(), path) << std::endl;
 
     // A high-DPI drawable where the platform scales windows: the picture is
     // then presented at the drawable's real pixel size.
@@ -183,12 +195,9 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
     const int display = options.display;
     int windowWidth = options.width > 0 ? options.width : width;
     int windowHeight = options.height > 0 ? options.height : height;
-    scaleToFit = windowWidth != width || windowHeight != height;
     waitForDisplay = options.vsync;
-    if (options.resizable && !fullscreen) {
+    if (options.resizable && !fullscreen)
         flags |= SDL_WINDOW_RESIZABLE;
-        scaleToFit = true;
-    }
     if (fullscreen) {
         if (SDL_GetDesktopDisplayMode(display, &dmSettings->mode) != 0) {
             fail("Unable to get display settings");
@@ -198,27 +207,29 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         dmSettings->mode.w = windowWidth;
         dmSettings->mode.h = windowHeight;
         dmSettings->mode.refresh_rate = 0; // not part of the request
-        exactMode = !options.desktop && findExactMode(display, dmSettings->mode, bitsPerPixel);
-        if (options.desktop && desktop.w > 0 && desktop.h > 0) {
-            // Asked for the desktop's own mode: never a switch, the picture scaled.
-            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-            scaleToFit = true;
-            windowWidth = desktop.w;
-            windowHeight = desktop.h;
-        } else if (exactMode) {
+        FullScreenFacts facts;
+        facts.desktopAsked = options.desktop;
+        facts.wayland = driverIs("wayland");
+        facts.modeOffered =
+            !options.desktop && !facts.wayland && findExactMode(display, dmSettings->mode, bitsPerPixel);
+        facts.xwayland = facts.modeOffered && driverIs("x11") && xServerIsXwayland();
+        facts.desktopSize = windowWidth == desktop.w && windowHeight == desktop.h;
+        const FullScreenWay way = chooseFullScreen(facts);
+        exactMode = way == FullScreenWay::switchMode;
+        if (exactMode) {
             flags |= SDL_WINDOW_FULLSCREEN;
         } else if (desktop.w > 0 && desktop.h > 0) {
-            // No such mode (many panels offer only their own): show the
-            // picture scaled to fit on a full-screen window of the desktop mode.
-            // The window is created at the desktop size itself: without a
-            // window manager nobody would resize it.
+            // The picture scaled to fit on a full-screen window of the
+            // desktop mode, created at the desktop size itself: without a
+            // window manager nobody would resize it, and a compositor that
+            // restores a full-screen window's own size restores this one.
             flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-            scaleToFit = true;
             windowWidth = desktop.w;
             windowHeight = desktop.h;
-            std::cerr << "brakvane: the display has no " << dmSettings->mode.w << "x" << dmSettings->mode.h
-                      << " mode at " << bitsPerPixel << " bits per pixel; showing the picture scaled to " << desktop.w
-                      << "x" << desktop.h << std::endl;
+            const std::string why =
+                scaledBecause(way, dmSettings->mode.w, dmSettings->mode.h, bitsPerPixel, desktop.w, desktop.h);
+            if (!why.empty())
+                std::cerr << "brakvane: " << why << std::endl;
         } else {
             fail("Unable to switch to fullscreen");
             return;
@@ -280,28 +291,17 @@ GLWindow::GLWindow(int width, int height, int bitsPerPixel, bool fullscreen, con
         std::cerr << "brakvane: the display refused the switch to " << windowWidth << "x" << windowHeight
                   << "; showing the picture scaled to " << desktop.w << "x" << desktop.h << std::endl;
         coverDesktop(hWnd, desktop, origin);
-        scaleToFit = true;
     }
 
-    // A drawable larger than the window (high DPI) shows the picture scaled
-    // to its real pixel size rather than in a corner of it.
-    int drawableWidth = 0;
-    int drawableHeight = 0;
-    SDL_GL_GetDrawableSize(hWnd, &drawableWidth, &drawableHeight);
-    int shownWidth = 0;
-    int shownHeight = 0;
-    SDL_GetWindowSize(hWnd, &shownWidth, &shownHeight);
-    if (drawableWidth != shownWidth || drawableHeight != shownHeight)
-        scaleToFit = true;
-
+    if (fullscreen)
+        keeper = std::make_unique<FullScreenKeeper>();
     presenter = std::make_unique<FramePresenter>(width, height);
     // The driver's own choice stays for the presents of new frames. On Wayland
     // SDL reports the interval it last set itself, 0 before any, while EGL
     // starts every surface at its default of 1: each present waits for the
     // compositor's frame callback.
     pacedInterval = SDL_GL_GetSwapInterval();
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (pacedInterval == 0 && driver && std::strcmp(driver, "wayland") == 0)
+    if (pacedInterval == 0 && driverIs("wayland"))
         pacedInterval = 1;
     // Elsewhere a driver left at 0 is asked to wait for the display; one that
     // refuses (software GL on X11 has no swap control) leaves nothing pacing
@@ -355,6 +355,8 @@ bool GLWindow::update()
         if (what == SDL_WINDOWEVENT_SHOWN || what == SDL_WINDOWEVENT_EXPOSED || what == SDL_WINDOWEVENT_SIZE_CHANGED ||
             what == SDL_WINDOWEVENT_RESTORED)
             frameOnScreen = false;
+        if (what == SDL_WINDOWEVENT_SIZE_CHANGED && keeper)
+            keeper->sizeChanged(hWnd);
     }
     if (taken)
         windowProcedure(hWnd, event);
@@ -377,7 +379,13 @@ void GLWindow::present()
     if (!showsNewFrame && frameOnScreen)
         return;
     glFlush();
-    if (showsNewFrame && pacer) {
+    if (presenter)
+        presenter->copy(hWnd);
+    if (showsNewFrame && pacer && pacer->capping()) {
+        // Nothing paces presents: the frame is finished now, so that the swap
+        // itself is quick, and swapped at its planned moment, the one it was
+        // drawn for, rather than whenever it happens to be ready.
+        glFinish();
         const double wait = pacer->dueIn(seconds());
         if (wait > 0)
             std::this_thread::sleep_for(std::chrono::duration<double>(wait));
@@ -389,7 +397,7 @@ void GLWindow::present()
     if (unpaced || (!waitForDisplay && SDL_GL_GetSwapInterval() != 0))
         SDL_GL_SetSwapInterval(0);
     if (presenter)
-        presenter->present(hWnd, scaleToFit);
+        presenter->swap(hWnd);
     if (unpaced)
         SDL_GL_SetSwapInterval(pacedInterval);
     frameOnScreen = true;
@@ -407,7 +415,7 @@ void GLWindow::reportCap() const
               << " ms (the display's refresh)" << std::endl;
 }
 
-double GLWindow::nextPresentIn() const
+double GLWindow::nextPresentIn()
 {
     return pacer ? pacer->nextPresentIn(seconds()) : 0;
 }

@@ -14,6 +14,7 @@
 #include <memory>
 
 class FramePresenter;
+class FullScreenKeeper;
 class PresentPacer;
 struct DisplayModeRequest;
 
@@ -50,10 +51,11 @@ public:
     // resized), and never waits, so where presents are paced each refresh
     // gets a new frame.
     void frameDrawn() { newFrame = true; }
-    // Seconds from now to the present of the frame drawn next: one frame step
-    // after the last one (at once where nothing paces); 0 before frames have
-    // been presented.
-    double nextPresentIn() const;
+    // Seconds from now to the present of the frame drawn next: one frame
+    // step after the last one; 0 before frames have been presented. Where
+    // nothing paces presents, asked as the frame is about to be drawn, this
+    // is the moment the frame will be swapped at.
+    double nextPresentIn();
     // How long that frame stays on screen: the step between new frames.
     double frameStep() const;
 
@@ -68,13 +70,13 @@ private:
     void* hRC = nullptr;          // the SDL GL context
     bool classRegistered = false; // the video subsystem is up
     bool contextCurrent = false;
-    bool scaleToFit = false;                        // the window differs from the picture: scaled, aspect kept
     bool waitForDisplay = true;                     // false: every present has a swap interval of 0
     const char* className;                          // the caller's title text; must outlive the window
     std::unique_ptr<DisplayModeRequest> dmSettings; // the mode asked for (full-screen)
     std::unique_ptr<FramePresenter> presenter;
     std::unique_ptr<PresentPacer> pacer;
-    int pacedInterval = 0;      // the driver's swap interval; 0: presents never wait
-    bool newFrame = false;      // a frame was drawn since the last present
-    bool frameOnScreen = false; // the last frame drawn is what the window shows
+    std::unique_ptr<FullScreenKeeper> keeper; // full screen: kept covering the display
+    int pacedInterval = 0;                    // the driver's swap interval; 0: presents never wait
+    bool newFrame = false;                    // a frame was drawn since the last present
+    bool frameOnScreen = false;               // the last frame drawn is what the window shows
 };
