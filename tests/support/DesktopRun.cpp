@@ -182,7 +182,7 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     const auto deadline = std::chrono::steady_clock::now() + 140s;
     while (!demo.exited() && std::chrono::steady_clock::now() < deadline) {
         const double t = lastLoggedTime(demo);
-        if (!screenshot && t >= 1.0)
+        if (!screenshot && t >= 2.0)
             screenshot = compositor.startScreenshot(shotPath);
         if (!probe && t >= 0 && (stack.compositor == CompositorKind::weston || (screenshot && screenshot->exited())))
             probe.emplace(compositor);

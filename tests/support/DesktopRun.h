@@ -175,9 +175,9 @@ struct DesktopRunResult {
     double serverBack = 0;          // CLOCK_MONOTONIC seconds at which it was up again
     double firstSoundBack = 0;      // and when the sink first played sound after that
     std::optional<int> exitStatus;
-    // mutter and kwin: the monitor, shot by the compositor itself a second
-    // into the show (the opening picture), and the output's mode ("WxH")
-    // once the demo has ended.
+    // mutter and kwin: the monitor, shot by the compositor itself two seconds
+    // into the show (the opening picture, once the window has settled), and the
+    // output's mode ("WxH") once the demo has ended.
     PngImage screenshot;
     std::string screenshotProblem;
     std::string modeAfter;
