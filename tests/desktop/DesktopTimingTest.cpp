@@ -245,6 +245,12 @@ TEST_P(InStep, OnEveryStack)
     if (stack.pulseLatencyMs > 0)
         options.stallShortest = options.stallLongest = 300;
     const Problems problems = triedUpToThrice(options, stack.name, [&](const DesktopRunResult& run, Problems& found) {
+        std::istringstream errors(run.errors);
+        for (std::string line; std::getline(errors, line);)
+            if (line.rfind("brakvane: ", 0) != 0 && line.rfind("frame ", 0) != 0)
+                found.push_back("not the demo's own line on standard error: " + line);
+        if (const std::string picture = pictureProblem(run, stack); !picture.empty())
+            found.push_back(picture);
         // Resampled music is found by correlation over 0.19 s, which a stall's
         // silence spoils: a loaded machine may leave too few moments to judge.
         if (run.lock.size() <= 12) {
@@ -272,12 +278,6 @@ TEST_P(InStep, OnEveryStack)
             found.push_back("drawn frames per display refresh where nothing paces: " +
                             std::to_string(run.drawnRate / run.cappedRate));
         judgeLock(run, found);
-        std::istringstream errors(run.errors);
-        for (std::string line; std::getline(errors, line);)
-            if (line.rfind("brakvane: ", 0) != 0 && line.rfind("frame ", 0) != 0)
-                found.push_back("not the demo's own line on standard error: " + line);
-        if (const std::string picture = pictureProblem(run, stack); !picture.empty())
-            found.push_back(picture);
     });
     EXPECT_EQ(problems, Problems{});
 }
