@@ -3,6 +3,8 @@
 #include "DesktopRun.h"
 
 #include "TestFiles.h"
+#include "assets/FileBytes.h"
+#include "display/PictureFit.h"
 
 #include <algorithm>
 #include <csignal>
@@ -76,20 +78,24 @@ double lastLoggedTime(const ChildProcess& demo)
 DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
 {
     DesktopRunResult result;
-    WestonServer compositor(options.stack.xwayland);
-    if (!compositor.running()) {
-        result.problem = compositor.problem();
-        return result;
-    }
+    const DesktopStack& stack = options.stack;
+    // The sound server first: mutter casts its screen through its PipeWire.
     std::unique_ptr<SoundServer> sound;
-    std::unique_ptr<MonitorRecorder> recorder;
     if (options.withSound) {
-        sound = std::make_unique<SoundServer>(options.stack.server, options.stack.graphQuantum, options.stack.graphRate,
-                                              options.stack.quantumForced);
+        sound = std::make_unique<SoundServer>(stack.server, stack.graphQuantum, stack.graphRate, stack.quantumForced);
         if (!sound->running()) {
             result.problem = sound->problem();
             return result;
         }
+    }
+    Compositor compositor(stack.compositor, stack.xwayland, stack.monitorWidth, stack.monitorHeight,
+                          sound ? sound->runtimeDirectory() : "");
+    if (!compositor.running()) {
+        result.problem = compositor.problem();
+        return result;
+    }
+    std::unique_ptr<MonitorRecorder> recorder;
+    if (sound) {
         recorder = std::make_unique<MonitorRecorder>(
             sound->address(), SoundServer::monitorSource(),
             options.stack.server == SoundServerKind::pulseaudio ? PlayedTiming::serverLatency : PlayedTiming::arrival);
@@ -136,6 +142,8 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     } else {
         demoOptions.env["SDL_AUDIODRIVER"] = std::string("dummy");
     }
+    if (stack.videoDriver != nullptr)
+        demoOptions.env["SDL_VIDEODRIVER"] = std::string(stack.videoDriver);
 
     const double cpuBefore = cpuSecondsOfChildren();
     if (sound && options.firstSoundLate > 0)
@@ -163,14 +171,20 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     std::sort(stallAt.begin(), stallAt.end());
 
     // The compositor's rate while the demo runs, from a probe that the demo's
-    // full-screen window does not cover: started once that window is up.
+    // full-screen window does not cover: started once that window is up, and
+    // once the compositor's screenshot of the opening picture is taken (the
+    // probe's window may open over it).
     std::optional<RepaintProbe> probe;
+    std::unique_ptr<ChildProcess> screenshot;
+    const std::string shotPath = work.directory() + "/screenshot.png";
 
     std::size_t nextStall = 0;
     const auto deadline = std::chrono::steady_clock::now() + 140s;
     while (!demo.exited() && std::chrono::steady_clock::now() < deadline) {
         const double t = lastLoggedTime(demo);
-        if (!probe && t >= 0)
+        if (!screenshot && t >= 2.0)
+            screenshot = compositor.startScreenshot(shotPath);
+        if (!probe && t >= 0 && (stack.compositor == CompositorKind::weston || (screenshot && screenshot->exited())))
             probe.emplace(compositor);
         if (heldAtStart && monotonicSeconds() - startedAt > options.firstSoundLate) {
             sound->holdFirstSound(false);
@@ -222,6 +236,16 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         sound->hold(false);
     }
     result.exitStatus = demo.wait(30s);
+    if (screenshot) {
+        const std::optional<int> status = screenshot->wait(20s);
+        FileBytes bytes;
+        std::string why;
+        if (status != 0 || !readFileBytes(shotPath, bytes, SIZE_MAX, &why) ||
+            !decodePng(bytes.data.get(), bytes.size, result.screenshot, {.keepAlpha = false}, &why))
+            result.screenshotProblem = "no screenshot (status " + (status ? std::to_string(*status) : "none") +
+                                       "): " + why + screenshot->errorOutput().substr(0, 400);
+        result.modeAfter = compositor.outputMode();
+    }
     const double cpu = cpuSecondsOfChildren() - cpuBefore;
     // Its reports are of whole 5-s spans, all but the last moments while the demo ran.
     if (probe)
@@ -301,6 +325,50 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
         result.silences = silencesIn(*recorder, result.stalls);
     }
     return result;
+}
+
+std::string pictureProblem(const DesktopRunResult& run, const DesktopStack& stack)
+{
+    if (stack.compositor == CompositorKind::weston)
+        return {};
+    if (!run.screenshotProblem.empty())
+        return run.screenshotProblem;
+    const int width = stack.monitorWidth;
+    const int height = stack.monitorHeight;
+    const std::string monitor = std::to_string(width) + "x" + std::to_string(height);
+    const PngImage& shot = run.screenshot;
+    if (shot.width != static_cast<unsigned>(width) || shot.height != static_cast<unsigned>(height))
+        return "the screenshot is " + std::to_string(shot.width) + "x" + std::to_string(shot.height) +
+               ", the monitor " + monitor;
+    if (run.modeAfter != monitor)
+        return "the output is at '" + run.modeAfter + "' after the demo, not its own " + monitor;
+    // The opening picture covers the whole 4:3 area, in colours far from
+    // black; the bars around it are black. Its area: what is not black.
+    int left = width;
+    int right = 0;
+    int top = height;
+    int bottom = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = shot.pixels.get() + (std::size_t(y) * shot.width + x) * shot.channels;
+            if (std::max({p[0], p[1], p[2]}) > 48) {
+                left = std::min(left, x);
+                right = std::max(right, x + 1);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y + 1);
+            }
+        }
+    const PictureArea want = fitPicture(width, height, 800, 600);
+    const int wantTop = height - want.bottom - want.height;
+    auto area = [](int x, int y, int w, int h) {
+        return std::to_string(w) + "x" + std::to_string(h) + " at (" + std::to_string(x) + ", " + std::to_string(y) +
+               ")";
+    };
+    if (std::abs(left - want.x) > 2 || std::abs(right - want.x - want.width) > 2 || std::abs(top - wantTop) > 2 ||
+        std::abs(bottom - wantTop - want.height) > 2)
+        return "the picture is " + (right > left ? area(left, top, right - left, bottom - top) : "nowhere") + ", not " +
+               area(want.x, wantTop, want.width, want.height) + " on the " + monitor + " monitor";
+    return {};
 }
 
 } // namespace testsupport

@@ -1,14 +1,15 @@
-// The real demo on the desktop testbeds: drawn on a paced Weston compositor,
-// playing through a private sound server (PulseAudio, or PipeWire with its
-// PulseAudio server) whose null sink is recorded from a few seconds before
-// the demo starts, with the demo's frame log on. Shared by the desktop tests
-// and the desktop benchmark.
+// The real demo on the desktop testbeds: drawn on a compositor (a paced
+// Weston, GNOME's mutter or KDE's KWin), playing through a private sound
+// server (PulseAudio, or PipeWire with its PulseAudio server) whose null sink
+// is recorded from a few seconds before the demo starts, with the demo's frame
+// log on. Shared by the desktop tests and the desktop benchmark.
 #pragma once
 
 #include "ChildProcess.h"
 #include "CutOffsets.h"
 #include "MonitorRecorder.h"
 #include "Testbeds.h"
+#include "assets/PngDecode.h"
 
 #include <chrono>
 #include <memory>
@@ -19,8 +20,8 @@
 
 namespace testsupport {
 
-// Which desktop: the compositor's Wayland, or X11 through its Xwayland; the
-// sound server, as viewers' desktops configure it. The demo picks its sound
+// Which desktop: the compositor and its monitor, its Wayland or X11 through
+// its Xwayland; the sound server, as viewers' desktops configure it. The demo picks its sound
 // output itself: PipeWire's graph where PipeWire runs, else PulseAudio.
 struct DesktopStack {
     const char* name;
@@ -33,7 +34,24 @@ struct DesktopStack {
     // SDL_AUDIODRIVER for the demo, as desktops and launchers set it (null:
     // unset); alsa plays to ALSA's default device, the server's ALSA plugin.
     const char* audioDriver = nullptr;
+    CompositorKind compositor = CompositorKind::weston;
+    int monitorWidth = 800; // mutter and kwin (Weston's output is 800 x 600)
+    int monitorHeight = 600;
+    // SDL_VIDEODRIVER for the demo (null: unset), where a row names its path
+    // whatever the demo would choose by itself.
+    const char* videoDriver = nullptr;
 };
+// GNOME or KDE on a monitor of that size, with PipeWire at 48 kHz as both
+// ship it, the demo told which path to take.
+constexpr DesktopStack desktopStack(const char* name, CompositorKind compositor, bool xwayland, int width, int height)
+{
+    DesktopStack stack{name, xwayland, SoundServerKind::pipewire, 0, false, 48000};
+    stack.compositor = compositor;
+    stack.monitorWidth = width;
+    stack.monitorHeight = height;
+    stack.videoDriver = xwayland ? "x11" : "wayland";
+    return stack;
+}
 inline constexpr DesktopStack waylandPulse{"Wayland, PulseAudio", false, SoundServerKind::pulseaudio};
 inline constexpr DesktopStack waylandPulseHolding{
     "Wayland, PulseAudio holding 1.5 s", false, SoundServerKind::pulseaudio, 0, false, 0, 1500};
@@ -81,6 +99,22 @@ inline constexpr DesktopStack waylandNamedPulseOnPipeWire{"Wayland, SDL_AUDIODRI
                                                           0,
                                                           0,
                                                           "pulseaudio"};
+inline constexpr DesktopStack gnomeXwayland720 =
+    desktopStack("GNOME, X11 through Xwayland, 1280 x 720", CompositorKind::mutter, true, 1280, 720);
+inline constexpr DesktopStack gnomeXwayland768 =
+    desktopStack("GNOME, X11 through Xwayland, 1024 x 768", CompositorKind::mutter, true, 1024, 768);
+inline constexpr DesktopStack gnomeWayland720 =
+    desktopStack("GNOME, Wayland, 1280 x 720", CompositorKind::mutter, false, 1280, 720);
+inline constexpr DesktopStack gnomeWayland768 =
+    desktopStack("GNOME, Wayland, 1024 x 768", CompositorKind::mutter, false, 1024, 768);
+inline constexpr DesktopStack kdeXwayland720 =
+    desktopStack("KDE, X11 through Xwayland, 1280 x 720", CompositorKind::kwin, true, 1280, 720);
+inline constexpr DesktopStack kdeXwayland768 =
+    desktopStack("KDE, X11 through Xwayland, 1024 x 768", CompositorKind::kwin, true, 1024, 768);
+inline constexpr DesktopStack kdeWayland720 =
+    desktopStack("KDE, Wayland, 1280 x 720", CompositorKind::kwin, false, 1280, 720);
+inline constexpr DesktopStack kdeWayland768 =
+    desktopStack("KDE, Wayland, 1024 x 768", CompositorKind::kwin, false, 1024, 768);
 // Named by its name in test listings.
 inline void PrintTo(const DesktopStack& stack, std::ostream* out)
 {
@@ -141,8 +175,20 @@ struct DesktopRunResult {
     double serverBack = 0;          // CLOCK_MONOTONIC seconds at which it was up again
     double firstSoundBack = 0;      // and when the sink first played sound after that
     std::optional<int> exitStatus;
+    // mutter and kwin: the monitor, shot by the compositor itself two seconds
+    // into the show (the opening picture, once the window has settled), and the
+    // output's mode ("WxH") once the demo has ended.
+    PngImage screenshot;
+    std::string screenshotProblem;
+    std::string modeAfter;
 };
 
 DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options);
+
+// What is wrong with the picture in the compositor's screenshot (mutter and
+// kwin; empty when it is right): the demo's 4:3 area, full height, centred,
+// not stretched, within 2 pixels of where it belongs on the monitor, and the
+// monitor at its own mode once the demo has ended.
+std::string pictureProblem(const DesktopRunResult& run, const DesktopStack& stack);
 
 } // namespace testsupport

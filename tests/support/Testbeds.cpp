@@ -1,4 +1,4 @@
-// Starting and stopping the compositor and the sound server.
+// Starting and stopping the compositors and the sound servers.
 #include "Testbeds.h"
 
 #include <algorithm>
@@ -126,8 +126,10 @@ std::string testbedScript(const char* name)
 
 } // namespace
 
-WestonServer::WestonServer(bool xwayland) : runtime(privateDirectory("weston"))
+Compositor::Compositor(CompositorKind which, bool xwayland, int width, int height, const std::string& pipewireDirectory)
+    : kind(which), runtime(privateDirectory("desktop")), pipewire(pipewireDirectory)
 {
+    const char* name = kind == CompositorKind::weston ? "weston" : kind == CompositorKind::mutter ? "mutter" : "kwin";
     if (runtime.empty()) {
         failure = "no private runtime directory";
         return;
@@ -135,12 +137,14 @@ WestonServer::WestonServer(bool xwayland) : runtime(privateDirectory("weston"))
     std::vector<std::string> args{runtime, BRAKVANE_WESTON_SEAT_MODULE};
     if (xwayland)
         args.push_back("xwayland");
-    pid = startScript(testbedScript("weston.sh"), args, runtime + "/script.log");
+    if (kind != CompositorKind::weston)
+        args = {runtime, std::to_string(width) + "x" + std::to_string(height), xwayland ? "x11" : "wayland", pipewire};
+    pid = startScript(testbedScript((std::string(name) + ".sh").c_str()), args, runtime + "/script.log");
     const fs::path socket = fs::path(runtime) / "wayland-brakvane";
-    for (int i = 0; i < 300 && alive(pid) && !fs::exists(socket); ++i)
+    for (int i = 0; i < 500 && alive(pid) && !fs::exists(socket); ++i)
         std::this_thread::sleep_for(20ms);
     if (!fs::exists(socket)) {
-        failure = std::string("weston did not start (") + (alive(pid) ? "no socket in 6 s" : "it ended") + ")" +
+        failure = std::string(name) + " did not start (" + (alive(pid) ? "no socket in 10 s" : "it ended") + ")" +
                   logTails(runtime);
         return;
     }
@@ -161,25 +165,39 @@ WestonServer::WestonServer(bool xwayland) : runtime(privateDirectory("weston"))
     }
     if (!xwayland)
         return;
-    // Weston names the X display it listens on in its log.
+    // Weston names the X display it listens on in its log; the other scripts
+    // write it, with Xwayland's authority file, once Xwayland runs.
     ready = false;
-    for (int i = 0; i < 100 && !ready; ++i) {
-        std::ifstream log(runtime + "/weston.log");
-        std::string line;
-        while (std::getline(log, line)) {
-            const auto at = line.find("xserver listening on display ");
-            if (at != std::string::npos)
-                xDisplay = line.substr(at + std::strlen("xserver listening on display "));
+    for (int i = 0; i < 200 && !ready; ++i) {
+        std::ifstream log(runtime + (kind == CompositorKind::weston ? "/weston.log" : "/xwayland"));
+        const std::string mark = "xserver listening on display ";
+        for (std::string line; std::getline(log, line);) {
+            if (kind != CompositorKind::weston) {
+                std::istringstream(line) >> xDisplay >> xAuthority;
+                xAuthority = xAuthority == "-" ? "" : xAuthority;
+            } else if (const auto at = line.find(mark); at != std::string::npos) {
+                xDisplay = line.substr(at + mark.size());
+            }
         }
         ready = !xDisplay.empty();
         if (!ready)
             std::this_thread::sleep_for(50ms);
     }
     if (!ready)
-        failure = "weston did not start Xwayland" + logTails(runtime);
+        failure = std::string(name) + " did not start Xwayland" + logTails(runtime);
 }
 
-WestonServer::~WestonServer()
+bool Compositor::installed(CompositorKind kind)
+{
+    const char* program = kind == CompositorKind::mutter ? "/mutter" : "/kwin_wayland";
+    std::istringstream path(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
+    bool found = kind == CompositorKind::weston;
+    for (std::string directory; std::getline(path, directory, ':') && !found;)
+        found = access((directory + program).c_str(), F_OK) == 0;
+    return found;
+}
+
+Compositor::~Compositor()
 {
     stop(pid);
     std::error_code ec;
@@ -187,16 +205,42 @@ WestonServer::~WestonServer()
         fs::remove_all(runtime, ec);
 }
 
-std::map<std::string, std::optional<std::string>> WestonServer::clientEnvironment() const
+std::map<std::string, std::optional<std::string>> Compositor::clientEnvironment() const
 {
+    auto unlessEmpty = [](const std::string& value) {
+        return value.empty() ? std::nullopt : std::optional<std::string>(value);
+    };
     return {{"XDG_RUNTIME_DIR", runtime},
             {"WAYLAND_DISPLAY", std::string("wayland-brakvane")},
-            {"DISPLAY", xDisplay.empty() ? std::nullopt : std::optional<std::string>(xDisplay)},
-            {"XAUTHORITY", std::nullopt},
+            {"DISPLAY", unlessEmpty(xDisplay)},
+            {"XAUTHORITY", unlessEmpty(xAuthority)},
             {"SDL_VIDEODRIVER", std::nullopt}};
 }
 
-RepaintProbe::RepaintProbe(const WestonServer& compositor)
+std::unique_ptr<ChildProcess> Compositor::startScreenshot(const std::string& path) const
+{
+    if (kind == CompositorKind::weston)
+        return nullptr;
+    ChildOptions options;
+    options.args = {testbedScript("screenshot.py"), kind == CompositorKind::mutter ? "mutter" : "kwin", path};
+    options.env = {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime + "/bus"}, {"PIPEWIRE_RUNTIME_DIR", pipewire}};
+    return std::make_unique<ChildProcess>(options);
+}
+
+std::string Compositor::outputMode() const
+{
+    // wl_output's "mode: width: 1280 px, height: 720 px, refresh: 60.000 Hz"
+    // (the outputs here have one mode each).
+    const std::string info = runClient({"wayland-info"}, clientEnvironment()).output;
+    int width = 0;
+    int height = 0;
+    for (auto at = info.find("width: "); at != std::string::npos; at = info.find("width: ", at + 1))
+        if (std::sscanf(info.c_str() + at, "width: %d px, height: %d px, refresh", &width, &height) == 2)
+            return std::to_string(width) + "x" + std::to_string(height);
+    return {};
+}
+
+RepaintProbe::RepaintProbe(const Compositor& compositor)
 {
     ChildOptions options;
     options.args = {"stdbuf", "-oL", "weston-simple-egl"};

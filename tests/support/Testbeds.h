@@ -1,10 +1,10 @@
-// Desktop testbeds started by the tests themselves: a headless Weston
-// compositor that paces presents like a display (with Xwayland for X11
-// clients, if asked), and a private sound server with a null sink: PulseAudio,
-// or PipeWire with WirePlumber and PipeWire's PulseAudio server. Each runs
-// from the scripts in tests/testbeds/ in a private directory and is stopped,
-// and its directory removed, with the object; one that cannot start says why,
-// with the last lines of its logs.
+// Desktop testbeds started by the tests themselves: a headless compositor
+// (Weston, pacing presents like a display; GNOME's mutter; KDE's KWin), with
+// Xwayland for X11 clients if asked, and a private sound server with a null
+// sink: PulseAudio, or PipeWire with WirePlumber and PipeWire's PulseAudio
+// server. Each runs from the scripts in tests/testbeds/ in a private directory
+// and is stopped, and its directory removed, with the object; one that cannot
+// start says why, with the last lines of its logs.
 #pragma once
 
 #include "ChildProcess.h"
@@ -18,27 +18,48 @@
 
 namespace testsupport {
 
-class WestonServer {
+enum class CompositorKind {
+    weston, // Weston, pacing its 800 x 600 headless output like a display
+    mutter, // GNOME's, headless with a virtual monitor at 60 Hz
+    kwin,   // KDE Plasma's, with a virtual output at 60 Hz
+};
+
+class Compositor {
 public:
     // Starts the compositor and waits until a client (wayland-info) sees its
     // output and its seat. xwayland: X11 clients are served too, through
-    // Xwayland (started by Weston when the first one connects).
-    explicit WestonServer(bool xwayland = false);
-    ~WestonServer();
-    WestonServer(const WestonServer&) = delete;
-    WestonServer& operator=(const WestonServer&) = delete;
+    // Xwayland. mutter and kwin only: the monitor's size, and (mutter) the
+    // PipeWire that carries its screen casts, the sound server's directory.
+    explicit Compositor(CompositorKind kind = CompositorKind::weston, bool xwayland = false, int width = 800,
+                        int height = 600, const std::string& pipewire = {});
+    ~Compositor();
+    Compositor(const Compositor&) = delete;
+    Compositor& operator=(const Compositor&) = delete;
 
+    // Whether the compositor of that kind is installed (Weston always is
+    // where the testbeds are built).
+    static bool installed(CompositorKind kind);
     bool running() const { return ready; }
     // Why it is not running, for the test's message.
     const std::string& problem() const { return failure; }
-    // XDG_RUNTIME_DIR and WAYLAND_DISPLAY for a client; DISPLAY too with
-    // Xwayland (SDL then picks X11, as on a Wayland desktop), else removed.
+    // XDG_RUNTIME_DIR and WAYLAND_DISPLAY for a client; DISPLAY (and
+    // XAUTHORITY) too with Xwayland, else removed.
     std::map<std::string, std::optional<std::string>> clientEnvironment() const;
+    // mutter and kwin: starts saving what the monitor shows to path (RGB or
+    // RGBA PNG), through the compositor's own interface; null for Weston.
+    // mutter casts only while something on screen changes.
+    std::unique_ptr<ChildProcess> startScreenshot(const std::string& path) const;
+    // The current mode of the compositor's output, as a client sees it:
+    // "WxH", empty when there is none.
+    std::string outputMode() const;
 
 private:
+    CompositorKind kind;
     pid_t pid = -1;
     std::string runtime;
+    std::string pipewire;
     std::string xDisplay; // ":N" with Xwayland
+    std::string xAuthority;
     std::string failure;
     bool ready = false;
 };
@@ -51,7 +72,7 @@ private:
 // the newest window on top.
 class RepaintProbe {
 public:
-    explicit RepaintProbe(const WestonServer& compositor);
+    explicit RepaintProbe(const Compositor& compositor);
     // Ends the client and returns its frames per second over its whole
     // reports (one every 5 seconds); 0 when it reported none.
     double finish();
