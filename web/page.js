@@ -257,18 +257,10 @@ function median(values) {
 }
 
 // What the output timestamp leaves out, in seconds. Chromium's stamps say
-// when the speaker plays a context time (against the sink, within about a
-// millisecond on a quiet machine). Firefox's say that currentTime is heard
-// the moment it is read: it builds the stamp as (currentTime -
-// outputLatency, read time - outputLatency) and so leaves its output latency
-// out. Nor is the outputLatency it reports that latency: fixed within a
-// visit, it differed from visit to visit (10.9 to 34.9 ms, and 19.4 to 36.1
-// ms in fifteen visits recorded at the sink) with no bearing on what the sink
-// played, which in eleven of those visits came 30.8 to 33.6 ms (median 31.1)
-// after the stamps said, and in four, on a machine loaded many times over,
-// 41, 67, 125 and 126 ms (the stream fell behind and stayed there, which
-// nothing Firefox reports shows). So no figure Firefox reports fixes it: its
-// stamps are taken less the latency measured at the sink, the best rule found.
+// when the speaker plays a context time. Firefox's leave out its output
+// latency, which its outputLatency does not give: its stamps are taken less
+// 31 ms, the median the sink played them late by in eleven visits on
+// PulseAudio (30.8 to 33.6 ms; docs/web-timing.md has the measurements).
 var firefoxLatency = 0.031;
 var unreportedLatency = /\bFirefox\//.test(navigator.userAgent) ? firefoxLatency : 0;
 
