@@ -352,26 +352,28 @@ var Module = {
   // The program from the response asked for at the top. Streaming
   // compilation needs the server to call it application/wasm; under any
   // other type it is read whole first, which browsers take without a word.
+  // A failed fetch or a body cut short is the connection's; an error from
+  // compiling or starting the program is not, whatever its kind.
   instantiateWasm: function(imports, receive) {
     if (!programFile) return {};
+    var lost = function() { failFile('index.wasm', null); };
+    var started = function(result) {
+      noteActivity();
+      receive(result.instance, result.module);
+    };
     programFile.then(function(response) {
       noteActivity();
-      if (!response.ok) {
-        failFile('index.wasm', response);
-        return;
-      }
+      if (!response.ok) return failFile('index.wasm', response);
       var streaming = WebAssembly.instantiateStreaming &&
                       /^application\/wasm\b/.test(response.headers.get('Content-Type') || '');
-      var made = streaming ? WebAssembly.instantiateStreaming(response, imports)
-                           : response.arrayBuffer().then(function(bytes) { return WebAssembly.instantiate(bytes, imports); });
-      return made.then(function(result) {
-        noteActivity();
-        receive(result.instance, result.module);
+      if (!streaming) return response.arrayBuffer().then(function(bytes) {
+        return WebAssembly.instantiate(bytes, imports).then(started, function(error) { fail('cannotRun', error.message); });
+      }, lost);
+      // Streaming reads the body while it compiles: a TypeError there is the connection's.
+      return WebAssembly.instantiateStreaming(response, imports).then(started, function(error) {
+        if (error instanceof TypeError) lost(); else fail('cannotRun', error.message);
       });
-    }).catch(function(error) {
-      if (error instanceof TypeError) failFile('index.wasm', null);
-      else fail('cannotRun', error.message);
-    });
+    }, lost).catch(function(error) { fail('startFailed', error.name + ': ' + error.message + '.'); });
     return {};
   },
   onRuntimeInitialized: function() { change({ programReady: true }); },

@@ -161,6 +161,11 @@ function noWebGL() {
 function noAudio() {
   window.AudioContext = function() { throw new DOMException('no output device in this test', 'NotSupportedError'); };
 }
+// The program's module comes without its instance: starting it throws a
+// TypeError in the page, which is not the connection's.
+function noInstance() {
+  WebAssembly.instantiateStreaming = WebAssembly.instantiate = () => Promise.resolve({});
+}
 function soundNeverStarts() {
   AudioContext.prototype.resume = () => new Promise(() => {});
 }
@@ -182,6 +187,8 @@ const failures = [
   },
   { name: 'the browser has no WebGL', before: noWebGL,
     says: /^Your browser cannot draw this demo \| It could not start WebGL \(no GPU in this test\)\. Turning on hardware/ },
+  { name: 'starting the program throws a TypeError', before: noInstance,
+    says: /^The demo could not start \| TypeError: .+\. Reload the page to try again\.$/ },
   { name: 'the browser gives no sound', before: noAudio,
     says: /^Playing without sound \| Your browser gave this page no sound \(NotSupportedError: no output device in this test\)\.$/ },
   { name: 'the sound never starts', before: soundNeverStarts, click: '#sign',
