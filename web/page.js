@@ -90,6 +90,43 @@ var failures = {
   } },
 };
 
+// The viewer's correction (ms): how much later than the page reckons the
+// sound reaches them (a wireless headset adds a few hundred ms), so the
+// picture waits that much more. "?latency=MS" sets it for the visit, else the
+// browser's stored one holds; the - and + keys move it by latencyStep and
+// store it, and the sign shows it for latencyShownSeconds.
+var latencyStep = 5;
+var latencyLimit = 2000;
+var latencyShownSeconds = 2;
+var latencyStore = 'brakvane.latency';
+var clampLatency = function(ms) { return Math.max(-latencyLimit, Math.min(latencyLimit, Math.round(ms))); };
+// The correction a text gives, or null where it gives none.
+function latencyFrom(text) {
+  var ms = text === null || text === '' ? NaN : Number(text);
+  return isFinite(ms) ? clampLatency(ms) : null;
+}
+// Storage can be refused (a private window, a page from the disk).
+function storedLatency() {
+  try { return localStorage.getItem(latencyStore); } catch (e) { return null; }
+}
+function startingLatency() {
+  var given = latencyFrom(query.get('latency'));
+  if (given !== null) return given;
+  return latencyFrom(storedLatency()) || 0;
+}
+var latencyNote = 0;
+function showLatency() {
+  clearTimeout(latencyNote);
+  change({ latencyShown: true });
+  latencyNote = setTimeout(function() { change({ latencyShown: false }); }, latencyShownSeconds * 1000);
+}
+function correctLatency(by) {
+  var ms = clampLatency(state.latency + by);
+  try { localStorage.setItem(latencyStore, String(ms)); } catch (e) {}
+  change({ latency: ms });
+  showLatency();
+}
+
 // The page's state: everything the sign is drawn from and the page decides
 // by. Changed only through change(), which redraws the sign.
 var state = {
@@ -107,6 +144,8 @@ var state = {
   refused: '',            // why the browser gave the page no sound
   silentNoteShown: false, // the note that the page plays without sound has had its time
   webglReason: '',        // what the browser said when WebGL would not start
+  latency: startingLatency(), // the viewer's correction, ms (see correctLatency)
+  latencyShown: false,    // the correction is on the sign for a moment
 };
 Object.defineProperty(window, 'demoStage', { get: function() { return state.stage; } });
 
@@ -131,6 +170,8 @@ function signView(state) {
   if (state.soundStuck && holding) return said(failures.soundStuck, [], { bar: loading, progress: state.progress });
   if (loading) return { text: 'loading ' + Math.floor(state.progress * 100) + '%', bar: true, progress: state.progress };
   if (waiting) return { text: state.touch ? 'tap to start' : 'click to start' };
+  if (state.latencyShown)
+    return { text: 'sound ' + (state.latency > 0 ? '+' : '') + state.latency + ' ms', detail: 'the - and + keys move it' };
   if (state.refused && state.stage === 'playing' && !state.silentNoteShown) return said(failures.noSound, [state.refused]);
   return null;
 }
@@ -209,22 +250,35 @@ var sound = {
     sound.source = null;
   },
   // Seconds of the track heard at `when` (the page's clock, ms; now or a
-  // moment ahead; negative before its first frame).
+  // moment ahead; negative before its first frame), with the viewer's correction.
   heardAt: function(when) {
-    var context = sound.context;
-    var stamp = context.getOutputTimestamp();
-    if (!(stamp.performanceTime > 0)) {
-      // Before the first timestamp: the rendered time less the output's latency.
-      var ahead = Math.max(0, when - performance.now()) / 1000;
-      return context.currentTime + ahead - (context.outputLatency || context.baseLatency || 0) - sound.startAt;
-    }
-    if (stamp.performanceTime !== sound.lastStamp) {
-      sound.lastStamp = stamp.performanceTime;
-      noteOffset(stamp.contextTime - stamp.performanceTime / 1000);
-    }
-    return when / 1000 + median(sound.offsets) - unreportedLatency - sound.startAt;
+    return heardMoment(sound.context, when) - sound.startAt - state.latency / 1000;
   },
 };
+// The context time (s) heard at `when` (the page's clock, ms): from the
+// output timestamps where they can be trusted, else the rendered time less
+// the output's latency.
+function heardMoment(context, when) {
+  var offset = stampOffset(context);
+  if (offset === null) {
+    var ahead = Math.max(0, when - performance.now()) / 1000;
+    return context.currentTime + ahead - (context.outputLatency || context.baseLatency || 0);
+  }
+  return when / 1000 + offset - unreportedLatency;
+}
+
+// The context's clock less the page's (s), the median of the latest output
+// timestamps' offsets, or null before the first stamp.
+function stampOffset(context) {
+  var stamp = context.getOutputTimestamp();
+  if (!(stamp.performanceTime > 0)) return null;
+  if (stamp.performanceTime !== sound.lastStamp) {
+    sound.lastStamp = stamp.performanceTime;
+    noteOffset(stamp.contextTime - stamp.performanceTime / 1000);
+  }
+  return median(sound.offsets);
+}
+
 // The output timestamp pairs the context time being played out with the
 // moment it was. Some browsers (Firefox) move that pair back and forth by up
 // to 20 ms from one audio callback to the next, so the page keeps the offset
@@ -386,6 +440,7 @@ var Module = {
     var progress = name === 'loading' ? Math.max(state.progress, 0.5 + 0.5 * decoded) : state.progress;
     if (name === 'playing' && state.refused) setTimeout(function() { change({ silentNoteShown: true }); }, 8000);
     change({ programStarted: true, stage: name, progress: progress });
+    if (name === 'playing' && state.latency && !state.silent) showLatency();
   },
   // The program cannot go on: what (only 'webgl' so far) it lacks.
   brakvaneFailed: function(what) {
@@ -421,6 +476,10 @@ document.addEventListener('touchend', startSound);
 // Browsers leave full screen on Escape themselves; this covers those that pass the key to the page.
 document.addEventListener('keydown', function(e) {
   if (e.key === 'Escape' && document.fullscreenElement) document.exitFullscreen().catch(function() {});
+  if (e.ctrlKey || e.metaKey || e.altKey || state.fixedMoment) return;
+  // + shares its key with = on most layouts, and _ with -.
+  if (e.key === '+' || e.key === '=') correctLatency(latencyStep);
+  if (e.key === '-' || e.key === '_') correctLatency(-latencyStep);
 });
 
 if (!state.fixedMoment) requestAnimationFrame(function() { setTimeout(sound.open, 0); });

@@ -170,9 +170,10 @@ function soundNeverStarts() {
   AudioContext.prototype.resume = () => new Promise(() => {});
 }
 
-// Each row: how the page is served or what the browser lacks, and what the
-// sign then says (its headline | its detail); a row that plays goes on to
-// draw the show, with its console quiet where it says so.
+// Each row: how the page is served or what the browser lacks (or the keys
+// the viewer presses), and what the sign then says (its headline | its
+// detail) and the browser stores; a row that plays goes on to draw the show,
+// with its console quiet where it says so.
 const failures = [
   { name: 'the data file is missing', at: 'nodata/',
     says: /^The demo could not load \| index\.data did not load: the server answered 404 Not Found\. Reload/ },
@@ -194,6 +195,9 @@ const failures = [
   { name: 'the sound never starts', before: soundNeverStarts, click: '#sign',
     says: /^The sound has not started \| Your browser may have no sound output, or keeps sound off for this page\.$/,
     then: '#sign-action' },
+  // Last: the correction it stores stays with the browser.
+  { name: 'the viewer corrects the sound', at: '?latency=40', click: '#sign', keys: ['+', '+', '-'],
+    says: /^sound \+45 ms \| the - and \+ keys move it$/, stored: { 'brakvane.latency': '45' } },
 ];
 
 test('each failure is said on the page, with what to do', async () => {
@@ -220,7 +224,10 @@ test('each failure is said on the page, with what to do', async () => {
           await signShows(page, /^click to start \| $/);
           await page.click(row.click);
         }
+        for (const key of row.keys || []) await page.keyboard.press(key);
         await signShows(page, row.says);
+        for (const [key, value] of Object.entries(row.stored || {}))
+          assert.strictEqual(await page.evaluate((k) => localStorage.getItem(k), key), value, row.name + ': ' + key);
         console.log(`${row.name}: ${await page.evaluate(() => ['sign-text', 'sign-detail', 'sign-action']
           .map((id) => document.getElementById(id).textContent).filter(Boolean).join(' | '))}`);
         if (row.then) {
