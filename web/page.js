@@ -208,6 +208,8 @@ var sound = {
   offsets: [],
   lastStamp: -1,
   stepTo: null,
+  rateFrom: null,       // the stamp the rate of the context's clock is taken from
+  untrueStamps: false,  // a stamp could not be true: the stamps are left alone
 
   open: function() {
     if (sound.tried) return sound.context;
@@ -268,15 +270,40 @@ function heardMoment(context, when) {
 }
 
 // The context's clock less the page's (s), the median of the latest output
-// timestamps' offsets, or null before the first stamp.
+// timestamps' offsets; null before the first stamp, and for good once the
+// stamps have shown that they cannot be true (untrueStamp).
 function stampOffset(context) {
   var stamp = context.getOutputTimestamp();
-  if (!(stamp.performanceTime > 0)) return null;
+  if (sound.untrueStamps || !(stamp.performanceTime > 0)) return null;
   if (stamp.performanceTime !== sound.lastStamp) {
     sound.lastStamp = stamp.performanceTime;
+    if (untrueStamp(stamp)) {
+      sound.untrueStamps = true;
+      return null;
+    }
     noteOffset(stamp.contextTime - stamp.performanceTime / 1000);
   }
   return median(sound.offsets);
+}
+
+// A stamp that cannot be true: its moment further ahead of now than any
+// output holds (Chromium's stamps run ahead by its latency, 10 to 90 ms), or
+// its context time running at a rate off the page's clock by more than
+// stampRateLimit over stampRateSeconds (Firefox's jitter and its stream
+// falling behind come to 0.06 at most). WebKitGTK 2.50's performanceTime is
+// about performance.now() plus the context time (159,267 ms read at 79,674
+// ms, with the context at 79.6 s): ahead by seconds, at a rate of one half.
+var stampAheadLimit = 0.5;
+var stampRateLimit = 0.25;
+var stampRateSeconds = 2;
+function untrueStamp(stamp) {
+  var ahead = (stamp.performanceTime - performance.now()) / 1000;
+  if (ahead > stampAheadLimit) return true;
+  var since = sound.rateFrom;
+  var seconds = since ? (stamp.performanceTime - since.performanceTime) / 1000 : 0;
+  if (since && seconds < stampRateSeconds) return false;
+  sound.rateFrom = stamp;
+  return since !== null && Math.abs((stamp.contextTime - since.contextTime) / seconds - 1) > stampRateLimit;
 }
 
 // The output timestamp pairs the context time being played out with the
