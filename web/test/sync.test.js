@@ -190,7 +190,8 @@ const paths = [
     name: 'a tap starts it',
     autoplay: 'gesture',
     touch: true,
-    cannot: { firefox: 'Firefox over WebDriver BiDi does not emulate a touch screen: the page sees a mouse, and asks for a click' },
+    cannot: { firefox: 'Firefox over WebDriver BiDi does not emulate a touch screen: the page sees a mouse, and asks for a click',
+              webkit: 'WebKitWebDriver does not emulate a touch screen' },
     start: async (page) => {
       await signSays(page, 'tap to start');
       await tapSign(page);
@@ -199,6 +200,7 @@ const paths = [
   {
     name: 'the tab is hidden and shown again',
     autoplay: 'allowed',
+    cannot: { webkit: 'MiniBrowser under WebDriver shows one page at a time here: there is no tab to hide it behind' },
     during: async (session, page) => {
       const other = await session.browser.newPage();
       await other.bringToFront();
