@@ -69,7 +69,20 @@ function command(port, method, path, body) {
 // through preload (which the caller gives the server).
 async function launch({ binary, args }) {
   const port = await freePort();
-  const driver = spawn('WebKitWebDriver', ['--port=' + port], { stdio: ['ignore', 'ignore', 'pipe'] });
+  // In a process group of its own with the browser it starts, which goes with it.
+  const driver = spawn('WebKitWebDriver', ['--port=' + port], { stdio: ['ignore', 'ignore', 'pipe'], detached: true });
+  const stop = () => {
+    try {
+      process.kill(-driver.pid, 'SIGKILL');
+    } catch {}
+  };
+  // Whether the tests end or are stopped, as Puppeteer does for its browsers.
+  const stopped = (signal) => {
+    stop();
+    process.kill(process.pid, signal);
+  };
+  process.once('exit', stop);
+  for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) process.once(signal, stopped);
   let driverSaid = '';
   driver.stderr.on('data', (chunk) => (driverSaid = (driverSaid + chunk).slice(-2000)));
   const gone = new Promise((resolve) => driver.on('exit', resolve));
@@ -80,7 +93,7 @@ async function launch({ binary, args }) {
         'webkitgtk:browserOptions': { binary, args } } } })).sessionId;
     } catch (error) {
       if (tries > 100 || driver.exitCode !== null) {
-        driver.kill();
+        stop();
         throw new Error('WebKitWebDriver did not start MiniBrowser: ' + error.message + '\n' + driverSaid);
       }
       await new Promise((resolve) => setTimeout(resolve, 100));
@@ -101,8 +114,10 @@ async function launch({ binary, args }) {
     },
     async close() {
       await call('DELETE', '').catch(() => {});
-      driver.kill();
+      stop();
       await gone;
+      process.removeListener('exit', stop);
+      for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) process.removeListener(signal, stopped);
     },
   };
   return browser;
