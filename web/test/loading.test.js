@@ -18,7 +18,7 @@ const http = require('http');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { open, tapAudio, watchConsole, untilQuietly } = require('./browser.js');
+const { open, tapAudio, watchConsole, untilQuietly, unavailable } = require('./browser.js');
 
 const built = process.env.BRAKVANE_WEB_PAGE || path.join(__dirname, '..', '..', 'build-web');
 const pageFiles = ['index.html', 'index.js', 'index.wasm', 'index.data'];
@@ -200,50 +200,55 @@ const failures = [
     says: /^sound \+45 ms \| the - and \+ keys move it$/, stored: { 'brakvane.latency': '45' } },
 ];
 
-test('each failure is said on the page, with what to do', async () => {
-  const session = await open({ autoplay: 'gesture', folder });
-  try {
-    for (const row of failures) {
-      const page = await session.browser.newPage();
-      try {
-        const { lines, problems } = watchConsole(page);
-        await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
-        if (row.before) await page.evaluateOnNewDocument(row.before);
-        if (row.answer) {
-          await page.setRequestInterception(true);
-          page.on('request', (request) => {
-            const name = Object.keys(row.answer).find((file) => request.url().endsWith('/' + file));
-            if (!name) return request.continue();
-            const { status = 200, contentType } = row.answer[name];
-            const body = status === 200 ? fs.readFileSync(path.join(folder, name)) : '';
-            return request.respond({ status, contentType, body });
-          });
+// In Chromium, and in WebKit, whose driver cannot answer the page's
+// requests in the test's place: its rows served wrong by the test are left out.
+for (const engine of ['chromium', 'webkit']) {
+  test(`in ${engine}, each failure is said on the page, with what to do`, { skip: unavailable(engine) }, async () => {
+    const session = await open({ engine, autoplay: 'gesture', folder });
+    try {
+      for (const row of failures) {
+        if (row.answer && engine === 'webkit') continue;
+        const page = await session.browser.newPage();
+        try {
+          const { lines, problems } = watchConsole(page);
+          await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
+          if (row.before) await page.evaluateOnNewDocument(row.before);
+          if (row.answer) {
+            await page.setRequestInterception(true);
+            page.on('request', (request) => {
+              const name = Object.keys(row.answer).find((file) => request.url().endsWith('/' + file));
+              if (!name) return request.continue();
+              const { status = 200, contentType } = row.answer[name];
+              const body = status === 200 ? fs.readFileSync(path.join(folder, name)) : '';
+              return request.respond({ status, contentType, body });
+            });
+          }
+          await page.goto(row.fromDisk ? 'file://' + path.join(folder, 'index.html') : session.address + (row.at || ''));
+          if (row.click) {
+            await signShows(page, /^click to start \| $/);
+            await page.click(row.click);
+          }
+          for (const key of row.keys || []) await page.keyboard.press(key);
+          await signShows(page, row.says);
+          for (const [key, value] of Object.entries(row.stored || {}))
+            assert.strictEqual(await page.evaluate((k) => localStorage.getItem(k), key), value, row.name + ': ' + key);
+          console.log(`${row.name}: ${await page.evaluate(() => ['sign-text', 'sign-detail', 'sign-action']
+            .map((id) => document.getElementById(id).textContent).filter(Boolean).join(' | '))}`);
+          if (row.then) {
+            await page.click(row.then);
+            await page.waitForFunction(() => Module.brakvaneTime > 1, { polling: 50, timeout: 120000 }).catch(async () => {
+              const shown = await page.evaluate(() => [document.getElementById('sign').textContent, document.visibilityState,
+                                                       Module.brakvaneTime, demoStage]);
+              assert.fail(`${row.name}: after ${row.then}, the show did not go on: ${JSON.stringify(shown)}`);
+            });
+          }
+          if (row.quiet) assert.deepStrictEqual(problems, [], row.name + ':\n' + lines.join('\n'));
+        } finally {
+          await page.close();
         }
-        await page.goto(row.fromDisk ? 'file://' + path.join(folder, 'index.html') : session.address + (row.at || ''));
-        if (row.click) {
-          await signShows(page, /^click to start \| $/);
-          await page.click(row.click);
-        }
-        for (const key of row.keys || []) await page.keyboard.press(key);
-        await signShows(page, row.says);
-        for (const [key, value] of Object.entries(row.stored || {}))
-          assert.strictEqual(await page.evaluate((k) => localStorage.getItem(k), key), value, row.name + ': ' + key);
-        console.log(`${row.name}: ${await page.evaluate(() => ['sign-text', 'sign-detail', 'sign-action']
-          .map((id) => document.getElementById(id).textContent).filter(Boolean).join(' | '))}`);
-        if (row.then) {
-          await page.click(row.then);
-          await page.waitForFunction(() => Module.brakvaneTime > 1, { polling: 50, timeout: 120000 }).catch(async () => {
-            const shown = await page.evaluate(() => [document.getElementById('sign').textContent, document.visibilityState,
-                                                     Module.brakvaneTime, demoStage]);
-            assert.fail(`${row.name}: after ${row.then}, the show did not go on: ${JSON.stringify(shown)}`);
-          });
-        }
-        if (row.quiet) assert.deepStrictEqual(problems, [], row.name + ':\n' + lines.join('\n'));
-      } finally {
-        await page.close();
       }
+    } finally {
+      await session.close();
     }
-  } finally {
-    await session.close();
-  }
-});
+  });
+}
