@@ -209,6 +209,7 @@ var sound = {
   lastStamp: -1,
   stepTo: null,
   rateFrom: null,       // the stamp the rate of the context's clock is taken from
+  offWindows: 0,        // windows in a row over which that rate was off
   untrueStamps: false,  // a stamp could not be true: the stamps are left alone
 
   open: function() {
@@ -304,22 +305,27 @@ function stampOffset(context) {
 
 // A stamp that cannot be true: its moment further ahead of now than any
 // output holds (Chromium's stamps run ahead by its latency, 10 to 90 ms), or
-// its context time running at a rate off the page's clock by more than
-// stampRateLimit over stampRateSeconds (Firefox's jitter and its stream
-// falling behind come to 0.06 at most). WebKitGTK 2.50's performanceTime is
-// about performance.now() plus the context time (159,267 ms read at 79,674
-// ms, with the context at 79.6 s): ahead by seconds, at a rate of one half.
+// the last of stampOffWindows windows in a row of stampRateSeconds each over
+// which the context's time ran at a rate off the page's clock by more than
+// stampRateLimit. One such window is no proof: Firefox's stamps pair a
+// currentTime left behind while the page's thread is held up with the time
+// read (0.73 over one 2-s window, at load 20), and a stream falling behind
+// steps once. WebKitGTK 2.50's performanceTime is about performance.now()
+// plus the context time (159,267 ms read at 79,674 ms, with the context at
+// 79.6 s): ahead by seconds, at a rate of one half, for good.
 var stampAheadLimit = 0.5;
 var stampRateLimit = 0.25;
-var stampRateSeconds = 2;
+var stampRateSeconds = 1;
+var stampOffWindows = 3;
 function untrueStamp(stamp) {
-  var ahead = (stamp.performanceTime - performance.now()) / 1000;
-  if (ahead > stampAheadLimit) return true;
+  if (stamp.performanceTime - performance.now() > stampAheadLimit * 1000) return true;
   var since = sound.rateFrom;
   var seconds = since ? (stamp.performanceTime - since.performanceTime) / 1000 : 0;
   if (since && seconds < stampRateSeconds) return false;
   sound.rateFrom = stamp;
-  return since !== null && Math.abs((stamp.contextTime - since.contextTime) / seconds - 1) > stampRateLimit;
+  var off = since !== null && Math.abs((stamp.contextTime - since.contextTime) / seconds - 1) > stampRateLimit;
+  sound.offWindows = off ? sound.offWindows + 1 : 0;
+  return sound.offWindows >= stampOffWindows;
 }
 
 // The output timestamp pairs the context time being played out with the
