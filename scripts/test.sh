@@ -7,7 +7,7 @@
 #   scripts/test.sh --thread     ThreadSanitizer, in build-tsan/: only the sound tests (ctest -L sound),
 #                                the demo through each sound output of our own among them
 #   scripts/test.sh --unit       the normal build, every test but the desktop timing runs (ctest -LE timing)
-#   scripts/test.sh --web        the web page's tests in Chromium and Firefox ESR (scripts/web-test.sh)
+#   scripts/test.sh --web        the web page's tests in Chromium, Firefox ESR and WebKit (scripts/web-test.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The web page's tests, in Chromium (headless) and Firefox ESR: builds the
-# page (scripts/web.sh, which builds its libraries once), the offline renderer
-# whose frames the page's are compared with and the recorder of the sound
-# server's sink that the sync test judges by, installs both browsers and the
-# pinned puppeteer-core (npm ci from web/test/package-lock.json), then runs
-# each test file. Firefox has no WebGL when headless, so it runs on a private
-# X server (Xvfb). Both play to a private sound server (PulseAudio with a
-# null sink, as the desktop tests start it), whose sink is recorded.
+# The web page's tests, in Chromium (headless), Firefox ESR and WebKitGTK
+# (MiniBrowser, driven by WebKitWebDriver): builds the page (scripts/web.sh,
+# which builds its libraries once), the offline renderer whose frames the
+# page's are compared with and the recorder of the sound server's sink that
+# the sync test judges by, installs the browsers and the pinned
+# puppeteer-core (npm ci from web/test/package-lock.json), then runs each
+# test file. Firefox has no WebGL when headless and MiniBrowser no headless
+# mode, so they run on a private X server (Xvfb). All play to a private sound
+# server (PulseAudio with a null sink, as the desktop tests start it), whose
+# sink is recorded.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +16,8 @@ bash scripts/setup.sh
 bash scripts/web.sh
 
 source scripts/apt.sh
-browsers=(chromium firefox-esr)
+# webkit2gtk-driver brings WebKitGTK, whose package holds MiniBrowser.
+browsers=(chromium firefox-esr webkit2gtk-driver)
 # Node comes with emscripten; npm only where no npm is there yet.
 command -v npm >/dev/null || browsers+=(npm)
 apt_install web-test "${browsers[@]}"

@@ -1,12 +1,15 @@
-// The demo page's own script (the build puts it into shell.html): the sign on
-// the dark plate, drawn from the page's state by one function (signView);
-// every way a visit can fail, in one table (failures); the sound the program
-// plays on (sound); and the hooks between the page and the program.
+// The demo page's own script (the build puts it into shell.html): the page's
+// state in one object (state), changed only through change(), which redraws
+// the sign on the dark plate from it (signView); every way a visit can fail,
+// in one table (failures); the sound the program plays on (sound); and the
+// hooks between the page and the program.
 //
 // The hooks, all of them:
-//   Module.brakvaneSound                  the sound object below; WebMusic.cpp
-//                                         hands it the decoded track, plays it
-//                                         and asks it what is heard when
+//   Module.brakvaneSound                  the sound object below. WebMusic.cpp
+//                                         reads its buffer (filling it with
+//                                         the decoded track), silent and
+//                                         context.state, and calls play(lead),
+//                                         heardAt(when) and stop()
 //   Module.brakvaneStage(name, decoded)   main.cpp: where the demo is
 //   Module.brakvaneFailed(what)           main.cpp: what the program lacks
 //   Module._brakvaneWake()                the page: sound may run, go on
@@ -14,13 +17,12 @@
 //                                         moment the last one showed
 //   window.brakvaneFrameLog               main.cpp appends each frame to it
 //                                         where a test put one in the page
-// demoStage (global) is read by the tests too.
+// demoStage (global, the state's stage) is read by the tests too.
 
 // "?t=25.3&spectrum=0.4" fixes the moment drawn (see PageOptions.h).
 var pageArguments = [];
 var query = new URLSearchParams(location.search);
-var fixedMoment = query.has('t');
-if (fixedMoment) pageArguments.push('--at', query.get('t'));
+if (query.has('t')) pageArguments.push('--at', query.get('t'));
 if (query.has('spectrum')) pageArguments.push('--spectrum', query.get('spectrum'));
 
 // Opened from the disk, the page cannot read its files; it says so at once.
@@ -44,36 +46,36 @@ var stallSeconds = 15;
 var soundPatienceSeconds = 4;
 
 // What can happen to a visit, and what the sign then says: its headline, the
-// detail (from what is known of it), and the button's action, if any. A row
-// with stops: true ends the demo; the others are said while they last.
+// detail (from what is known of it), and the button's action, if any. The
+// first eight end the visit (fail()); the last three are said while they last.
 var failures = {
-  fromDisk: { stops: true, headline: 'This page has to come from a web server', detail: function() {
+  fromDisk: { headline: 'This page has to come from a web server', detail: function() {
     return 'Browsers do not let a page opened from the disk read its own files. Run "python3 -m http.server" ' +
            'in its folder, then open http://localhost:8000/ instead.';
   } },
-  noConnection: { stops: true, headline: 'The demo could not load', detail: function(name) {
+  noConnection: { headline: 'The demo could not load', detail: function(name) {
     return name + ' did not load: the connection failed. Check it and reload the page.';
   } },
-  fileMissing: { stops: true, headline: 'The demo could not load', detail: function(name, status) {
+  fileMissing: { headline: 'The demo could not load', detail: function(name, status) {
     return name + ' did not load: the server answered ' + status + '. ' +
            'Reload the page; if that does not help, the site is missing the file.';
   } },
-  serverTrouble: { stops: true, headline: 'The demo could not load', detail: function(name, status) {
+  serverTrouble: { headline: 'The demo could not load', detail: function(name, status) {
     return name + ' did not load: the server answered ' + status + '. ' +
            'The server has a problem: reload the page, or try again later.';
   } },
-  startFailed: { stops: true, headline: 'The demo could not start', detail: function(reason) {
+  startFailed: { headline: 'The demo could not start', detail: function(reason) {
     return reason + ' Reload the page to try again.';
   } },
-  cannotRun: { stops: true, headline: 'Your browser cannot run this demo', detail: function(message) {
+  cannotRun: { headline: 'Your browser cannot run this demo', detail: function(message) {
     return 'It could not start its program (' + message + ').';
   } },
-  noWebGL: { stops: true, headline: 'Your browser cannot draw this demo', detail: function(reason) {
+  noWebGL: { headline: 'Your browser cannot draw this demo', detail: function(reason) {
     var why = reason ? ' (' + reason + ')' : window.WebGLRenderingContext ? ', and gave no reason' : ': it has none';
     return 'It could not start WebGL' + why + '. Turning on hardware acceleration in its settings, or another ' +
            'browser, may help.';
   } },
-  stopped: { stops: true, headline: 'The demo stopped', detail: function(what) {
+  stopped: { headline: 'The demo stopped', detail: function(what) {
     return 'Something went wrong inside it (' + what + '). Reload the page to try again.';
   } },
   stalled: { headline: 'The download has stalled', detail: function() {
@@ -88,6 +90,106 @@ var failures = {
   } },
 };
 
+// The viewer's correction (ms): how much later than the page reckons the
+// sound reaches them (a wireless headset adds a few hundred ms), so the
+// picture waits that much more. "?latency=MS" sets it for the visit, else the
+// browser's stored one holds; the - and + keys move it by latencyStep and
+// store it, and the sign shows it for latencyShownSeconds.
+var latencyStep = 5;
+var latencyLimit = 2000;
+var latencyShownSeconds = 2;
+var latencyStore = 'brakvane.latency';
+var clampLatency = function(ms) { return Math.max(-latencyLimit, Math.min(latencyLimit, Math.round(ms))); };
+// The correction a text gives, or null where it gives none.
+function latencyFrom(text) {
+  var ms = text === null || text === '' ? NaN : Number(text);
+  return isFinite(ms) ? clampLatency(ms) : null;
+}
+// Storage can be refused (a private window, a page from the disk).
+function storedLatency() {
+  try { return localStorage.getItem(latencyStore); } catch (e) { return null; }
+}
+function startingLatency() {
+  var given = latencyFrom(query.get('latency'));
+  if (given !== null) return given;
+  return latencyFrom(storedLatency()) || 0;
+}
+var latencyNote = 0;
+function showLatency() {
+  clearTimeout(latencyNote);
+  change({ latencyShown: true });
+  latencyNote = setTimeout(function() { change({ latencyShown: false }); }, latencyShownSeconds * 1000);
+}
+function correctLatency(by) {
+  var ms = clampLatency(state.latency + by);
+  try { localStorage.setItem(latencyStore, String(ms)); } catch (e) {}
+  change({ latency: ms });
+  showLatency();
+}
+
+// The page's state: everything the sign is drawn from and the page decides
+// by. Changed only through change(), which redraws the sign.
+var state = {
+  stage: 'loading',       // where the demo is: 'loading', 'waiting', 'playing' or 'over'
+  progress: 0,            // downloading is its first half, decoding the track the second
+  fixedMoment: query.has('t'),
+  touch: !!(window.matchMedia && matchMedia('(pointer: coarse)').matches),
+  programReady: false,    // the program's functions can be called
+  programStarted: false,  // the program runs: nothing more to download
+  failure: null,          // what ended the visit: { row, args } of failures
+  stalled: false,         // the download has stood still for stallSeconds
+  soundStuck: false,      // the sound has not started after the visitor's click
+  audio: '',              // the audio context's state, once there is one
+  silent: false,          // the visitor chose to go on without sound
+  refused: '',            // why the browser gave the page no sound
+  silentNoteShown: false, // the note that the page plays without sound has had its time
+  webglReason: '',        // what the browser said when WebGL would not start
+  latency: startingLatency(), // the viewer's correction, ms (see correctLatency)
+  latencyShown: false,    // the correction is on the sign for a moment
+};
+Object.defineProperty(window, 'demoStage', { get: function() { return state.stage; } });
+
+function change(changes) {
+  for (var key in changes) state[key] = changes[key];
+  drawSign(signView(state));
+}
+
+// What the sign shows in state: { text, detail, action, bar, failed }, or
+// null when it is hidden.
+function signView(state) {
+  var loading = state.stage === 'loading' && !state.fixedMoment;
+  var holding = (state.stage === 'loading' || state.stage === 'waiting') && !state.fixedMoment && !state.silent;
+  var waiting = state.stage === 'waiting' && !state.silent && state.audio !== '' && state.audio !== 'running';
+  var said = function(row, args, more) {
+    var view = { text: row.headline, detail: row.detail.apply(null, args || []), action: row.action };
+    for (var key in more || {}) view[key] = more[key];
+    return view;
+  };
+  if (state.failure) return said(failures[state.failure.row], state.failure.args, { failed: true });
+  if (state.stalled && loading) return said(failures.stalled);
+  if (state.soundStuck && holding) return said(failures.soundStuck, [], { bar: loading, progress: state.progress });
+  if (loading) return { text: 'loading ' + Math.floor(state.progress * 100) + '%', bar: true, progress: state.progress };
+  if (waiting) return { text: state.touch ? 'tap to start' : 'click to start' };
+  if (state.latencyShown)
+    return { text: 'sound ' + (state.latency > 0 ? '+' : '') + state.latency + ' ms', detail: 'the - and + keys move it' };
+  if (state.refused && state.stage === 'playing' && !state.silentNoteShown) return said(failures.noSound, [state.refused]);
+  return null;
+}
+
+function drawSign(view) {
+  sign.hidden = !view;
+  if (!view) return;
+  sign.classList.toggle('failed', !!view.failed);
+  signText.textContent = view.text;
+  bar.hidden = !view.bar;
+  fill.style.width = Math.floor((view.progress || 0) * 100) + '%';
+  // Hidden parts hold no text: the sign's text is what it shows.
+  signDetail.hidden = !view.detail;
+  signDetail.textContent = view.detail || '';
+  signAction.hidden = !view.action;
+  signAction.textContent = view.action || '';
+}
+
 // The sound: an audio context at the track's own rate, made just after the
 // first paint (making one can take a while when the browser's audio is not up
 // yet), so that a browser that lets sound start by itself has it running long
@@ -99,20 +201,22 @@ var sound = {
   source: null,     // the track's source node while it plays
   startAt: -1,      // the context time the track's first frame is played at
   tried: false,     // a context was asked for (once only)
-  silent: false,    // the visitor chose to go on without sound
-  refused: '',      // why the browser gave the page no sound
+  get silent() { return state.silent; },
   // The context's offsets from the page's clock (context time minus page
   // time, s) from the latest output timestamps, the last stamp's time, and an
   // offset that looked like a step, waiting for the next stamp to confirm it.
   offsets: [],
   lastStamp: -1,
   stepTo: null,
+  rateFrom: null,       // the stamp the rate of the context's clock is taken from
+  offWindows: 0,        // windows in a row over which that rate was off
+  untrueStamps: false,  // a stamp could not be true: the stamps are left alone
 
   open: function() {
     if (sound.tried) return sound.context;
     sound.tried = true;
     if (!window.AudioContext) {
-      sound.refused = 'this browser has no Web Audio';
+      change({ refused: 'this browser has no Web Audio' });
       return null;
     }
     try {
@@ -122,16 +226,16 @@ var sound = {
       try {
         sound.context = new AudioContext();
       } catch (e2) {
-        sound.refused = e2.name + ': ' + e2.message;
-        updateSign();
+        change({ refused: e2.name + ': ' + e2.message });
         return null;
       }
     }
     sound.context.addEventListener('statechange', function() {
-      if (sound.context.state === 'running') soundStuck = false;
-      updateSign();
-      if (sound.context.state === 'running' && programReady) Module['_brakvaneWake']();
+      var running = sound.context.state === 'running';
+      change({ audio: sound.context.state, soundStuck: state.soundStuck && !running });
+      if (running && state.programReady) Module['_brakvaneWake']();
     });
+    change({ audio: sound.context.state });
     return sound.context;
   },
   // Starts the whole track `lead` seconds from now on the context's clock.
@@ -149,22 +253,80 @@ var sound = {
     sound.source = null;
   },
   // Seconds of the track heard at `when` (the page's clock, ms; now or a
-  // moment ahead; negative before its first frame).
+  // moment ahead; negative before its first frame), with the viewer's correction.
   heardAt: function(when) {
-    var context = sound.context;
-    var stamp = context.getOutputTimestamp();
-    if (!(stamp.performanceTime > 0)) {
-      // Before the first timestamp: the rendered time less the output's latency.
-      var ahead = Math.max(0, when - performance.now()) / 1000;
-      return context.currentTime + ahead - (context.outputLatency || context.baseLatency || 0) - sound.startAt;
-    }
-    if (stamp.performanceTime !== sound.lastStamp) {
-      sound.lastStamp = stamp.performanceTime;
-      noteOffset(stamp.contextTime - stamp.performanceTime / 1000);
-    }
-    return when / 1000 + median(sound.offsets) - unreportedLatency - sound.startAt;
+    return heardMoment(sound.context, when) - sound.startAt - state.latency / 1000;
   },
 };
+// The context time (s) heard at `when` (the page's clock, ms): from the
+// output timestamps where they can be trusted, else the rendered time less
+// the output's latency (and, where the stamps proved untrue, less what
+// WebKitGTK leaves out).
+function heardMoment(context, when) {
+  var offset = stampOffset(context);
+  if (offset !== null) return when / 1000 + offset - unreportedLatency;
+  var reported = context.outputLatency || context.baseLatency || 0;
+  if (sound.untrueStamps) return when / 1000 + renderedOffset(context) - reported - untrueStampsLatency;
+  return context.currentTime + Math.max(0, when - performance.now()) / 1000 - reported;
+}
+
+// The context's clock less the page's (s) from its rendered time, smoothed
+// as the stamps are: WebKitGTK renders in bursts, so currentTime read at
+// each frame runs ahead by up to a burst, then stands.
+function renderedOffset(context) {
+  noteOffset(context.currentTime - performance.now() / 1000);
+  return median(sound.offsets);
+}
+
+// What WebKitGTK's rendered time less its reported latency (outputLatency 0,
+// baseLatency one render quantum) leaves out, which nothing it reports
+// follows: measured at the sink, 65 to 67 ms on PulseAudio, 85 to 89 ms on
+// PipeWire at 1024 frames, 109 to 117 ms at 2048. The middle of those, within
+// 26 ms of each; the viewer's correction takes the rest.
+var untrueStampsLatency = 0.091;
+
+// The context's clock less the page's (s), the median of the latest output
+// timestamps' offsets; null before the first stamp, and for good once the
+// stamps have shown that they cannot be true (untrueStamp).
+function stampOffset(context) {
+  var stamp = context.getOutputTimestamp();
+  if (sound.untrueStamps || !(stamp.performanceTime > 0)) return null;
+  if (stamp.performanceTime !== sound.lastStamp) {
+    sound.lastStamp = stamp.performanceTime;
+    if (untrueStamp(stamp)) {
+      sound.untrueStamps = true;
+      sound.offsets = [];
+      return null;
+    }
+    noteOffset(stamp.contextTime - stamp.performanceTime / 1000);
+  }
+  return median(sound.offsets);
+}
+
+// A stamp that cannot be true: its moment further ahead of now than any
+// output holds (Chromium's stamps run ahead by its latency, 10 to 90 ms), or
+// the last of stampOffWindows windows in a row of stampRateSeconds each over
+// which the context's time ran at a rate off the page's clock by more than
+// stampRateLimit. One such window is no proof: Firefox's stamps pair a
+// currentTime left behind while the page's thread is held up with the time
+// read (0.73 over one 2-s window, at load 20), and a stream falling behind
+// steps once. WebKitGTK 2.50's performanceTime is about performance.now()
+// plus the context time (159,267 ms read at 79,674 ms, with the context at
+// 79.6 s): ahead by seconds, at a rate of one half, for good.
+var stampAheadLimit = 0.5;
+var stampRateLimit = 0.25;
+var stampRateSeconds = 1;
+var stampOffWindows = 3;
+function untrueStamp(stamp) {
+  if (stamp.performanceTime - performance.now() > stampAheadLimit * 1000) return true;
+  var since = sound.rateFrom;
+  var seconds = since ? (stamp.performanceTime - since.performanceTime) / 1000 : 0;
+  if (since && seconds < stampRateSeconds) return false;
+  sound.rateFrom = stamp;
+  var off = since !== null && Math.abs((stamp.contextTime - since.contextTime) / seconds - 1) > stampRateLimit;
+  sound.offWindows = off ? sound.offWindows + 1 : 0;
+  return sound.offWindows >= stampOffWindows;
+}
 
 // The output timestamp pairs the context time being played out with the
 // moment it was. Some browsers (Firefox) move that pair back and forth by up
@@ -198,76 +360,19 @@ function median(values) {
 }
 
 // What the output timestamp leaves out, in seconds. Chromium's stamps say
-// when the speaker plays a context time (against the sink, within about a
-// millisecond on a quiet machine). Firefox's say that currentTime is heard
-// the moment it is read: it builds the stamp as (currentTime -
-// outputLatency, read time - outputLatency) and so leaves its output latency
-// out. Nor is the outputLatency it reports that latency: fixed within a
-// visit, it differed from visit to visit (10.9 to 34.9 ms, and 19.4 to 36.1
-// ms in fifteen visits recorded at the sink) with no bearing on what the sink
-// played, which in eleven of those visits came 30.8 to 33.6 ms (median 31.1)
-// after the stamps said, and in four, on a machine loaded many times over,
-// 41, 67, 125 and 126 ms (the stream fell behind and stayed there, which
-// nothing Firefox reports shows). So no figure Firefox reports fixes it: its
-// stamps are taken less the latency measured at the sink, the best rule found.
+// when the speaker plays a context time. Firefox's leave out its output
+// latency, which its outputLatency does not give: its stamps are taken less
+// 31 ms, the median the sink played them late by in eleven visits on
+// PulseAudio (30.8 to 33.6 ms; docs/web-timing.md has the measurements).
 var firefoxLatency = 0.031;
 var unreportedLatency = /\bFirefox\//.test(navigator.userAgent) ? firefoxLatency : 0;
 
-// Where the demo is: 'loading' (with progress from 0 to 1), 'waiting',
-// 'playing' or 'over'. Downloading is the first half of the progress,
-// decoding the track the second.
-var demoStage = 'loading';
-var programReady = false;   // the program's functions can be called
-var programStarted = false; // the program runs: nothing more to download
-var progress = 0;
-var failure = null;         // what stopped the demo: { row, args } of failures
-var stalled = false;        // the download has stood still for stallSeconds
-var soundStuck = false;     // the sound has not started after the visitor's click
-var silentNoteShown = false;
-var webglReason = '';
-var touch = window.matchMedia && matchMedia('(pointer: coarse)').matches;
-
-// What the sign shows in the page's state: { text, detail, action, bar,
-// failed }, or null when it is hidden.
-function signView() {
-  var loading = demoStage === 'loading' && !fixedMoment;
-  var holding = (demoStage === 'loading' || demoStage === 'waiting') && !fixedMoment && !sound.silent;
-  var waiting = demoStage === 'waiting' && !sound.silent && sound.context && sound.context.state !== 'running';
-  var said = function(row, args, more) {
-    var view = { text: row.headline, detail: row.detail.apply(null, args || []), action: row.action };
-    for (var key in more || {}) view[key] = more[key];
-    return view;
-  };
-  if (failure) return said(failures[failure.row], failure.args, { failed: true });
-  if (stalled && loading) return said(failures.stalled);
-  if (soundStuck && holding) return said(failures.soundStuck, [], { bar: loading });
-  if (loading) return { text: 'loading ' + Math.floor(progress * 100) + '%', bar: true };
-  if (waiting) return { text: touch ? 'tap to start' : 'click to start' };
-  if (sound.refused && demoStage === 'playing' && !silentNoteShown) return said(failures.noSound, [sound.refused]);
-  return null;
-}
-
-function updateSign() {
-  var view = signView();
-  sign.hidden = !view;
-  if (!view) return;
-  sign.classList.toggle('failed', !!view.failed);
-  signText.textContent = view.text;
-  bar.hidden = !view.bar;
-  fill.style.width = Math.floor(progress * 100) + '%';
-  // Hidden parts hold no text: the sign's text is what it shows.
-  signDetail.hidden = !view.detail;
-  signDetail.textContent = view.detail || '';
-  signAction.hidden = !view.action;
-  signAction.textContent = view.action || '';
-}
-updateSign();
+drawSign(signView(state));
 
 // The first failure is the one said: what follows from it would only hide it.
 function fail(row) {
-  if (failure) return;
-  failure = { row: row, args: Array.prototype.slice.call(arguments, 1) };
-  updateSign();
+  if (state.failure) return;
+  change({ failure: { row: row, args: Array.prototype.slice.call(arguments, 1) } });
 }
 function failFile(name, response) {
   if (!response) return fail('noConnection', name);
@@ -292,7 +397,7 @@ window.addEventListener('error', function(event) {
     if (event.target && event.target.src) findMissingFile('Its code did not load.');
     return;
   }
-  if (programStarted) return fail('stopped', event.message);
+  if (state.programStarted) return fail('stopped', event.message);
   // An error while loading is said on the page, not thrown at the console.
   event.preventDefault();
   findMissingFile(event.message + '.');
@@ -301,31 +406,27 @@ window.addEventListener('error', function(event) {
 // answer unhandled instead of throwing: without this the page would only
 // say that the download stalled.
 window.addEventListener('unhandledrejection', function(event) {
-  if (programStarted || failure) return;
+  if (state.programStarted || state.failure) return;
   event.preventDefault();
   var reason = event.reason && event.reason.message ? event.reason.message : String(event.reason);
   findMissingFile(reason + '.');
 });
-canvas.addEventListener('webglcontextcreationerror', function(event) { webglReason = event.statusMessage || ''; });
+canvas.addEventListener('webglcontextcreationerror', function(event) {
+  change({ webglReason: event.statusMessage || '' });
+});
 
 // Progress, or any sign of life from the network, restarts the stall watch.
 var lastActivity = performance.now();
 function noteActivity() {
   lastActivity = performance.now();
-  if (stalled) {
-    stalled = false;
-    updateSign();
-  }
+  if (state.stalled) change({ stalled: false });
 }
 var stallWatch = setInterval(function() {
-  if (programStarted || failure) {
+  if (state.programStarted || state.failure) {
     clearInterval(stallWatch);
     return;
   }
-  if (!stalled && performance.now() - lastActivity > stallSeconds * 1000) {
-    stalled = true;
-    updateSign();
-  }
+  if (!state.stalled && performance.now() - lastActivity > stallSeconds * 1000) change({ stalled: true });
 }, 1000);
 
 // The toolchain's fixed-function emulation announces itself on the error
@@ -348,79 +449,70 @@ var Module = {
       downloaded = Number(counts[1]);
       noteActivity();
     }
-    if (counts && demoStage === 'loading') {
-      progress = Math.max(progress, 0.5 * Number(counts[1]) / Number(counts[2]));
-      updateSign();
-    }
+    if (counts && state.stage === 'loading')
+      change({ progress: Math.max(state.progress, 0.5 * Number(counts[1]) / Number(counts[2])) });
   },
   // The program from the response asked for at the top. Streaming
   // compilation needs the server to call it application/wasm; under any
   // other type it is read whole first, which browsers take without a word.
+  // A failed fetch or a body cut short is the connection's; an error from
+  // compiling or starting the program is not, whatever its kind.
   instantiateWasm: function(imports, receive) {
     if (!programFile) return {};
+    var lost = function() { failFile('index.wasm', null); };
+    var started = function(result) {
+      noteActivity();
+      receive(result.instance, result.module);
+    };
     programFile.then(function(response) {
       noteActivity();
-      if (!response.ok) {
-        failFile('index.wasm', response);
-        return;
-      }
+      if (!response.ok) return failFile('index.wasm', response);
       var streaming = WebAssembly.instantiateStreaming &&
                       /^application\/wasm\b/.test(response.headers.get('Content-Type') || '');
-      var made = streaming ? WebAssembly.instantiateStreaming(response, imports)
-                           : response.arrayBuffer().then(function(bytes) { return WebAssembly.instantiate(bytes, imports); });
-      return made.then(function(result) {
-        noteActivity();
-        receive(result.instance, result.module);
+      if (!streaming) return response.arrayBuffer().then(function(bytes) {
+        return WebAssembly.instantiate(bytes, imports).then(started, function(error) { fail('cannotRun', error.message); });
+      }, lost);
+      // Streaming reads the body while it compiles: a TypeError there is the connection's.
+      return WebAssembly.instantiateStreaming(response, imports).then(started, function(error) {
+        if (error instanceof TypeError) lost(); else fail('cannotRun', error.message);
       });
-    }).catch(function(error) {
-      if (error instanceof TypeError) failFile('index.wasm', null);
-      else fail('cannotRun', error.message);
-    });
+    }, lost).catch(function(error) { fail('startFailed', error.name + ': ' + error.message + '.'); });
     return {};
   },
-  onRuntimeInitialized: function() { programReady = true; },
+  onRuntimeInitialized: function() { change({ programReady: true }); },
   onAbort: function(what) {
-    if (programStarted) fail('stopped', what);
+    if (state.programStarted) fail('stopped', what);
     else findMissingFile(String(what) + '.');
   },
   brakvaneSound: sound,
   brakvaneStage: function(name, decoded) {
-    programStarted = true;
-    demoStage = name;
-    if (name === 'loading') progress = Math.max(progress, 0.5 + 0.5 * decoded);
-    if (name === 'playing' && sound.refused) setTimeout(function() { silentNoteShown = true; updateSign(); }, 8000);
-    updateSign();
+    var progress = name === 'loading' ? Math.max(state.progress, 0.5 + 0.5 * decoded) : state.progress;
+    if (name === 'playing' && state.refused) setTimeout(function() { change({ silentNoteShown: true }); }, 8000);
+    change({ programStarted: true, stage: name, progress: progress });
+    if (name === 'playing' && state.latency && !state.silent) showLatency();
   },
   // The program cannot go on: what (only 'webgl' so far) it lacks.
   brakvaneFailed: function(what) {
-    programStarted = true;
-    if (what === 'webgl') fail('noWebGL', webglReason);
+    change({ programStarted: true });
+    if (what === 'webgl') fail('noWebGL', state.webglReason);
   },
 };
 
 // Asks for the sound to start, and says so if it has not within a few seconds.
 var soundWatch = 0;
 function startSound() {
-  var context = fixedMoment || sound.silent ? null : sound.open();
+  var context = state.fixedMoment || state.silent ? null : sound.open();
   if (!context || context.state === 'running') return;
-  context.resume().catch(function() {
-    soundStuck = true;
-    updateSign();
-  });
+  context.resume().catch(function() { change({ soundStuck: true }); });
   clearTimeout(soundWatch);
   soundWatch = setTimeout(function() {
-    if (context.state !== 'running' && !sound.silent) {
-      soundStuck = true;
-      updateSign();
-    }
+    if (context.state !== 'running' && !state.silent) change({ soundStuck: true });
   }, soundPatienceSeconds * 1000);
 }
 // The picture then runs on the page's clock, from the start.
 function playSilently() {
-  sound.silent = true;
-  soundStuck = false;
-  updateSign();
-  if (programReady) Module['_brakvaneWake']();
+  change({ silent: true, soundStuck: false });
+  if (state.programReady) Module['_brakvaneWake']();
 }
 function onClick() {
   startSound();
@@ -433,6 +525,10 @@ document.addEventListener('touchend', startSound);
 // Browsers leave full screen on Escape themselves; this covers those that pass the key to the page.
 document.addEventListener('keydown', function(e) {
   if (e.key === 'Escape' && document.fullscreenElement) document.exitFullscreen().catch(function() {});
+  if (e.ctrlKey || e.metaKey || e.altKey || state.fixedMoment) return;
+  // + shares its key with = on most layouts, and _ with -.
+  if (e.key === '+' || e.key === '=') correctLatency(latencyStep);
+  if (e.key === '-' || e.key === '_') correctLatency(-latencyStep);
 });
 
-if (!fixedMoment) requestAnimationFrame(function() { setTimeout(sound.open, 0); });
+if (!state.fixedMoment) requestAnimationFrame(function() { setTimeout(sound.open, 0); });

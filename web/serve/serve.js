@@ -54,8 +54,10 @@ function compressedCopy(file, stat, bytes, encoding, encode) {
   return copies.get(key);
 }
 
-// Starts serving root; resolves to the server once it listens.
-function serve(root, port = 0) {
+// Starts serving root; resolves to the server once it listens. head (for
+// the tests): a function whose HTML is written at the start of each page's
+// head, sent as it is.
+function serve(root, port = 0, { head } = {}) {
   const base = path.resolve(root);
   const server = http.createServer((request, response) => {
     let name, address;
@@ -87,12 +89,14 @@ function serve(root, port = 0) {
           response.writeHead(404).end();
           return;
         }
+        const written = head && path.extname(file) === '.html';
+        if (written) bytes = Buffer.from(String(bytes).replace(/<head>/i, (tag) => tag + head()));
         const headers = {
           'Content-Type': types[path.extname(file)] || 'application/octet-stream',
           'Cache-Control': 'no-store',
           'Vary': 'Accept-Encoding',
         };
-        const allowed = compressible.has(path.extname(file)) ? accepted(request.headers['accept-encoding']) : new Set();
+        const allowed = compressible.has(path.extname(file)) && !written ? accepted(request.headers['accept-encoding']) : new Set();
         let body = bytes;
         for (const [encoding, encode] of encoders) {
           if (!allowed.has(encoding)) continue;

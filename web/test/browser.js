@@ -1,23 +1,32 @@
-// The two browser engines the page is tried in, Debian's Chromium and
-// Firefox ESR, both driven by puppeteer-core (Chromium over its DevTools
-// protocol, Firefox over WebDriver BiDi), with the page served from the
-// loopback interface; and what the tests watch a visit through: the console,
-// and the sound the page sends to its output.
+// The three browser engines the page is tried in, Debian's Chromium,
+// Firefox ESR and WebKitGTK (the engine of Safari): the first two driven by
+// puppeteer-core (Chromium over its DevTools protocol, Firefox over WebDriver
+// BiDi), WebKit's MiniBrowser through WebKitWebDriver (webdriver.js), with
+// the page served from the loopback interface; and what the tests watch a
+// visit through: the console, and the sound the page sends to its output.
 //
 // Chromium runs headless with WebGL on SwiftShader. Firefox has no WebGL
-// when headless, so it runs in a window on the X server in DISPLAY (Xvfb,
-// started by scripts/web-test.sh). Both play to the sound server in
-// PULSE_SERVER (a private PulseAudio with a null sink, started there too).
+// when headless and MiniBrowser has no headless mode, so they run in a window
+// on the X server in DISPLAY (Xvfb, started by scripts/web-test.sh). All play
+// to the sound server in PULSE_SERVER (a private PulseAudio with a null sink,
+// started there too).
 'use strict';
 
 const puppeteer = require('puppeteer-core');
 const fs = require('fs');
 const path = require('path');
 const { serve } = require('../serve/serve.js');
+const webdriver = require('./webdriver.js');
 
+// MiniBrowser sits in the WebKitGTK library's folder, under the machine's multiarch name.
+const miniBrowser = () => {
+  const found = fs.readdirSync('/usr/lib').map((dir) => path.join('/usr/lib', dir, 'webkit2gtk-4.1', 'MiniBrowser'));
+  return found.find((file) => fs.existsSync(file)) || '/usr/lib/<multiarch>/webkit2gtk-4.1/MiniBrowser';
+};
 const executables = {
   chromium: process.env.BRAKVANE_CHROMIUM || '/usr/bin/chromium',
   firefox: process.env.BRAKVANE_FIREFOX || '/usr/bin/firefox-esr',
+  webkit: process.env.BRAKVANE_MINIBROWSER || miniBrowser(),
 };
 const engines = Object.keys(executables);
 const pageFolder = process.env.BRAKVANE_WEB_PAGE || path.join(__dirname, '..', '..', 'build-web');
@@ -26,10 +35,12 @@ const pageFolder = process.env.BRAKVANE_WEB_PAGE || path.join(__dirname, '..', '
 // skip option, so that the reason is printed.
 function unavailable(engine) {
   if (!fs.existsSync(executables[engine])) return executables[engine] + ' is not installed (scripts/web-test.sh installs it)';
-  if (engine === 'firefox' && !process.env.DISPLAY)
-    return 'Firefox has no WebGL when headless: it needs an X server in DISPLAY (scripts/web-test.sh starts Xvfb)';
-  if (engine === 'firefox' && !process.env.PULSE_SERVER)
-    return 'Firefox needs a sound server in PULSE_SERVER for its audio to run (scripts/web-test.sh starts one)';
+  if (engine === 'webkit' && !fs.existsSync('/usr/bin/WebKitWebDriver'))
+    return 'WebKitWebDriver is not installed (scripts/web-test.sh installs it)';
+  if (engine !== 'chromium' && !process.env.DISPLAY)
+    return `${engine} runs in a window: it needs an X server in DISPLAY (scripts/web-test.sh starts Xvfb)`;
+  if (engine !== 'chromium' && !process.env.PULSE_SERVER)
+    return `${engine} needs a sound server in PULSE_SERVER for its audio to run (scripts/web-test.sh starts one)`;
   return false;
 }
 
@@ -56,14 +67,23 @@ function launchFirefox(autoplay) {
   return puppeteer.launch({ browser: 'firefox', executablePath: executables.firefox, headless: false, extraPrefsFirefox: prefs });
 }
 
+function launchWebKit(autoplay) {
+  const args = ['--automation'];
+  if (autoplay === 'allowed') args.push('--autoplay-policy=allow');
+  if (autoplay === 'gesture') args.push('--autoplay-policy=deny');
+  return webdriver.launch({ binary: executables.webkit, args });
+}
+const launchers = { chromium: launchChromium, firefox: launchFirefox, webkit: launchWebKit };
+
 // Serves the built page (or folder) and starts the browser engine. autoplay:
 // 'allowed' lets the page play sound without a click, 'gesture' holds it
 // back until one, and none leaves the browser's own policy.
 async function open({ engine = 'chromium', autoplay, folder = pageFolder } = {}) {
-  const server = await serve(folder);
   let browser;
+  // WebKit's scripts before the page's are written in by the server.
+  const server = await serve(folder, 0, { head: () => (browser && browser.preload ? browser.preload() : '') });
   try {
-    browser = await (engine === 'firefox' ? launchFirefox(autoplay) : launchChromium(autoplay));
+    browser = await launchers[engine](autoplay);
   } catch (error) {
     server.close();
     throw error;
@@ -146,6 +166,7 @@ function tapAudio() {
 // evaluations count as one, which lets the page start its sound. The value
 // comes back through JSON.
 async function evaluateQuietly(page, expression) {
+  if (page.evaluateExpression) return page.evaluateExpression(expression);
   const wrapped = `(async () => JSON.stringify(await (${expression})))()`;
   if (page.browser().protocol === 'webDriverBiDi') {
     const realm = page.mainFrame().browsingContext.defaultRealm;

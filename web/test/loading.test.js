@@ -18,7 +18,7 @@ const http = require('http');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { open, tapAudio, watchConsole, untilQuietly } = require('./browser.js');
+const { open, tapAudio, watchConsole, untilQuietly, unavailable } = require('./browser.js');
 
 const built = process.env.BRAKVANE_WEB_PAGE || path.join(__dirname, '..', '..', 'build-web');
 const pageFiles = ['index.html', 'index.js', 'index.wasm', 'index.data'];
@@ -161,13 +161,19 @@ function noWebGL() {
 function noAudio() {
   window.AudioContext = function() { throw new DOMException('no output device in this test', 'NotSupportedError'); };
 }
+// The program's module comes without its instance: starting it throws a
+// TypeError in the page, which is not the connection's.
+function noInstance() {
+  WebAssembly.instantiateStreaming = WebAssembly.instantiate = () => Promise.resolve({});
+}
 function soundNeverStarts() {
   AudioContext.prototype.resume = () => new Promise(() => {});
 }
 
-// Each row: how the page is served or what the browser lacks, and what the
-// sign then says (its headline | its detail); a row that plays goes on to
-// draw the show, with its console quiet where it says so.
+// Each row: how the page is served or what the browser lacks (or the keys
+// the viewer presses), and what the sign then says (its headline | its
+// detail) and the browser stores; a row that plays goes on to draw the show,
+// with its console quiet where it says so.
 const failures = [
   { name: 'the data file is missing', at: 'nodata/',
     says: /^The demo could not load \| index\.data did not load: the server answered 404 Not Found\. Reload/ },
@@ -182,54 +188,67 @@ const failures = [
   },
   { name: 'the browser has no WebGL', before: noWebGL,
     says: /^Your browser cannot draw this demo \| It could not start WebGL \(no GPU in this test\)\. Turning on hardware/ },
+  { name: 'starting the program throws a TypeError', before: noInstance,
+    says: /^The demo could not start \| TypeError: .+\. Reload the page to try again\.$/ },
   { name: 'the browser gives no sound', before: noAudio,
     says: /^Playing without sound \| Your browser gave this page no sound \(NotSupportedError: no output device in this test\)\.$/ },
   { name: 'the sound never starts', before: soundNeverStarts, click: '#sign',
     says: /^The sound has not started \| Your browser may have no sound output, or keeps sound off for this page\.$/,
     then: '#sign-action' },
+  // Last: the correction it stores stays with the browser.
+  { name: 'the viewer corrects the sound', at: '?latency=40', click: '#sign', keys: ['+', '+', '-'],
+    says: /^sound \+45 ms \| the - and \+ keys move it$/, stored: { 'brakvane.latency': '45' } },
 ];
 
-test('each failure is said on the page, with what to do', async () => {
-  const session = await open({ autoplay: 'gesture', folder });
-  try {
-    for (const row of failures) {
-      const page = await session.browser.newPage();
-      try {
-        const { lines, problems } = watchConsole(page);
-        await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
-        if (row.before) await page.evaluateOnNewDocument(row.before);
-        if (row.answer) {
-          await page.setRequestInterception(true);
-          page.on('request', (request) => {
-            const name = Object.keys(row.answer).find((file) => request.url().endsWith('/' + file));
-            if (!name) return request.continue();
-            const { status = 200, contentType } = row.answer[name];
-            const body = status === 200 ? fs.readFileSync(path.join(folder, name)) : '';
-            return request.respond({ status, contentType, body });
-          });
+// In Chromium, and in WebKit, whose driver cannot answer the page's
+// requests in the test's place: its rows served wrong by the test are left out.
+for (const engine of ['chromium', 'webkit']) {
+  test(`in ${engine}, each failure is said on the page, with what to do`, { skip: unavailable(engine) }, async () => {
+    const session = await open({ engine, autoplay: 'gesture', folder });
+    try {
+      for (const row of failures) {
+        if (row.answer && engine === 'webkit') continue;
+        const page = await session.browser.newPage();
+        try {
+          const { lines, problems } = watchConsole(page);
+          await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
+          if (row.before) await page.evaluateOnNewDocument(row.before);
+          if (row.answer) {
+            await page.setRequestInterception(true);
+            page.on('request', (request) => {
+              const name = Object.keys(row.answer).find((file) => request.url().endsWith('/' + file));
+              if (!name) return request.continue();
+              const { status = 200, contentType } = row.answer[name];
+              const body = status === 200 ? fs.readFileSync(path.join(folder, name)) : '';
+              return request.respond({ status, contentType, body });
+            });
+          }
+          await page.goto(row.fromDisk ? 'file://' + path.join(folder, 'index.html') : session.address + (row.at || ''));
+          if (row.click) {
+            await signShows(page, /^click to start \| $/);
+            await page.click(row.click);
+          }
+          for (const key of row.keys || []) await page.keyboard.press(key);
+          await signShows(page, row.says);
+          for (const [key, value] of Object.entries(row.stored || {}))
+            assert.strictEqual(await page.evaluate((k) => localStorage.getItem(k), key), value, row.name + ': ' + key);
+          console.log(`${row.name}: ${await page.evaluate(() => ['sign-text', 'sign-detail', 'sign-action']
+            .map((id) => document.getElementById(id).textContent).filter(Boolean).join(' | '))}`);
+          if (row.then) {
+            await page.click(row.then);
+            await page.waitForFunction(() => Module.brakvaneTime > 1, { polling: 50, timeout: 120000 }).catch(async () => {
+              const shown = await page.evaluate(() => [document.getElementById('sign').textContent, document.visibilityState,
+                                                       Module.brakvaneTime, demoStage]);
+              assert.fail(`${row.name}: after ${row.then}, the show did not go on: ${JSON.stringify(shown)}`);
+            });
+          }
+          if (row.quiet) assert.deepStrictEqual(problems, [], row.name + ':\n' + lines.join('\n'));
+        } finally {
+          await page.close();
         }
-        await page.goto(row.fromDisk ? 'file://' + path.join(folder, 'index.html') : session.address + (row.at || ''));
-        if (row.click) {
-          await signShows(page, /^click to start \| $/);
-          await page.click(row.click);
-        }
-        await signShows(page, row.says);
-        console.log(`${row.name}: ${await page.evaluate(() => ['sign-text', 'sign-detail', 'sign-action']
-          .map((id) => document.getElementById(id).textContent).filter(Boolean).join(' | '))}`);
-        if (row.then) {
-          await page.click(row.then);
-          await page.waitForFunction(() => Module.brakvaneTime > 1, { polling: 50, timeout: 120000 }).catch(async () => {
-            const shown = await page.evaluate(() => [document.getElementById('sign').textContent, document.visibilityState,
-                                                     Module.brakvaneTime, demoStage]);
-            assert.fail(`${row.name}: after ${row.then}, the show did not go on: ${JSON.stringify(shown)}`);
-          });
-        }
-        if (row.quiet) assert.deepStrictEqual(problems, [], row.name + ':\n' + lines.join('\n'));
-      } finally {
-        await page.close();
       }
+    } finally {
+      await session.close();
     }
-  } finally {
-    await session.close();
-  }
-});
+  });
+}

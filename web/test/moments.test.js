@@ -5,8 +5,8 @@
 //
 // Both draw through the same timeline with the same spectrum analysis, but
 // with different rasterisers (Chromium's SwiftShader WebGL, or Firefox's
-// WebGL on Mesa, under the fixed-function emulation, against Mesa's
-// llvmpipe) and MP3 decoders that differ by one
+// and WebKit's WebGL on Mesa, under the fixed-function emulation, against
+// Mesa's llvmpipe) and MP3 decoders that differ by one
 // least significant bit on a few samples. Measured on the demo's data: most
 // pixels are equal or 1 level apart (the two round bilinear filtering and
 // blending weights differently); in the fine detail of the picture sequence a

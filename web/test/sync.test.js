@@ -1,7 +1,7 @@
 // The picture in step with what the speaker plays, however a visit starts:
 // the browser letting sound start by itself, a click, a tap, the tab hidden
 // and shown again, the main thread blocked for 300 ms; in each browser
-// engine, both playing to the private PulseAudio whose null sink's monitor
+// engine, each playing to the private PulseAudio whose null sink's monitor
 // is recorded (brakvane-sink-recorder, from the native build), which says
 // when the sink played each frame's moment of the track.
 //
@@ -45,6 +45,10 @@ const crashCuts = [10.2, 40.1, 54.8, 58.2, 62.2, 65.8, 68.5];
 // way of starting, through every crash cut.
 const watchedUntil = 10.7;
 const wholeShow = 68.7;
+// How far an engine's page may be off the sink beyond the bounds below, for
+// what it cannot know: WebKit reports nothing that follows its output's
+// latency, which differs by 52 ms between the servers measured (page.js).
+const unknownLatency = { chromium: 0, firefox: 0, webkit: 0.026 };
 const programLines = ['Kalvor Brakvane 0.1', 'Loading Music: data/music/skalmtone.mp3',
                       'Loading texture: data/textures/danish.png', 'Loading texture: data/textures/text.png'];
 
@@ -190,7 +194,8 @@ const paths = [
     name: 'a tap starts it',
     autoplay: 'gesture',
     touch: true,
-    cannot: { firefox: 'Firefox over WebDriver BiDi does not emulate a touch screen: the page sees a mouse, and asks for a click' },
+    cannot: { firefox: 'Firefox over WebDriver BiDi does not emulate a touch screen: the page sees a mouse, and asks for a click',
+              webkit: 'WebKitWebDriver does not emulate a touch screen' },
     start: async (page) => {
       await signSays(page, 'tap to start');
       await tapSign(page);
@@ -199,6 +204,7 @@ const paths = [
   {
     name: 'the tab is hidden and shown again',
     autoplay: 'allowed',
+    cannot: { webkit: 'MiniBrowser under WebDriver shows one page at a time here: there is no tab to hide it behind' },
     during: async (session, page) => {
       const other = await session.browser.newPage();
       await other.bringToFront();
@@ -294,16 +300,18 @@ for (const engine of engines) {
             assert.ok(result.console.lines.includes(line), 'missing console line: ' + line + '\n' + result.console.lines.join('\n'));
           assert.deepStrictEqual(result.console.problems, []);
         }
+        const unknown = unknownLatency[engine];
+        const beyond = unknown ? ` and the ${ms(unknown)} ms ${engine} cannot know` : '';
         if (result.judged < result.frames / 2)
           problems.push(`the sink played only ${result.judged} of ${result.frames} frames' moments`);
-        else if (Math.abs(result.median) > 0.003)
-          problems.push(`the picture was a median ${ms(result.median)} ms off the sink, more than 3 ms`);
+        else if (Math.abs(result.median) > 0.003 + unknown)
+          problems.push(`the picture was a median ${ms(result.median)} ms off the sink, more than 3 ms${beyond}`);
         if (!result.atCuts.length) problems.push('no crash cut was found at the sink');
         for (const c of result.atCuts) {
-          if (Math.abs(c.error) * 1000 > result.interval / 2)
-            problems.push(`at the cut at ${c.cut} s the picture was ${ms(c.error)} ms off the sink, more than half a frame`);
-          if (Math.abs(c.shownAfter) > 0.017)
-            problems.push(`the cut at ${c.cut} s was first shown ${ms(c.shownAfter)} ms from its crash, more than 17 ms`);
+          if (Math.abs(c.error) > result.interval / 2000 + unknown)
+            problems.push(`at the cut at ${c.cut} s the picture was ${ms(c.error)} ms off the sink, more than half a frame${beyond}`);
+          if (Math.abs(c.shownAfter) > 0.017 + unknown)
+            problems.push(`the cut at ${c.cut} s was first shown ${ms(c.shownAfter)} ms from its crash, more than 17 ms${beyond}`);
         }
         for (const p of problems) console.log(`${label}: ${p}`);
       }
