@@ -264,7 +264,10 @@ var sound = {
 // WebKitGTK leaves out).
 function heardMoment(context, when) {
   var offset = stampOffset(context);
-  if (offset !== null) return when / 1000 + offset - unreportedLatency;
+  if (offset !== null) {
+    noteReading(context.getOutputTimestamp().contextTime);
+    return when / 1000 + offset - unreportedLatency();
+  }
   var reported = context.outputLatency || context.baseLatency || 0;
   if (sound.untrueStamps) return when / 1000 + renderedOffset(context) - reported - untrueStampsLatency;
   return context.currentTime + Math.max(0, when - performance.now()) / 1000 - reported;
@@ -359,13 +362,53 @@ function median(values) {
   return sorted[sorted.length >> 1];
 }
 
-// What the output timestamp leaves out, in seconds. Chromium's stamps say
-// when the speaker plays a context time. Firefox's leave out its output
-// latency, which its outputLatency does not give: its stamps are taken less
-// 31 ms, the median the sink played them late by in eleven visits on
-// PulseAudio (30.8 to 33.6 ms; docs/web-timing.md has the measurements).
-var firefoxLatency = 0.031;
-var unreportedLatency = /\bFirefox\//.test(navigator.userAgent) ? firefoxLatency : 0;
+// What the output timestamps leave out, in seconds: how much later than they
+// say the sink plays. Both engines render in blocks of 512 frames (11.6 ms at
+// 44.1 kHz) and count on a server that pulls them one at a time, as
+// PulseAudio does, and as PipeWire does at 256 frames a cycle. At 1024 or
+// 2048 frames it pulls a cycle's worth at once, and plays later than the
+// engines reckon. What they report does not show it (Chromium's
+// outputLatency grows, but its stamps take in only part of it; Firefox's is
+// fixed within a visit, 9.5 to 55.6 ms, following nothing the sink did), but
+// the stamps' context time moves in the server's steps (engineBlock). Against
+// the sink on a quiet machine the stamps were late by (ms; PulseAudio,
+// PipeWire at 256, 1024, 2048 frames): Chromium +0.3, +0 to +11, +10 to +15,
+// +30 to +35, the step less its own block; Firefox, whose stamps say that
+// currentTime is heard the moment it is read, +31 to +33, +33, +49 to +50,
+// +82: 33 ms, and 1.4 ms more for each ms the step exceeds its block.
+// docs/web-timing.md has the measurements.
+var ownBlock = 512 / 44100;
+var firefox = /\bFirefox\//.test(navigator.userAgent);
+function unreportedLatency() {
+  var longer = Math.max(0, engineBlock() - ownBlock);
+  return firefox ? 0.033 + 1.4 * longer : longer;
+}
+// The step the stamps' context time moves in (s), from the last readings,
+// each a frame or more apart ([page time (ms), context time (s)]). Where
+// most readings see it move, blocks come at least a frame apart, and a
+// single block is the shortest step seen; where many see it stand, the
+// blocks come that much further apart, and the time over the number of
+// moves is their spacing.
+var readingsKept = 32;
+var readings = [];
+function noteReading(contextTime) {
+  var now = performance.now();
+  if (!readings.length || now - readings[readings.length - 1][0] > 4) readings.push([now, contextTime]);
+  if (readings.length > readingsKept) readings.shift();
+}
+function engineBlock() {
+  var moves = 0;
+  var shortest = Infinity;
+  for (var i = 1; i < readings.length; ++i) {
+    var step = readings[i][1] - readings[i - 1][1];
+    if (step <= 0.002) continue;
+    ++moves;
+    shortest = Math.min(shortest, step);
+  }
+  if (!moves) return ownBlock;
+  if (moves >= 0.8 * (readings.length - 1)) return shortest;
+  return (readings[readings.length - 1][0] - readings[0][0]) / 1000 / moves;
+}
 
 drawSign(signView(state));
 
