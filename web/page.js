@@ -7,9 +7,10 @@
 // The hooks, all of them:
 //   Module.brakvaneSound                  the sound object below. WebMusic.cpp
 //                                         reads its buffer (filling it with
-//                                         the decoded track), silent and
-//                                         context.state, and calls play(lead),
-//                                         heardAt(when) and stop()
+//                                         the decoded track), silent, context
+//                                         (none until the first frame), tried
+//                                         and context.state, and calls
+//                                         play(lead), heardAt(when) and stop()
 //   Module.brakvaneStage(name, decoded)   main.cpp: where the demo is
 //   Module.brakvaneFailed(what)           main.cpp: what the program lacks
 //   Module._brakvaneWake()                the page: sound may run, go on
@@ -191,9 +192,9 @@ function drawSign(view) {
 }
 
 // The sound: an audio context at the track's own rate, made just after the
-// first paint (making one can take a while when the browser's audio is not up
-// yet), so that a browser that lets sound start by itself has it running long
-// before the track is decoded. The program hands it the decoded track
+// program's first frame (making one can take a while when the browser's audio
+// is not up yet), so that a browser that lets sound start by itself has it
+// running long before the track is decoded. The program hands it the decoded track
 // (WebMusic.cpp), starts it and asks it what is heard when.
 var sound = {
   context: null,    // the AudioContext, once made
@@ -574,4 +575,11 @@ document.addEventListener('keydown', function(e) {
   if (e.key === '-' || e.key === '_') correctLatency(-latencyStep);
 });
 
-if (!state.fixedMoment) requestAnimationFrame(function() { setTimeout(sound.open, 0); });
+// The audio context is made once the program's first frame is drawn: making
+// one holds the page's thread while the browser starts its audio (in Chromium
+// 0.3 to 1.8 s on this loaded machine, muted or not), which would hold that
+// frame back.
+if (!state.fixedMoment) requestAnimationFrame(function afterFirstFrame() {
+  if (Module['brakvaneFrames'] > 0) setTimeout(sound.open, 0);
+  else requestAnimationFrame(afterFirstFrame);
+});

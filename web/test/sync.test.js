@@ -133,9 +133,16 @@ function recordSink(address, timing) {
 
 // Put in the page: what the engine reports about its output, read every 2 ms
 // while the context runs, one entry per new output timestamp: [contextTime,
-// performanceTime, currentTime, performance.now(), outputLatency, baseLatency].
+// performanceTime, currentTime, performance.now(), outputLatency, baseLatency];
+// and the frames the program had drawn when the context was made.
 function watchOutput() {
   const reports = (window.brakvaneOutput = []);
+  const Made = window.AudioContext;
+  window.AudioContext = function(options) {
+    window.brakvaneFramesBeforeContext = (window.Module && Module.brakvaneFrames) || 0;
+    return new Made(options);
+  };
+  window.AudioContext.prototype = Made.prototype;
   setInterval(() => {
     const context = window.brakvaneTap && brakvaneTap.context;
     if (!context || context.state !== 'running') return;
@@ -358,6 +365,7 @@ async function visit(engine, path, server, address) {
     await showGoesOn(page, 'the show', (then) => Module.brakvaneTime > then, until, 60000 + 1500 * until);
     const seen = await page.evaluate(() => ({
       log: brakvaneFrameLog, origin: performance.timeOrigin, firstFrame: brakvaneFrameLog[0][0],
+      framesBeforeContext: window.brakvaneFramesBeforeContext,
       output: { reports: brakvaneOutput, startAt: Module.brakvaneSound.startAt },
     }));
     const tapped = await page.evaluate(placeTrack);
@@ -365,7 +373,8 @@ async function visit(engine, path, server, address) {
     session = null;
     const frames = seen.log.map(([, t, , frameStart, display]) => ({ t, frameStart, display }));
     const judged = await judge(frames, seen.origin, recorder.played, seen.output);
-    return Object.assign(judged, { tapped, console: watched, firstFrame: seen.firstFrame });
+    return Object.assign(judged, { tapped, console: watched, firstFrame: seen.firstFrame,
+                                   framesBeforeContext: seen.framesBeforeContext });
   } finally {
     recorder.stop();
     if (session) await session.close();
@@ -409,6 +418,8 @@ for (const { server, engine, path } of rows) {
         assert.strictEqual(unmatched, 0, 'some of the sound sent is not the track played straight');
         assert.ok(offsets.every((o) => o === offsets[0]), 'the page did not send the track straight: ' + JSON.stringify(offsets));
         assert.strictEqual(result.backwards, 0, 't went backwards');
+        // Making the context holds the page's thread: it must not hold the first frame back.
+        assert.ok(result.framesBeforeContext >= 1, 'the audio context was made before the first frame was drawn');
         if (path.quiet) {
           for (const line of programLines)
             assert.ok(result.console.lines.includes(line), 'missing console line: ' + line + '\n' + result.console.lines.join('\n'));
