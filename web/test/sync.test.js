@@ -365,7 +365,7 @@ async function visit(engine, path, server, address) {
     await showGoesOn(page, 'the show', (then) => Module.brakvaneTime > then, until, 60000 + 1500 * until);
     const seen = await page.evaluate(() => ({
       log: brakvaneFrameLog, origin: performance.timeOrigin, firstFrame: brakvaneFrameLog[0][0],
-      framesBeforeContext: window.brakvaneFramesBeforeContext,
+      framesBeforeContext: window.brakvaneFramesBeforeContext, untrue: !!Module.brakvaneSound.untrueStamps,
       output: { reports: brakvaneOutput, startAt: Module.brakvaneSound.startAt },
     }));
     const tapped = await page.evaluate(placeTrack);
@@ -374,7 +374,7 @@ async function visit(engine, path, server, address) {
     const frames = seen.log.map(([, t, , frameStart, display]) => ({ t, frameStart, display }));
     const judged = await judge(frames, seen.origin, recorder.played, seen.output);
     return Object.assign(judged, { tapped, console: watched, firstFrame: seen.firstFrame,
-                                   framesBeforeContext: seen.framesBeforeContext });
+                                   framesBeforeContext: seen.framesBeforeContext, untrue: seen.untrue });
   } finally {
     recorder.stop();
     if (session) await session.close();
@@ -408,7 +408,8 @@ for (const { server, engine, path } of rows) {
                     `${result.interval.toFixed(1)} ms, ${result.withinFrame} within a frame; cuts ` +
                     result.atCuts.map((c) => `${c.cut}: ${ms(c.error)} ms (shown ${ms(c.shownAfter)} ms after the crash)`).join(', ') +
                     `; first frame ${result.firstFrame.toFixed(0)} ms after navigation; the sink played ${fixed(r.late)} ms ` +
-                    `(${r.lateRange.map(fixed).join(' to ')}) after the output timestamps said; stamps every ${fixed(r.step)} ms, ` +
+                    `(${r.lateRange.map(fixed).join(' to ')}) after the output timestamps said` +
+                    `${result.untrue ? ', which the page left alone as untrue' : ''}; stamps every ${fixed(r.step)} ms, ` +
                     `currentTime ${fixed(r.ahead)} ms ahead of them, outputLatency ${fixed(r.outputLatency)} ms ` +
                     `(${r.outputLatencyRange.map(fixed).join(' to ')}), baseLatency ${fixed(r.baseLatency)} ms; ` +
                     `load ${os.loadavg()[0].toFixed(2)}`);
