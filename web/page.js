@@ -386,10 +386,11 @@ function unreportedLatency() {
 }
 // The step the stamps' context time moves in (s), from the last readings,
 // each a frame or more apart ([page time (ms), context time (s)]). Where
-// most readings see it move, blocks come at least a frame apart, and a
-// single block is the shortest step seen; where many see it stand, the
-// blocks come that much further apart, and the time over the number of
-// moves is their spacing.
+// most readings see it move, blocks come no further apart than a frame, and
+// the block is the longest step that every step seen is a whole number of
+// (a frame of 33 ms sees two or three blocks of 11.6); where many see it
+// stand, the blocks come further apart than a frame, and the time over the
+// number of moves is their spacing.
 var readingsKept = 32;
 var readings = [];
 function noteReading(contextTime) {
@@ -398,17 +399,21 @@ function noteReading(contextTime) {
   if (readings.length > readingsKept) readings.shift();
 }
 function engineBlock() {
-  var moves = 0;
-  var shortest = Infinity;
+  var steps = [];
   for (var i = 1; i < readings.length; ++i) {
     var step = readings[i][1] - readings[i - 1][1];
-    if (step <= 0.002) continue;
-    ++moves;
-    shortest = Math.min(shortest, step);
+    if (step > 0.002) steps.push(step);
   }
-  if (!moves) return ownBlock;
-  if (moves >= 0.8 * (readings.length - 1)) return shortest;
-  return (readings[readings.length - 1][0] - readings[0][0]) / 1000 / moves;
+  if (!steps.length) return ownBlock;
+  if (steps.length < 0.8 * (readings.length - 1))
+    return (readings[readings.length - 1][0] - readings[0][0]) / 1000 / steps.length;
+  var shortest = Math.min.apply(null, steps);
+  var whole = function(block) {
+    return steps.every(function(s) { return Math.abs(s - Math.round(s / block) * block) < 0.002; });
+  };
+  for (var k = 1; shortest / k > 0.75 * ownBlock; ++k)
+    if (whole(shortest / k)) return shortest / k;
+  return shortest;
 }
 
 drawSign(signView(state));
