@@ -8,7 +8,9 @@
 # test file. Firefox has no WebGL when headless and MiniBrowser no headless
 # mode, so they run on a private X server (Xvfb). All play to a private sound
 # server (PulseAudio with a null sink, as the desktop tests start it), whose
-# sink is recorded.
+# sink is recorded; the sync test's PipeWire rows start PipeWire
+# (tests/testbeds/pipewire.sh, its packages from scripts/setup.sh) for
+# themselves.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

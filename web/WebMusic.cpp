@@ -27,6 +27,20 @@ bool silenced()
     return EM_ASM_INT({ return Module['brakvaneSound'].silent ? 1 : 0; }) != 0;
 }
 
+// Where the page's audio context is. The page makes it once the first frame
+// is drawn (page.js), so the program may well be asked before there is one.
+enum class Context { refused, waiting, running };
+Context pageContext()
+{
+    const int state = EM_ASM_INT({
+        var sound = Module['brakvaneSound'];
+        if (!sound.context)
+            return sound.tried ? 0 : 1;
+        return sound.context.state == 'running' ? 2 : 1;
+    });
+    return state == 0 ? Context::refused : state == 2 ? Context::running : Context::waiting;
+}
+
 } // namespace
 
 WebMusic::WebMusic(const std::string& path, bool withSound, double untilSeconds)
@@ -34,10 +48,7 @@ WebMusic::WebMusic(const std::string& path, bool withSound, double untilSeconds)
     // The lines and their order are the live demo's: the path, the device, the file.
     announceMusic(path);
     if (withSound) {
-        sound = EM_ASM_INT({
-            var sound = Module['brakvaneSound'];
-            return sound && sound.open() ? 1 : 0;
-        });
+        sound = EM_ASM_INT({ return Module['brakvaneSound'] && window['AudioContext'] ? 1 : 0; });
         if (!sound)
             std::cout << "Unable to init BASS" << std::endl;
     }
@@ -103,12 +114,12 @@ bool WebMusic::ready() const
         return false;
     if (!sound || silenced())
         return true;
-    return EM_ASM_INT({ return Module['brakvaneSound'].context.state == 'running' ? 1 : 0; }) != 0;
+    return pageContext() != Context::waiting;
 }
 
 void WebMusic::play()
 {
-    if (!sound || !decoded || silenced()) {
+    if (!sound || !decoded || silenced() || pageContext() != Context::running) {
         std::cout << "Unable to init BASS playback" << std::endl;
         return;
     }

@@ -7,10 +7,11 @@
 // speakers play which context time (page.js says how that is found in each
 // browser).
 //
-// The page creates the audio context (page.js) as "brakvaneSound"; the
-// browser may hold it suspended until the viewer clicks or taps, and the
-// track then waits. Without Web Audio, without a track, or when the visitor
-// chooses to go on without sound, nothing plays.
+// The page creates the audio context (page.js, once the first frame is
+// drawn) as "brakvaneSound"; the browser may hold it suspended until the
+// viewer clicks or taps, and the track then waits. Without Web Audio,
+// without a track, or when the visitor chooses to go on without sound,
+// nothing plays.
 #pragma once
 
 #include "audio/TrackSpectrum.h"

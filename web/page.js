@@ -7,9 +7,10 @@
 // The hooks, all of them:
 //   Module.brakvaneSound                  the sound object below. WebMusic.cpp
 //                                         reads its buffer (filling it with
-//                                         the decoded track), silent and
-//                                         context.state, and calls play(lead),
-//                                         heardAt(when) and stop()
+//                                         the decoded track), silent, context
+//                                         (none until the first frame), tried
+//                                         and context.state, and calls
+//                                         play(lead), heardAt(when) and stop()
 //   Module.brakvaneStage(name, decoded)   main.cpp: where the demo is
 //   Module.brakvaneFailed(what)           main.cpp: what the program lacks
 //   Module._brakvaneWake()                the page: sound may run, go on
@@ -191,9 +192,9 @@ function drawSign(view) {
 }
 
 // The sound: an audio context at the track's own rate, made just after the
-// first paint (making one can take a while when the browser's audio is not up
-// yet), so that a browser that lets sound start by itself has it running long
-// before the track is decoded. The program hands it the decoded track
+// program's first frame (making one can take a while when the browser's audio
+// is not up yet), so that a browser that lets sound start by itself has it
+// running long before the track is decoded. The program hands it the decoded track
 // (WebMusic.cpp), starts it and asks it what is heard when.
 var sound = {
   context: null,    // the AudioContext, once made
@@ -264,7 +265,10 @@ var sound = {
 // WebKitGTK leaves out).
 function heardMoment(context, when) {
   var offset = stampOffset(context);
-  if (offset !== null) return when / 1000 + offset - unreportedLatency;
+  if (offset !== null) {
+    noteReading(context.getOutputTimestamp().contextTime);
+    return when / 1000 + offset - unreportedLatency();
+  }
   var reported = context.outputLatency || context.baseLatency || 0;
   if (sound.untrueStamps) return when / 1000 + renderedOffset(context) - reported - untrueStampsLatency;
   return context.currentTime + Math.max(0, when - performance.now()) / 1000 - reported;
@@ -359,13 +363,58 @@ function median(values) {
   return sorted[sorted.length >> 1];
 }
 
-// What the output timestamp leaves out, in seconds. Chromium's stamps say
-// when the speaker plays a context time. Firefox's leave out its output
-// latency, which its outputLatency does not give: its stamps are taken less
-// 31 ms, the median the sink played them late by in eleven visits on
-// PulseAudio (30.8 to 33.6 ms; docs/web-timing.md has the measurements).
-var firefoxLatency = 0.031;
-var unreportedLatency = /\bFirefox\//.test(navigator.userAgent) ? firefoxLatency : 0;
+// What the output timestamps leave out, in seconds: how much later than they
+// say the sink plays. Both engines render in blocks of 512 frames (11.6 ms at
+// 44.1 kHz) and count on a server that pulls them one at a time, as
+// PulseAudio does, and as PipeWire does at 256 frames a cycle. At 1024 or
+// 2048 frames it pulls a cycle's worth at once, and plays later than the
+// engines reckon. What they report does not show it (Chromium's
+// outputLatency grows, but its stamps take in only part of it; Firefox's is
+// fixed within a visit, 9.5 to 55.6 ms, following nothing the sink did), but
+// the stamps' context time moves in the server's steps (engineBlock). Against
+// the sink on a quiet machine the stamps were late by (ms; PulseAudio,
+// PipeWire at 256, 1024, 2048 frames): Chromium +0.3, +0 to +11, +10 to +15,
+// +30 to +35, the step less its own block; Firefox, whose stamps say that
+// currentTime is heard the moment it is read, +31 to +33, +33, +49 to +50,
+// +82: 33 ms, and 1.4 ms more for each ms the step exceeds its block.
+// docs/web-timing.md has the measurements.
+var ownBlock = 512 / 44100;
+var firefox = /\bFirefox\//.test(navigator.userAgent);
+function unreportedLatency() {
+  var longer = Math.max(0, engineBlock() - ownBlock);
+  return firefox ? 0.033 + 1.4 * longer : longer;
+}
+// The step the stamps' context time moves in (s), from the last readings,
+// each a frame or more apart ([page time (ms), context time (s)]). Where
+// most readings see it move, blocks come no further apart than a frame, and
+// the block is the longest step that every step seen is a whole number of
+// (a frame of 33 ms sees two or three blocks of 11.6); where many see it
+// stand, the blocks come further apart than a frame, and the time over the
+// number of moves is their spacing.
+var readingsKept = 32;
+var readings = [];
+function noteReading(contextTime) {
+  var now = performance.now();
+  if (!readings.length || now - readings[readings.length - 1][0] > 4) readings.push([now, contextTime]);
+  if (readings.length > readingsKept) readings.shift();
+}
+function engineBlock() {
+  var steps = [];
+  for (var i = 1; i < readings.length; ++i) {
+    var step = readings[i][1] - readings[i - 1][1];
+    if (step > 0.002) steps.push(step);
+  }
+  if (!steps.length) return ownBlock;
+  if (steps.length < 0.8 * (readings.length - 1))
+    return (readings[readings.length - 1][0] - readings[0][0]) / 1000 / steps.length;
+  var shortest = Math.min.apply(null, steps);
+  var whole = function(block) {
+    return steps.every(function(s) { return Math.abs(s - Math.round(s / block) * block) < 0.002; });
+  };
+  for (var k = 1; shortest / k > 0.75 * ownBlock; ++k)
+    if (whole(shortest / k)) return shortest / k;
+  return shortest;
+}
 
 drawSign(signView(state));
 
@@ -531,4 +580,11 @@ document.addEventListener('keydown', function(e) {
   if (e.key === '-' || e.key === '_') correctLatency(-latencyStep);
 });
 
-if (!state.fixedMoment) requestAnimationFrame(function() { setTimeout(sound.open, 0); });
+// The audio context is made once the program's first frame is drawn: making
+// one holds the page's thread while the browser starts its audio (in Chromium
+// 0.3 to 1.8 s on this loaded machine, muted or not), which would hold that
+// frame back.
+if (!state.fixedMoment) requestAnimationFrame(function afterFirstFrame() {
+  if (Module['brakvaneFrames'] > 0) setTimeout(sound.open, 0);
+  else requestAnimationFrame(afterFirstFrame);
+});

@@ -1,8 +1,10 @@
 // brakvane-sink-recorder: what the web page's sync test (web/test/sync.test.js)
-// judges a visit by. It records the monitor of the private PulseAudio null
+// judges a visit by. It records the monitor of the private sound server's null
 // sink the browsers play to, and then says when the sink played given moments
 // of the track.
-//   brakvane-sink-recorder SERVER SOURCE TRACK
+//   brakvane-sink-recorder SERVER SOURCE TRACK [arrival]
+// `arrival` times each block by when it arrived rather than by the latency the
+// server reports: the truth on PipeWire's PulseAudio server (MonitorRecorder.h).
 // Prints "recording" once the monitor delivers what the sink plays now; then
 // reads moments of the track (seconds, separated by white space) from standard
 // input until it ends, stops recording and prints, for each moment in turn,
@@ -20,6 +22,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <string>
 #include <vector>
 
 using testsupport::decodeTrack;
@@ -80,8 +83,9 @@ struct Matcher {
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::cerr << "usage: brakvane-sink-recorder SERVER SOURCE TRACK" << std::endl;
+    const bool arrival = argc == 5 && std::string(argv[4]) == "arrival";
+    if (argc != 4 && !arrival) {
+        std::cerr << "usage: brakvane-sink-recorder SERVER SOURCE TRACK [arrival]" << std::endl;
         return 2;
     }
     const std::vector<std::int16_t> track = decodeTrack(argv[3]);
@@ -89,7 +93,8 @@ int main(int argc, char** argv)
         std::cerr << "brakvane-sink-recorder: cannot decode " << argv[3] << std::endl;
         return 1;
     }
-    MonitorRecorder recorder(argv[1], argv[2], testsupport::PlayedTiming::serverLatency);
+    MonitorRecorder recorder(argv[1], argv[2],
+                             arrival ? testsupport::PlayedTiming::arrival : testsupport::PlayedTiming::serverLatency);
     // An idle null sink renders far ahead; a reader attached for a while
     // brings it down to the latency it keeps while playing.
     if (!recorder.waitUntilRecording(5000) || !recorder.waitUntilSettled(1.0, 15000)) {

@@ -1,9 +1,13 @@
 // The picture in step with what the speaker plays, however a visit starts:
 // the browser letting sound start by itself, a click, a tap, the tab hidden
 // and shown again, the main thread blocked for 300 ms; in each browser
-// engine, each playing to the private PulseAudio whose null sink's monitor
-// is recorded (brakvane-sink-recorder, from the native build), which says
-// when the sink played each frame's moment of the track.
+// engine, playing to a private sound server whose null sink's monitor is
+// recorded (brakvane-sink-recorder, from the native build), which says when
+// the sink played each frame's moment of the track. The server is the
+// PulseAudio scripts/web-test.sh starts, or PipeWire as most desktops now run
+// it, started here for its rows with its graph held at 1024 frames a cycle
+// (its default) and at 2048 (as when another client pulls it there), where
+// what the engines report about their output is furthest from the truth.
 //
 // Every frame shows the music heard at the middle of its time on screen: it
 // is presented at the composite after its animation frame, one display
@@ -31,7 +35,8 @@ const test = require('node:test');
 const assert = require('node:assert');
 const os = require('os');
 const path = require('path');
-const { spawn } = require('child_process');
+const fs = require('fs');
+const { spawn, spawnSync } = require('child_process');
 const { engines, unavailable, open, watchConsole, tapAudio, untilQuietly, showGoesOn, stalled, onceMoreIfStalled } =
   require('./browser.js');
 
@@ -56,11 +61,55 @@ const programLines = ['Kalvor Brakvane 0.1', 'Loading Music: data/music/skalmton
 // (Node's high-resolution time is CLOCK_MONOTONIC).
 const monotonicLessEpoch = Number(process.hrtime.bigint()) / 1e9 - (performance.timeOrigin + performance.now()) / 1000;
 
-// Records the sink's monitor; played(moments) then ends the recording and
-// says when the sink played each moment of the track (CLOCK_MONOTONIC
-// seconds, NaN where the recording does not hold it).
-function recordSink() {
-  const child = spawn(recorderProgram, [process.env.PULSE_SERVER, 'brakvane.monitor', trackFile]);
+// The sound servers the visits play to. The PulseAudio one reports when its
+// monitor's blocks were played truly; PipeWire's PulseAudio server does not
+// always, and there a block's arrival is the moment (MonitorRecorder.h).
+const servers = [
+  { name: 'PulseAudio', timing: 'latency' },
+  { name: 'PipeWire at 1024 frames a cycle', quantum: 1024, timing: 'arrival' },
+  { name: 'PipeWire at 2048 frames a cycle', quantum: 2048, timing: 'arrival' },
+];
+const pipewireScript = path.join(root, 'tests', 'testbeds', 'pipewire.sh');
+const pipewirePrograms = ['pipewire', 'wireplumber', 'pipewire-pulse', 'dbus-daemon', 'pactl'];
+
+// Why the server cannot be started here, or false when it can.
+function serverMissing(server) {
+  if (!server.quantum)
+    return !process.env.PULSE_SERVER && 'needs the sound server in PULSE_SERVER (scripts/web-test.sh starts one)';
+  const missing = pipewirePrograms.filter((p) => spawnSync('sh', ['-c', `command -v ${p}`]).status !== 0);
+  return missing.length > 0 && `${missing.join(', ')} not installed (scripts/setup.sh installs them)`;
+}
+
+// Starts a private PipeWire session (tests/testbeds/pipewire.sh) at 44.1 kHz
+// with its graph held at `quantum` frames whatever its clients ask; resolves
+// once its null sink is the default, to its PULSE_SERVER address and stop().
+async function startPipeWire(quantum) {
+  const directory = fs.mkdtempSync(path.join(os.tmpdir(), 'brakvane-web-pipewire-'));
+  const child = spawn('bash', [pipewireScript, directory, String(quantum), '44100', 'forced'], { stdio: 'ignore' });
+  const ended = new Promise((resolve) => child.on('exit', resolve));
+  const address = `unix:${directory}/pulse/native`;
+  const stop = async () => {
+    child.kill('SIGTERM');
+    await ended;
+    fs.rmSync(directory, { recursive: true, force: true });
+  };
+  for (let i = 0; i < 300 && child.exitCode === null; ++i) {
+    const info = spawnSync('pactl', ['info'], { env: Object.assign({}, process.env, { PULSE_SERVER: address }) });
+    if (String(info.stdout).includes('Default Sink: brakvane')) return { address, stop };
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+  const log = ['pipewire.log', 'wireplumber.log', 'pipewire-pulse.log']
+    .map((f) => { try { return f + ': ' + fs.readFileSync(path.join(directory, f), 'utf8').trim().split('\n').slice(-3).join(' | '); } catch (e) { return ''; } })
+    .join('; ');
+  await stop();
+  throw new Error(`PipeWire did not start its null sink in 15 s (${log})`);
+}
+
+// Records the sink's monitor on the server at `address`; played(moments) then
+// ends the recording and says when the sink played each moment of the track
+// (CLOCK_MONOTONIC seconds, NaN where the recording does not hold it).
+function recordSink(address, timing) {
+  const child = spawn(recorderProgram, [address, 'brakvane.monitor', trackFile].concat(timing === 'arrival' ? ['arrival'] : []));
   let out = '', err = '';
   child.stderr.on('data', (d) => (err += d));
   const exited = new Promise((resolve) => child.on('exit', resolve));
@@ -82,11 +131,65 @@ function recordSink() {
   };
 }
 
+// Put in the page: what the engine reports about its output, read every 2 ms
+// while the context runs, one entry per new output timestamp: [contextTime,
+// performanceTime, currentTime, performance.now(), outputLatency, baseLatency];
+// and the frames the program had drawn when the context was made.
+function watchOutput() {
+  const reports = (window.brakvaneOutput = []);
+  const Made = window.AudioContext;
+  window.AudioContext = function(options) {
+    window.brakvaneFramesBeforeContext = (window.Module && Module.brakvaneFrames) || 0;
+    return new Made(options);
+  };
+  window.AudioContext.prototype = Made.prototype;
+  setInterval(() => {
+    const context = window.brakvaneTap && brakvaneTap.context;
+    if (!context || context.state !== 'running') return;
+    const stamp = context.getOutputTimestamp();
+    const last = reports[reports.length - 1];
+    if (stamp.performanceTime > 0 && (!last || last[1] !== stamp.performanceTime))
+      reports.push([stamp.contextTime, stamp.performanceTime, context.currentTime, performance.now(),
+                    context.outputLatency || 0, context.baseLatency || 0]);
+  }, 2);
+}
+
+const middle = (values) => values.slice().sort((a, b) => a - b)[values.length >> 1];
+
+// What the engine reported, against the truth: when the sink played the
+// moments `moments` (CLOCK_MONOTONIC seconds, `times`) less when the output
+// timestamps said (each from the median offset of the stamps within half a
+// second of it), the track started at context time startAt; and the reported
+// figures, in ms: the step between stamps (the engine's audio callback),
+// currentTime ahead of the moment the stamps say is heard, outputLatency
+// and baseLatency.
+function reportedAgainstSink(reports, startAt, moments, times, monotonic) {
+  const late = [];
+  let from = 0;
+  moments.forEach((t, i) => {
+    const context = t + startAt;
+    while (from < reports.length && reports[from][0] < context - 0.5) ++from;
+    const near = [];
+    for (let k = from; k < reports.length && reports[k][0] < context + 0.5; ++k) near.push(reports[k][0] - reports[k][1] / 1000);
+    if (near.length && !Number.isNaN(times[i])) late.push(times[i] - monotonic((context - middle(near)) * 1000));
+  });
+  const steps = reports.slice(1).map((r, i) => r[0] - reports[i][0]).filter((d) => d > 0);
+  const ahead = reports.map(([context, stamp, current, now]) => current - context - (now - stamp) / 1000);
+  const sorted = late.slice().sort((a, b) => a - b);
+  const ms = (values) => values.length ? 1000 * middle(values) : NaN;
+  return {
+    late: ms(late), lateRange: [1000 * sorted[0], 1000 * sorted[sorted.length - 1]], step: ms(steps), ahead: ms(ahead),
+    outputLatency: ms(reports.map((r) => r[4])), outputLatencyRange: [Math.min(...reports.map((r) => r[4] * 1000)), Math.max(...reports.map((r) => r[4] * 1000))],
+    baseLatency: ms(reports.map((r) => r[5])),
+  };
+}
+
 // The frames (t; frameStart and the display's interval, ms of the page's
 // clock) against when the sink played each moment (played(moments), as
-// recordSink's), the page's clock starting at `origin` (epoch ms). Errors in
+// recordSink's), the page's clock starting at `origin` (epoch ms), and what
+// the engine reported (watchOutput's, with the track's start). Errors in
 // seconds; interval: the median step between frames, ms.
-async function judge(frames, origin, played) {
+async function judge(frames, origin, played, output) {
   const starts = frames.map((f) => f.frameStart);
   const intervals = starts.slice(1).map((s, i) => s - starts[i]).filter((d) => d > 2 && d < 100).sort((a, b) => a - b);
   const interval = intervals[intervals.length >> 1];
@@ -109,8 +212,9 @@ async function judge(frames, origin, played) {
     const crash = times[shown.length + k];
     return first && { cut, error: first.error, shownAfter: first.present - crash };
   }).filter((c) => c && !Number.isNaN(c.shownAfter));
+  const reported = reportedAgainstSink(output.reports, output.startAt, shown.map((f) => f.t), times, monotonic);
   return { interval, median: sorted[sorted.length >> 1], judged: errors.length, frames: shown.length, backwards, atCuts,
-           withinFrame: sorted.filter((e) => Math.abs(e) * 1000 <= interval).length };
+           withinFrame: sorted.filter((e) => Math.abs(e) * 1000 <= interval).length, reported };
 }
 
 // Runs in the page: where the tapped output places the track on the
@@ -230,18 +334,21 @@ const paths = [
 
 const waitFor = (page, fn, arg) => page.waitForFunction(fn, { polling: 50, timeout: 60000 }, arg);
 
-// One visit by the path, judged against the sink.
-async function visit(engine, path) {
-  const recorder = recordSink();
+// One visit by the path, playing to the server at `address`, judged against the sink.
+async function visit(engine, path, server, address) {
+  const recorder = recordSink(address, server.timing);
   let session = null;
   try {
     await recorder.ready;
+    // The browser's sound goes where PULSE_SERVER says when it starts.
+    process.env.PULSE_SERVER = address;
     session = await open({ engine, autoplay: path.autoplay });
     const page = await session.browser.newPage();
     const watched = watchConsole(page);
     if (path.touch) await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 1, isMobile: true, hasTouch: true });
     else await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
     await page.evaluateOnNewDocument(tapAudio);
+    await page.evaluateOnNewDocument(watchOutput);
     try {
       await page.goto(session.address, { timeout: 60000 });
       if (path.start) await path.start(page);
@@ -258,14 +365,16 @@ async function visit(engine, path) {
     await showGoesOn(page, 'the show', (then) => Module.brakvaneTime > then, until, 60000 + 1500 * until);
     const seen = await page.evaluate(() => ({
       log: brakvaneFrameLog, origin: performance.timeOrigin, firstFrame: brakvaneFrameLog[0][0],
-      latency: [Module.brakvaneSound.context.outputLatency, Module.brakvaneSound.context.baseLatency],
+      framesBeforeContext: window.brakvaneFramesBeforeContext, untrue: !!Module.brakvaneSound.untrueStamps,
+      output: { reports: brakvaneOutput, startAt: Module.brakvaneSound.startAt },
     }));
     const tapped = await page.evaluate(placeTrack);
     await session.close();
     session = null;
     const frames = seen.log.map(([, t, , frameStart, display]) => ({ t, frameStart, display }));
-    const judged = await judge(frames, seen.origin, recorder.played);
-    return Object.assign(judged, { tapped, console: watched, firstFrame: seen.firstFrame, latency: seen.latency });
+    const judged = await judge(frames, seen.origin, recorder.played, seen.output);
+    return Object.assign(judged, { tapped, console: watched, firstFrame: seen.firstFrame,
+                                   framesBeforeContext: seen.framesBeforeContext, untrue: seen.untrue });
   } finally {
     recorder.stop();
     if (session) await session.close();
@@ -273,28 +382,45 @@ async function visit(engine, path) {
 }
 
 const ms = (seconds) => (seconds * 1000).toFixed(1);
+const fixed = (value) => value.toFixed(1);
 
-for (const engine of engines) {
-  for (const path of paths) {
-    const skip = unavailable(engine) || (path.cannot && path.cannot[engine]) ||
-                 (!process.env.PULSE_SERVER && 'needs the sound server in PULSE_SERVER (scripts/web-test.sh starts one)') || false;
-    test(`in ${engine}, in step with the sink when ${path.name}`, { skip }, async () => {
+// Every way of starting on PulseAudio; on PipeWire, the sound starting by
+// itself, watched to the first crash cut: the ways of starting do not depend
+// on the server, and the engines' latency shows in every frame.
+const rows = servers.flatMap((server) => engines.flatMap((engine) =>
+  (server.quantum ? [Object.assign({}, paths[0], { until: watchedUntil })] : paths).map((path) => ({ server, engine, path }))));
+
+for (const { server, engine, path } of rows) {
+  const skip = unavailable(engine) || (path.cannot && path.cannot[engine]) || serverMissing(server) || false;
+  const on = server.quantum ? ` on ${server.name}` : '';
+  test(`in ${engine}${on}, in step with the sink when ${path.name}`, { skip }, async () => {
+    const pulseServer = process.env.PULSE_SERVER;
+    const started = server.quantum ? await startPipeWire(server.quantum) : null;
+    const address = started ? started.address : pulseServer;
+    try {
       let problems = ['not run'];
       for (let attempt = 1; attempt <= 3 && problems.length; ++attempt) {
-        const result = await onceMoreIfStalled(`${engine}, ${path.name}, attempt ${attempt}`, () => visit(engine, path));
+        const label = `${engine}${on}, ${path.name}, attempt ${attempt}`;
+        const result = await onceMoreIfStalled(label, () => visit(engine, path, server, address));
         problems = [];
-        const label = `${engine}, ${path.name}, attempt ${attempt}`;
+        const r = result.reported;
         console.log(`${label}: median ${ms(result.median)} ms over ${result.judged} of ${result.frames} frames of ` +
                     `${result.interval.toFixed(1)} ms, ${result.withinFrame} within a frame; cuts ` +
                     result.atCuts.map((c) => `${c.cut}: ${ms(c.error)} ms (shown ${ms(c.shownAfter)} ms after the crash)`).join(', ') +
-                    `; first frame ${result.firstFrame.toFixed(0)} ms after navigation; output latency reported ` +
-                    `${result.latency.map((l) => ms(l || 0)).join(' ms, base ')} ms; load ${os.loadavg()[0].toFixed(2)}`);
+                    `; first frame ${result.firstFrame.toFixed(0)} ms after navigation; the sink played ${fixed(r.late)} ms ` +
+                    `(${r.lateRange.map(fixed).join(' to ')}) after the output timestamps said` +
+                    `${result.untrue ? ', which the page left alone as untrue' : ''}; stamps every ${fixed(r.step)} ms, ` +
+                    `currentTime ${fixed(r.ahead)} ms ahead of them, outputLatency ${fixed(r.outputLatency)} ms ` +
+                    `(${r.outputLatencyRange.map(fixed).join(' to ')}), baseLatency ${fixed(r.baseLatency)} ms; ` +
+                    `load ${os.loadavg()[0].toFixed(2)}`);
         // What no load explains fails at once.
         const { offsets, unmatched } = result.tapped;
         assert.ok(offsets.length >= 8, 'too little of the track was sent: ' + JSON.stringify(offsets));
         assert.strictEqual(unmatched, 0, 'some of the sound sent is not the track played straight');
         assert.ok(offsets.every((o) => o === offsets[0]), 'the page did not send the track straight: ' + JSON.stringify(offsets));
         assert.strictEqual(result.backwards, 0, 't went backwards');
+        // Making the context holds the page's thread: it must not hold the first frame back.
+        assert.ok(result.framesBeforeContext >= 1, 'the audio context was made before the first frame was drawn');
         if (path.quiet) {
           for (const line of programLines)
             assert.ok(result.console.lines.includes(line), 'missing console line: ' + line + '\n' + result.console.lines.join('\n'));
@@ -316,6 +442,9 @@ for (const engine of engines) {
         for (const p of problems) console.log(`${label}: ${p}`);
       }
       assert.deepStrictEqual(problems, []);
-    });
-  }
+    } finally {
+      process.env.PULSE_SERVER = pulseServer;
+      if (started) await started.stop();
+    }
+  });
 }
