@@ -60,6 +60,9 @@ XServer::~XServer()
 void XServer::exportDisplay() const
 {
     setenv("DISPLAY", display.c_str(), 1);
+    // The window opens natively on Wayland wherever a Wayland display is
+    // named, as on a developer's desktop: this server's would be passed over.
+    unsetenv("WAYLAND_DISPLAY");
 }
 
 } // namespace testsupport

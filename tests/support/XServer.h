@@ -19,7 +19,8 @@ public:
     bool ok() const { return pid > 0 && !display.empty(); }
     // The DISPLAY value, such as ":12".
     const std::string& name() const { return display; }
-    // Points DISPLAY of this process at the server (for in-process SDL use).
+    // Points DISPLAY of this process at the server, and no Wayland display
+    // (for in-process SDL use).
     void exportDisplay() const;
 
 private:
