@@ -18,7 +18,7 @@ TEST(FullScreen, XwaylandIsToldApartFromAnXServerOfItsOwn)
         xvfb.exportDisplay();
         EXPECT_FALSE(xServerIsXwayland()) << "Xvfb";
     }
-    WestonServer weston(true);
+    Compositor weston(CompositorKind::weston, true);
     ASSERT_TRUE(weston.running()) << weston.problem();
     const auto client = weston.clientEnvironment();
     ASSERT_TRUE(client.at("DISPLAY"));

@@ -142,8 +142,11 @@ DesktopRunResult runDemoOnDesktop(const DesktopRunOptions& options)
     } else {
         demoOptions.env["SDL_AUDIODRIVER"] = std::string("dummy");
     }
-    if (stack.videoDriver != nullptr)
-        demoOptions.env["SDL_VIDEODRIVER"] = std::string(stack.videoDriver);
+    // An Xwayland row plays through X11 even where the demo, on a Wayland
+    // desktop, would open natively by itself.
+    const char* videoDriver = stack.videoDriver != nullptr ? stack.videoDriver : stack.xwayland ? "x11" : nullptr;
+    if (videoDriver != nullptr)
+        demoOptions.env["SDL_VIDEODRIVER"] = std::string(videoDriver);
 
     const double cpuBefore = cpuSecondsOfChildren();
     if (sound && options.firstSoundLate > 0)
