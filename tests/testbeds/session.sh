@@ -7,7 +7,7 @@
 #       (where the tests reach the compositor's own interfaces), and the X
 #       sockets' directory a desktop's boot makes.
 #   session_run x11|wayland COMMAND...  runs the compositor; with x11 it writes
-#       "DISPLAY XAUTHORITY" of the Xwayland it started to RUNTIME_DIR/xwayland
+#       "DISPLAY XAUTHORITY" of its Xwayland to RUNTIME_DIR/xwayland
 #       (XAUTHORITY "-" where Xwayland takes no authority file). On SIGTERM
 #       the compositor itself is ended (its Xwayland with it), then the bus.
 session_start() {
@@ -39,20 +39,30 @@ session_run() {
   "$@" &
   compositor=$!
   if [[ $path == x11 ]]; then
-    local xwayland= args=() line
-    for _ in $(seq 300); do
+    local xwayland= args=() line display= auth=- i j fd inodes=" " inode unix
+    for ((i = 0; i < 300; i++)); do
       for stat in /proc/[0-9]*/stat; do
         { read -r line <"$stat"; } 2>/dev/null || continue
         [[ $line =~ ^([0-9]+)\ \(Xwayland\)\ .\ $compositor\  ]] && xwayland=${BASH_REMATCH[1]}
       done
-      [[ -n $xwayland ]] && break
+      if [[ -n $xwayland ]]; then
+        mapfile -d '' args <"/proc/$xwayland/cmdline"
+        for ((j = 0; j < ${#args[@]}; j++)); do
+          [[ ${args[j]} =~ ^:[0-9]+$ ]] && display=${args[j]}
+          [[ ${args[j]} == -auth ]] && auth=${args[j + 1]}
+        done
+      elif ((i >= 60)); then
+        # KWin 6 starts Xwayland for the first X client: until then the
+        # display is the X socket the compositor itself listens on.
+        for fd in /proc/"$compositor"/fd/*; do
+          [[ $(readlink "$fd") =~ ^socket:\[([0-9]+)\]$ ]] && inodes+="${BASH_REMATCH[1]} "
+        done
+        while read -r _ _ _ _ _ _ inode unix; do
+          [[ $inodes == *" $inode "* && $unix =~ /tmp/\.X11-unix/X([0-9]+)$ ]] && display=:${BASH_REMATCH[1]}
+        done </proc/net/unix
+      fi
+      [[ -n $display ]] && break
       sleep 0.05
-    done
-    [[ -n $xwayland ]] && mapfile -d '' args <"/proc/$xwayland/cmdline"
-    local display= auth=- i
-    for ((i = 0; i < ${#args[@]}; i++)); do
-      [[ ${args[i]} =~ ^:[0-9]+$ ]] && display=${args[i]}
-      [[ ${args[i]} == -auth ]] && auth=${args[i + 1]}
     done
     [[ -n $display ]] && echo "$display $auth" >"$runtime/xwayland"
   fi
