@@ -284,10 +284,10 @@ function renderedOffset(context) {
 
 // What WebKitGTK's rendered time less its reported latency (outputLatency 0,
 // baseLatency one render quantum) leaves out, which nothing it reports
-// follows: measured at the sink, 65 to 67 ms on PulseAudio, 85 to 89 ms on
+// follows: measured at the sink, 62 to 67 ms on PulseAudio, 85 to 89 ms on
 // PipeWire at 1024 frames, 109 to 117 ms at 2048. The middle of those, within
-// 26 ms of each; the viewer's correction takes the rest.
-var untrueStampsLatency = 0.091;
+// 28 ms of each; the viewer's correction takes the rest.
+var untrueStampsLatency = 0.090;
 
 // The context's clock less the page's (s), the median of the latest output
 // timestamps' offsets; null before the first stamp, and for good once the
