@@ -26,7 +26,7 @@ def write_png(path, width, height, rgb):
 def kwin(bus, out):
     shot = dbus.Interface(bus.get_object("org.kde.KWin", "/org/kde/KWin/ScreenShot2"), "org.kde.KWin.ScreenShot2")
     read, write = os.pipe()
-    meta = shot.CaptureWorkspace({}, dbus.types.UnixFd(write))
+    meta = shot.CaptureWorkspace(dbus.Dictionary({}, signature="sv"), dbus.types.UnixFd(write))
     os.close(write)
     with os.fdopen(read, "rb") as pipe:
         data = pipe.read()
@@ -43,10 +43,10 @@ def kwin(bus, out):
 def mutter(bus, out):
     cast = dbus.Interface(bus.get_object("org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast"),
                           "org.gnome.Mutter.ScreenCast")
-    path = cast.CreateSession({})
+    path = cast.CreateSession(dbus.Dictionary({}, signature="sv"))
     session = dbus.Interface(bus.get_object("org.gnome.Mutter.ScreenCast", path),
                              "org.gnome.Mutter.ScreenCast.Session")
-    stream = session.RecordMonitor("Meta-0", {"cursor-mode": dbus.UInt32(0)})
+    stream = session.RecordMonitor("Meta-0", dbus.Dictionary({"cursor-mode": dbus.UInt32(0)}, signature="sv"))
     loop = GLib.MainLoop()
     node = []
     bus.add_signal_receiver(lambda n: (node.append(int(n)), loop.quit()), "PipeWireStreamAdded",
