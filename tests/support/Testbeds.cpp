@@ -223,7 +223,9 @@ std::unique_ptr<ChildProcess> Compositor::startScreenshot(const std::string& pat
         return nullptr;
     ChildOptions options;
     options.args = {testbedScript("screenshot.py"), kind == CompositorKind::mutter ? "mutter" : "kwin", path};
-    options.env = {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime + "/bus"}, {"PIPEWIRE_RUNTIME_DIR", pipewire}};
+    options.env = {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime + "/bus"},
+                   {"PIPEWIRE_RUNTIME_DIR", pipewire},
+                   {"XDG_RUNTIME_DIR", runtime}};
     return std::make_unique<ChildProcess>(options);
 }
 

@@ -9,7 +9,9 @@
 #   session_run x11|wayland COMMAND...  runs the compositor; with x11 it writes
 #       "DISPLAY XAUTHORITY" of its Xwayland to RUNTIME_DIR/xwayland
 #       (XAUTHORITY "-" where Xwayland takes no authority file). On SIGTERM
-#       the compositor itself is ended (its Xwayland with it), then the bus.
+#       the compositor itself is ended (its Xwayland with it), then the
+#       virtual X server it draws into ($monitor, if the script started one),
+#       then the bus.
 session_start() {
   runtime=$1
   mkdir -p "$runtime" && chmod 0700 "$runtime"
@@ -27,6 +29,7 @@ session_end() {
   kill "$compositor" 2>/dev/null || true
   for _ in $(seq 40); do kill -0 "$compositor" 2>/dev/null || break; sleep 0.05; done
   kill -KILL "$compositor" 2>/dev/null || true
+  [[ -z ${monitor:-} ]] || kill "$monitor" 2>/dev/null || true
   kill "$bus" 2>/dev/null || true
   wait 2>/dev/null || true
   exit 0
