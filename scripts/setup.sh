@@ -16,7 +16,10 @@ packages=(
   weston libwayland-dev xkb-data wayland-utils
   pulseaudio pulseaudio-utils libpulse-dev
   pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon xwayland libpipewire-0.3-dev
-  mutter kwin-wayland libdecor-0-plugin-1-cairo python3-dbus python3-gi
+  # KDE's compositor with the window decorations every KDE desktop has: without
+  # them KWin 6 leaves decorating to the window, and SDL's window then waits
+  # forever for KWin to show it.
+  mutter kwin-wayland kwin-style-breeze libdecor-0-plugin-1-cairo python3-dbus python3-gi
   gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-good
   libasound2-dev libasound2-plugins alsa-utils
   lame mpg123 ffmpeg
