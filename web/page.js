@@ -231,6 +231,7 @@ var sound = {
         return null;
       }
     }
+    if (chromium) watchStamps(sound.context);
     sound.context.addEventListener('statechange', function() {
       var running = sound.context.state === 'running';
       change({ audio: sound.context.state, soundStuck: state.soundStuck && !running });
@@ -267,6 +268,8 @@ function heardMoment(context, when) {
   var offset = stampOffset(context);
   if (offset !== null) {
     noteReading(context.getOutputTimestamp().contextTime);
+    var cycle = chromiumCycle();
+    if (cycle) return when / 1000 + cycle.offset - cycle.latency;
     return when / 1000 + offset - unreportedLatency();
   }
   var reported = context.outputLatency || context.baseLatency || 0;
@@ -380,10 +383,46 @@ function median(values) {
 // docs/web-timing.md has the measurements.
 var ownBlock = 512 / 44100;
 var firefox = /\bFirefox\//.test(navigator.userAgent);
+// Headless, Chromium names itself HeadlessChrome.
+var chromium = !firefox && /Chrome\//.test(navigator.userAgent);
 function unreportedLatency() {
   var longer = Math.max(0, engineBlock() - ownBlock);
   return firefox ? 0.033 + 1.4 * longer : longer;
 }
+// Chromium on a server that pulls more than its block a cycle (PipeWire at
+// 1024 or 2048 frames) swings its stamps by 50 to 350 ms within a visit and
+// its outputLatency by over 100 ms. What holds is its currentTime read as a
+// new stamp comes: ahead of the sink by two of the stamps' steps and 20 ms
+// (ms, per visit against the sink, quiet, Debian 12 and 13; the step in
+// brackets: PulseAudio 39 to 45 (11.6), PipeWire at 1024 frames 65 to 68
+// (23.0), at 2048 107 to 113 (45.3 to 45.6); docs/web-timing.md). Read once
+// a frame, that step came out at 25 to 48 ms where it is 23, so the stamps are
+// polled every 2 ms. Null where the stamps' step is Chromium's own block
+// (PulseAudio, PipeWire at 256 frames): there its stamps hold.
+var polledKept = 45;
+var polled = { offsets: [], steps: [] };
+function watchStamps(context) {
+  var last = null;
+  setInterval(function() {
+    if (context.state !== 'running') return;
+    var stamp = context.getOutputTimestamp();
+    if (!(stamp.performanceTime > 0) || stamp.contextTime === last) return;
+    if (last !== null && stamp.contextTime > last) keepLast(polled.steps, stamp.contextTime - last);
+    last = stamp.contextTime;
+    keepLast(polled.offsets, context.currentTime - performance.now() / 1000);
+  }, 2);
+}
+function keepLast(values, value) {
+  values.push(value);
+  if (values.length > polledKept) values.shift();
+}
+function chromiumCycle() {
+  if (!chromium || polled.steps.length < 8) return null;
+  var step = median(polled.steps);
+  if (step < ownBlock + 0.002) return null;
+  return { offset: median(polled.offsets), latency: 2 * step + 0.020 };
+}
+
 // The step the stamps' context time moves in (s), from the last readings,
 // each a frame or more apart ([page time (ms), context time (s)]). Where
 // most readings see it move, blocks come no further apart than a frame, and

@@ -61,18 +61,13 @@ const programLines = ['Kalvor Brakvane 0.1', 'Loading Music: data/music/skalmton
 // (Node's high-resolution time is CLOCK_MONOTONIC).
 const monotonicLessEpoch = Number(process.hrtime.bigint()) / 1e9 - (performance.timeOrigin + performance.now()) / 1000;
 
-// A known miss, run and reported but not failing the run: Chromium's stamps
-// on PipeWire swing by 20 to 60 ms within a visit (sink less stamps -27 to
-// +34 ms at 2048 frames, load 3), and no figure it reports follows them.
-const chromiumOnPipeWire = 'Chromium on PipeWire: no reported figure follows its output yet (docs/web-timing.md)';
-
 // The sound servers the visits play to. The PulseAudio one reports when its
 // monitor's blocks were played truly; PipeWire's PulseAudio server does not
 // always, and there a block's arrival is the moment (MonitorRecorder.h).
 const servers = [
   { name: 'PulseAudio', timing: 'latency' },
-  { name: 'PipeWire at 1024 frames a cycle', quantum: 1024, timing: 'arrival', misses: { chromium: chromiumOnPipeWire } },
-  { name: 'PipeWire at 2048 frames a cycle', quantum: 2048, timing: 'arrival', misses: { chromium: chromiumOnPipeWire } },
+  { name: 'PipeWire at 1024 frames a cycle', quantum: 1024, timing: 'arrival' },
+  { name: 'PipeWire at 2048 frames a cycle', quantum: 2048, timing: 'arrival' },
 ];
 const pipewireScript = path.join(root, 'tests', 'testbeds', 'pipewire.sh');
 const pipewirePrograms = ['pipewire', 'wireplumber', 'pipewire-pulse', 'dbus-daemon', 'pactl'];
@@ -398,8 +393,7 @@ const rows = servers.flatMap((server) => engines.flatMap((engine) =>
 for (const { server, engine, path } of rows) {
   const skip = unavailable(engine) || (path.cannot && path.cannot[engine]) || serverMissing(server) || false;
   const on = server.quantum ? ` on ${server.name}` : '';
-  const todo = (server.misses && server.misses[engine]) || false;
-  test(`in ${engine}${on}, in step with the sink when ${path.name}`, { skip, todo }, async () => {
+  test(`in ${engine}${on}, in step with the sink when ${path.name}`, { skip }, async () => {
     const pulseServer = process.env.PULSE_SERVER;
     const started = server.quantum ? await startPipeWire(server.quantum) : null;
     const address = started ? started.address : pulseServer;
