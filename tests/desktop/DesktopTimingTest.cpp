@@ -251,6 +251,8 @@ TEST_P(InStep, OnEveryStack)
                 found.push_back("not the demo's own line on standard error: " + line);
         if (const std::string picture = pictureProblem(run, stack); !picture.empty())
             found.push_back(picture);
+        if (stack.compositor != CompositorKind::weston && run.exitStatus != 0)
+            found.push_back("the demo did not end with status 0 on Ctrl+C");
         // Resampled music is found by correlation over 0.19 s, which a stall's
         // silence spoils: a loaded machine may leave too few moments to judge.
         if (run.lock.size() <= 12) {
