@@ -212,6 +212,9 @@ var sound = {
   rateFrom: null,       // the stamp the rate of the context's clock is taken from
   offWindows: 0,        // windows in a row over which that rate was off
   untrueStamps: false,  // a stamp could not be true: the stamps are left alone
+  // Chromium's, polled every 2 ms (watchStamps): the context time less the
+  // page's at each new stamp, and the steps between stamps (s).
+  polled: { offsets: [], steps: [] },
 
   open: function() {
     if (sound.tried) return sound.context;
@@ -366,28 +369,25 @@ function median(values) {
   return sorted[sorted.length >> 1];
 }
 
-// What the output timestamps leave out, in seconds: how much later than they
-// say the sink plays. Both engines render in blocks of 512 frames (11.6 ms at
-// 44.1 kHz) and count on a server that pulls them one at a time, as
+// What Firefox's output timestamps leave out, in seconds: how much later than
+// they say the sink plays. Firefox renders in blocks of 512 frames (11.6 ms at
+// 44.1 kHz) and counts on a server that pulls them one at a time, as
 // PulseAudio does, and as PipeWire does at 256 frames a cycle. At 1024 or
-// 2048 frames it pulls a cycle's worth at once, and plays later than the
-// engines reckon. What they report does not show it (Chromium's
-// outputLatency grows, but its stamps take in only part of it; Firefox's is
-// fixed within a visit, 9.5 to 55.6 ms, following nothing the sink did), but
-// the stamps' context time moves in the server's steps (engineBlock). Against
-// the sink on a quiet machine the stamps were late by (ms; PulseAudio,
-// PipeWire at 256, 1024, 2048 frames): Chromium +0.3, +0 to +11, +10 to +15,
-// +30 to +35, the step less its own block; Firefox, whose stamps say that
-// currentTime is heard the moment it is read, +31 to +33, +33, +49 to +50,
-// +82: 33 ms, and 1.4 ms more for each ms the step exceeds its block.
-// docs/web-timing.md has the measurements.
+// 2048 frames it pulls a cycle's worth at once, and plays later than Firefox
+// reckons. Its outputLatency does not show it (fixed within a visit, 9.5 to
+// 55.6 ms, following nothing the sink did), but the stamps' context time
+// moves in the server's steps (engineBlock). Against the sink on a quiet
+// machine its stamps, which say that currentTime is heard the moment it is
+// read, were late by +31 to +33 ms on PulseAudio, +33 at 256 frames, +49 to
+// +50 at 1024, +82 at 2048: 33 ms, and 1.4 ms more for each ms the step
+// exceeds its block. Chromium's stamps hold where its block is the step, and
+// chromiumCycle takes the rest. docs/web-timing.md has the measurements.
 var ownBlock = 512 / 44100;
 var firefox = /\bFirefox\//.test(navigator.userAgent);
 // Headless, Chromium names itself HeadlessChrome.
 var chromium = !firefox && /Chrome\//.test(navigator.userAgent);
 function unreportedLatency() {
-  var longer = Math.max(0, engineBlock() - ownBlock);
-  return firefox ? 0.033 + 1.4 * longer : longer;
+  return firefox ? 0.033 + 1.4 * Math.max(0, engineBlock() - ownBlock) : 0;
 }
 // Chromium on a server that pulls more than its block a cycle (PipeWire at
 // 1024 or 2048 frames) swings its stamps by 50 to 350 ms within a visit and
@@ -400,16 +400,15 @@ function unreportedLatency() {
 // polled every 2 ms. Null where the stamps' step is Chromium's own block
 // (PulseAudio, PipeWire at 256 frames): there its stamps hold.
 var polledKept = 45;
-var polled = { offsets: [], steps: [] };
 function watchStamps(context) {
   var last = null;
   setInterval(function() {
     if (context.state !== 'running') return;
     var stamp = context.getOutputTimestamp();
     if (!(stamp.performanceTime > 0) || stamp.contextTime === last) return;
-    if (last !== null && stamp.contextTime > last) keepLast(polled.steps, stamp.contextTime - last);
+    if (last !== null && stamp.contextTime > last) keepLast(sound.polled.steps, stamp.contextTime - last);
     last = stamp.contextTime;
-    keepLast(polled.offsets, context.currentTime - performance.now() / 1000);
+    keepLast(sound.polled.offsets, context.currentTime - performance.now() / 1000);
   }, 2);
 }
 function keepLast(values, value) {
@@ -417,6 +416,7 @@ function keepLast(values, value) {
   if (values.length > polledKept) values.shift();
 }
 function chromiumCycle() {
+  var polled = sound.polled;
   if (!chromium || polled.steps.length < 8) return null;
   var step = median(polled.steps);
   if (step < ownBlock + 0.002) return null;
